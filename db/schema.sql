@@ -1,0 +1,105 @@
+-- The tables of the EDI reception scheduler. Portable SQL: runs unchanged on SQLite and
+-- PostgreSQL. Names are left unquoted (PostgreSQL folds their ASCII letters, consistently for
+-- every statement); the format master's columns that begin with a digit must be quoted.
+
+-- Code master: display names of codes by category (送受信方式, 相手先種別).
+CREATE TABLE 区分マスタ (
+    区分       VARCHAR(20) NOT NULL,
+    区分ｺｰﾄﾞ   VARCHAR(10) NOT NULL,
+    区分名称   VARCHAR(40),
+    PRIMARY KEY (区分, 区分ｺｰﾄﾞ)
+);
+
+-- EDI control master: one row per EDI centre.
+CREATE TABLE FL1903EDI制御マスタ (
+    センターコード       VARCHAR(12) NOT NULL,
+    センター名           VARCHAR(60),
+    送受信方式           VARCHAR(1),
+    実行端末名           VARCHAR(64),
+    相手先種別           VARCHAR(1),
+    CVX受信相手先番号    INTEGER,
+    CVX受信ファイル番号  INTEGER,
+    CVX受信ファイルパス  VARCHAR(255),
+    送受信データ形式     VARCHAR(1),
+    相手先メールアドレス VARCHAR(255),
+    PRIMARY KEY (センターコード)
+);
+
+-- EDI schedule master: one row per centre, weekday (1 = Sunday) and start time.
+CREATE TABLE FL1912EDIスケジュールマスタ (
+    センターコード VARCHAR(12) NOT NULL,
+    曜日           INTEGER     NOT NULL,
+    起動時刻       TIME        NOT NULL,
+    送受信種別     VARCHAR(1),
+    PRIMARY KEY (センターコード, 曜日, 起動時刻)
+);
+
+-- Processing history: one row per job (枝番 0) and per step.
+CREATE TABLE FL1102処理履歴ファイル (
+    通番               INTEGER  NOT NULL,
+    枝番               SMALLINT NOT NULL,
+    送受信種別         VARCHAR(1),
+    相手先種別         VARCHAR(1),
+    処理種別           VARCHAR(2),
+    処理開始日付       DATE,
+    処理開始時刻       TIME,
+    センターコード     VARCHAR(12),
+    処理終了日付       DATE,
+    処理終了時刻       TIME,
+    相手先企業コード   VARCHAR(20),
+    BPID               VARCHAR(8),
+    取引情報区分       VARCHAR(4),
+    最終シーケンス番号 INTEGER,
+    入力レコード数     INTEGER,
+    入力ファイルサイズ INTEGER,
+    出力レコード数     INTEGER,
+    出力ファイルサイズ INTEGER,
+    格納モード         VARCHAR(1),
+    終了コード         VARCHAR(4),
+    詳細コード         VARCHAR(4),
+    ファイル名         VARCHAR(255),
+    PRIMARY KEY (通番, 枝番)
+);
+
+-- Partner companies that use a centre.
+CREATE TABLE FL1915センタ利用企業マスタ (
+    センターコード   VARCHAR(12) NOT NULL,
+    相手先企業コード VARCHAR(20) NOT NULL,
+    PRIMARY KEY (センターコード, 相手先企業コード)
+);
+
+-- Format master: one row per kind of business message.
+CREATE TABLE FL1902フォーマット情報マスタ (
+    情報区分コード             VARCHAR(4) NOT NULL,
+    BPID                       VARCHAR(8) NOT NULL,
+    様式識別                   VARCHAR(10),
+    シンタックスIDバージョン   VARCHAR(6),
+    格納モード                 VARCHAR(1),
+    "1バイト文字集合"          VARCHAR(1),
+    "2バイト文字集合"          VARCHAR(1),
+    ローカル形式               VARCHAR(10),
+    XML文字コード              VARCHAR(1),
+    PRIMARY KEY (情報区分コード, BPID)
+);
+
+-- Record-format master: one row per item of a format, "E" for the CII message, "L" for the
+-- local fixed-length record.
+CREATE TABLE FL1903レコードフォーマット情報マスタ (
+    フォーマット種別 VARCHAR(1) NOT NULL,
+    情報区分コード   VARCHAR(4) NOT NULL,
+    BPID             VARCHAR(8) NOT NULL,
+    項目通番         INTEGER    NOT NULL,
+    対応項目通番     INTEGER,
+    レベル番号       INTEGER,
+    項目№           INTEGER,
+    項目位置         VARCHAR(10),
+    項目名称         VARCHAR(60),
+    属性             VARCHAR(1) NOT NULL,
+    長さ             INTEGER,
+    小数部長さ       INTEGER,
+    マルチ明細番号   VARCHAR(5),
+    繰返し数         INTEGER    NOT NULL,
+    固定項目値       VARCHAR(60),
+    変換エラー対処   VARCHAR(10),
+    PRIMARY KEY (フォーマット種別, 情報区分コード, BPID, 項目通番)
+);

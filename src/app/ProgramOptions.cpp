@@ -1,0 +1,45 @@
+#include "app/ProgramOptions.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+
+ProgramOptions parseProgramOptions(const QStringList& arguments)
+{
+    ProgramOptions options;
+    bool operatorTaken = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == u"--ini"_s) {
+            if (i + 1 >= arguments.size()) {
+                options.error = u"--ini needs a file"_s;
+                return options;
+            }
+            options.configPath = arguments[++i];
+        } else if (argument.startsWith(u"--ini="_s)) {
+            options.configPath = argument.mid(6);
+        } else if (argument == u"--help"_s || argument == u"-h"_s) {
+            options.help = true;
+        } else if (argument == u"--version"_s) {
+            options.version = true;
+        } else if (argument.startsWith(u"--"_s)) {
+            options.error = u"Unknown option "_s + argument;
+            return options;
+        } else if (!operatorTaken) {
+            options.operatorArgument = argument;
+            operatorTaken = true;
+        }
+    }
+    return options;
+}
+
+QString programUsage()
+{
+    return u"Usage: edi-auto [--ini EDI.ini] [OPERATOR]\n"
+           u"  --ini PATH   read the configuration from PATH instead of EDI.ini two folders above\n"
+           u"               the program's folder\n"
+           u"  --help       show this text\n"
+           u"  --version    show the version\n"_s;
+}
+
+}  // namespace edi

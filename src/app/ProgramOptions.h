@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace edi {
+
+// The scheduler's command line: options, and the operator code as the first argument that is
+// not an option.
+struct ProgramOptions {
+    QString configPath;  // --ini PATH
+    QString operatorArgument;
+    bool help = false;
+    bool version = false;
+    QString error;  // set for an unknown option or a missing option value
+};
+
+ProgramOptions parseProgramOptions(const QStringList& arguments);
+QString programUsage();
+
+}  // namespace edi

@@ -1,0 +1,75 @@
+#include "app/Startup.h"
+
+#include "app/AppState.h"
+#include "app/MessageSink.h"
+#include "app/config/IniFile.h"
+#include "app/database/DatabaseError.h"
+
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+const QString kIniReadError = u"INIﾌｧｲﾙ読込エラー"_s;
+const QString kConnectionError = u"接続エラー"_s;
+
+bool locateConfiguration(AppState& state, const StartupRequest& request)
+{
+    if (!request.configPath.isEmpty()) {
+        const QFileInfo file(request.configPath);
+        state.configPath = file.absoluteFilePath();
+        state.baseFolder = file.absolutePath();
+        return true;
+    }
+    const std::optional<QString> folder = configurationFolder(request.programFolder);
+    if (!folder)
+        return false;
+    state.baseFolder = *folder;
+    state.configPath = configurationPathIn(*folder);
+    return true;
+}
+
+}  // namespace
+
+bool runStartup(AppState& state, const StartupRequest& request, MessageSink& messages)
+{
+    state.clock = request.clock;
+    state.programId = QString::fromUtf16(AppState::kProgramIdentifier);
+
+    if (!locateConfiguration(state, request)) {
+        messages.showMessage(kIniReadError, u"No configuration folder above "_s + request.programFolder);
+        return false;
+    }
+    state.environment = readEnvironmentSettings(IniFile::read(state.configPath));
+
+    state.machineName = request.machineName();
+
+    const ConnectionSettings connection =
+        ConnectionSettings::fromEnvironment(state.environment, state.baseFolder, state.machineName);
+    state.connectionString = connection.connectionString();
+    try {
+        state.database = Database::open(connection);
+    } catch (const DatabaseError& error) {
+        messages.showMessage(kConnectionError, error.message());
+        return false;
+    }
+
+    const IniFile ini = IniFile::read(state.configPath);
+    QString failedKey;
+    const std::optional<ProgramSettings> settings = readProgramSettings(ini, &failedKey);
+    if (!settings) {
+        messages.showMessage(kIniReadError, failedKey + u" is empty or not a number in "_s + state.configPath);
+        return false;
+    }
+    state.settings = *settings;
+    state.statusColours = readStatusColours(ini);
+
+    state.operatorCode = request.operatorArgument.trimmed();
+    state.operatorName.clear();
+    state.runState = RunState::Waiting;
+    return true;
+}
+
+}  // namespace edi

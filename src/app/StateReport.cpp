@@ -1,0 +1,66 @@
+#include "app/StateReport.h"
+
+#include "app/AppState.h"
+#include "monitor/ScheduleQuery.h"
+
+#include <QStringList>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+QString colourText(Colour colour)
+{
+    return u"&H%1"_s.arg(colour.value, 8, 16, QChar(u'0')).toUpper();
+}
+
+QString withoutPassword(const QString& connectionString)
+{
+    const qsizetype start = connectionString.indexOf(u";PWD="_s);
+    if (start < 0)
+        return connectionString;
+    const qsizetype end = connectionString.indexOf(u';', start + 5);
+    return connectionString.left(start + 5) + u"****"_s + connectionString.mid(end);
+}
+
+}  // namespace
+
+QString stateReport(const AppState& state)
+{
+    const PathSettings& paths = state.settings.paths;
+    const LinkDriverSettings& link = state.settings.linkDriver;
+    QStringList lines;
+    auto add = [&](const QString& label, const QString& value) { lines << label + u": "_s + value; };
+    add(u"プログラムID"_s, state.programId);
+    add(u"端末名"_s, state.machineName);
+    add(u"オペレータコード"_s, state.operatorCode);
+    add(u"設定ファイル"_s, state.configPath);
+    add(u"基準フォルダ"_s, state.baseFolder);
+    add(u"DBSTRING"_s, u'[' + state.environment.dbString + u']');
+    add(u"接続文字列"_s, withoutPassword(state.connectionString));
+    add(u"実行状態"_s, QString::number(int(state.runState)));
+    add(u"通信パッケージ"_s, link.installFolder + link.program
+                                 + u" (MINIMAIZE=%1 DEMOMODE=%2)"_s.arg(link.minimize).arg(link.demoMode));
+    add(u"受信フォルダ"_s, paths.receivedFolder);
+    add(u"バックアップフォルダ"_s, paths.backupFolder);
+    add(u"登録状態フォルダ"_s, paths.registrationStatusFolder);
+    add(u"デバッグ"_s, state.settings.debugMode ? u"1"_s : u"0"_s);
+    add(u"状態色"_s, u"通常=%1 処理中=%2 処理済=%3 エラー=%4"_s.arg(
+                         colourText(state.statusColours.normal), colourText(state.statusColours.running),
+                         colourText(state.statusColours.done), colourText(state.statusColours.error)));
+    return lines.join(u'\n') + u'\n';
+}
+
+QString scheduleRowsReport(const std::vector<ScheduleMasterRow>& rows)
+{
+    QString text = u"曜日 起動時刻 センターコード センター名 送受信方式\n"_s;
+    for (const ScheduleMasterRow& row : rows) {
+        text += u"%1 %2 %3 %4 %5\n"_s.arg(row.weekday)
+                    .arg(row.startTime.toString(u"HH:mm:ss"_s), row.centreCode.leftJustified(12),
+                         row.centreName, row.transferMethod);
+    }
+    return text;
+}
+
+}  // namespace edi

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDate>
+#include <QTime>
+#include <QVariant>
+
+namespace edi {
+
+// Column values as the drivers return them: SQLite gives dates and times as text, some ODBC
+// drivers give a time as a date-time.
+QTime timeValue(const QVariant& value);
+QDate dateValue(const QVariant& value);
+
+}  // namespace edi

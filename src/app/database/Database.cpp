@@ -1,0 +1,200 @@
+#include "app/database/Database.h"
+
+#include "app/database/DatabaseError.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlResult>
+#include <atomic>
+#include <sql.h>
+#include <sqlext.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+constexpr int kLoginTimeoutSeconds = 120;
+constexpr int kQueryTimeoutSeconds = 300;
+
+QString uniqueConnectionName(const QString& environmentName)
+{
+    static std::atomic<int> counter{0};
+    return u"EDI-%1-%2"_s.arg(environmentName).arg(++counter);
+}
+
+void configureOdbc(QSqlDatabase& db, const ConnectionSettings& settings)
+{
+    db.setDatabaseName(settings.connectionString());
+    db.setConnectOptions(u"SQL_ATTR_LOGIN_TIMEOUT=%1"_s.arg(kLoginTimeoutSeconds));
+}
+
+void configureSqlite(QSqlDatabase& db, const ConnectionSettings& settings)
+{
+    const QString path = settings.sqliteFilePath();
+    // Qt would create an empty database for a missing file; a wrong DBSTRING must fail instead.
+    if (!settings.createIfMissing && !QFileInfo(path).isFile())
+        throw DatabaseError(u"The database file does not exist: "_s + path);
+    db.setDatabaseName(path);
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(kQueryTimeoutSeconds * 1000));
+}
+
+void configurePostgreSql(QSqlDatabase& db, const ConnectionSettings& settings)
+{
+    db.setUserName(settings.user);
+    db.setPassword(settings.password);
+    // The driver appends its connect options to the libpq connection string it builds.
+    db.setConnectOptions(settings.dataSource
+                         + u" connect_timeout=%1 options='-c statement_timeout=%2'"_s
+                               .arg(kLoginTimeoutSeconds)
+                               .arg(kQueryTimeoutSeconds * 1000));
+}
+
+QString qtDriverName(DatabaseKind kind)
+{
+    switch (kind) {
+    case DatabaseKind::Odbc: return u"QODBC"_s;
+    case DatabaseKind::Sqlite: return u"QSQLITE"_s;
+    case DatabaseKind::PostgreSql: return u"QPSQL"_s;
+    case DatabaseKind::Unknown: break;
+    }
+    throw DatabaseError(u"Unknown database driver"_s);
+}
+
+// ODBC has no connection-wide query time-out; each statement gets its own.
+void setOdbcQueryTimeout(QSqlQuery& query)
+{
+    const QVariant handle = query.result()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return;
+    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
+    if (statement)
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(SQLULEN(kQueryTimeoutSeconds)), 0);
+}
+
+}  // namespace
+
+Database::Database(const ConnectionSettings& settings)
+    : settings_(settings)
+    , connectionName_(uniqueConnectionName(settings.environmentName))
+{
+}
+
+std::unique_ptr<Database> Database::open(const ConnectionSettings& settings)
+{
+    std::unique_ptr<Database> database(new Database(settings));
+    QSqlDatabase& db = database->db_;
+    db = QSqlDatabase::addDatabase(qtDriverName(settings.kind), database->connectionName_);
+    if (!db.isValid())
+        throw DatabaseError(u"The database driver is not installed"_s, db.lastError());
+    switch (settings.kind) {
+    case DatabaseKind::Odbc: configureOdbc(db, settings); break;
+    case DatabaseKind::Sqlite: configureSqlite(db, settings); break;
+    case DatabaseKind::PostgreSql: configurePostgreSql(db, settings); break;
+    case DatabaseKind::Unknown: break;
+    }
+    if (!db.open(settings.user, settings.password))
+        throw DatabaseError(u"Opening the database"_s, db.lastError());
+    return database;
+}
+
+Database::~Database()
+{
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connectionName_);
+}
+
+QSqlQuery Database::prepared(const Sql& sql)
+{
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql.text))
+        throw DatabaseError(u"Preparing "_s + sql.text, query.lastError());
+    if (settings_.kind == DatabaseKind::Odbc)
+        setOdbcQueryTimeout(query);
+    for (const QVariant& value : sql.values)
+        query.addBindValue(value);
+    return query;
+}
+
+void Database::run(QSqlQuery& query, const Sql& sql)
+{
+    if (!query.exec())
+        throw DatabaseError(u"Running "_s + sql.text, query.lastError());
+}
+
+ResultSet Database::query(const Sql& sql)
+{
+    noRowsFlag_ = u'9';
+    QSqlQuery q = prepared(sql);
+    run(q, sql);
+    ResultSet rows(std::move(q));
+    noRowsFlag_ = rows.atEnd() ? u'9' : u'0';
+    return rows;
+}
+
+UpdatableResultSet Database::queryForUpdate(const Sql& sql, const QString& table, const QStringList& keyColumns)
+{
+    return UpdatableResultSet(*this, query(sql), table, keyColumns);
+}
+
+int Database::execute(const Sql& sql)
+{
+    QSqlQuery q = prepared(sql);
+    run(q, sql);
+    return q.numRowsAffected();
+}
+
+void Database::begin()
+{
+    if (!db_.transaction())
+        throw DatabaseError(u"Starting a transaction"_s, db_.lastError());
+}
+
+void Database::commit()
+{
+    if (!db_.commit())
+        throw DatabaseError(u"Committing"_s, db_.lastError());
+}
+
+void Database::rollback()
+{
+    db_.rollback();
+}
+
+UpdatableResultSet::UpdatableResultSet(Database& database, ResultSet&& rows, QString table, QStringList keyColumns)
+    : database_(database)
+    , rows_(std::move(rows))
+    , table_(std::move(table))
+    , keyColumns_(std::move(keyColumns))
+{
+}
+
+void UpdatableResultSet::setValue(const QString& column, const QVariant& value)
+{
+    changes_.emplace_back(column, value);
+}
+
+void UpdatableResultSet::update()
+{
+    if (changes_.empty())
+        return;
+    Sql sql{u"UPDATE "_s + table_ + u" SET "_s, {}};
+    QStringList assignments;
+    for (const auto& [column, value] : changes_) {
+        assignments << column + u" = ?"_s;
+        sql.values << value;
+    }
+    QStringList conditions;
+    for (const QString& key : keyColumns_) {
+        conditions << key + u" = ?"_s;
+        sql.values << rows_.value(key);
+    }
+    sql.text += assignments.join(u", "_s) + u" WHERE "_s + conditions.join(u" AND "_s);
+    database_.execute(sql);
+    changes_.clear();
+}
+
+}  // namespace edi

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/database/ConnectionSettings.h"
+#include "app/database/ResultSet.h"
+#include "app/database/Sql.h"
+
+#include <QSqlDatabase>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace edi {
+
+class Database;
+
+// A row read for change in place: set columns, then update() writes them to the row, found by
+// its key columns' values as read.
+class UpdatableResultSet {
+public:
+    UpdatableResultSet(Database& database, ResultSet&& rows, QString table, QStringList keyColumns);
+
+    bool atEnd() const { return rows_.atEnd(); }
+    QVariant value(const QString& column) const { return rows_.value(column); }
+    void setValue(const QString& column, const QVariant& value);
+    void update();
+
+private:
+    Database& database_;
+    ResultSet rows_;
+    QString table_;
+    QStringList keyColumns_;
+    std::vector<std::pair<QString, QVariant>> changes_;
+};
+
+// The one connection of a thread to the system's database, and the helpers through which every
+// statement runs. Helpers throw DatabaseError; the steps that call them turn it into their codes.
+// A connection belongs to the thread that opened it: a job thread opens its own with openAnother().
+class Database {
+public:
+    // Throws DatabaseError when the connection cannot be opened.
+    static std::unique_ptr<Database> open(const ConnectionSettings& settings);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    std::unique_ptr<Database> openAnother() const { return open(settings_); }
+    const ConnectionSettings& settings() const { return settings_; }
+    DatabaseKind kind() const { return settings_.kind; }
+
+    // A read-only query. Sets the no-rows flag.
+    ResultSet query(const Sql& sql);
+    // A query whose row is changed in place; table and key name the row for the update.
+    // Sets the no-rows flag.
+    UpdatableResultSet queryForUpdate(const Sql& sql, const QString& table, const QStringList& keyColumns);
+    // An INSERT, UPDATE or DDL statement; returns the number of rows it changed.
+    int execute(const Sql& sql);
+
+    // "9" when the last query opened had no row, "0" when it had rows.
+    QChar noRowsFlag() const { return noRowsFlag_; }
+
+    // Runs fn inside a transaction, committed when fn returns and rolled back when it throws.
+    template <typename Fn>
+    void inTransaction(Fn&& fn)
+    {
+        begin();
+        try {
+            fn();
+        } catch (...) {
+            rollback();
+            throw;
+        }
+        commit();
+    }
+
+private:
+    explicit Database(const ConnectionSettings& settings);
+    QSqlQuery prepared(const Sql& sql);
+    void run(QSqlQuery& query, const Sql& sql);
+    void begin();
+    void commit();
+    void rollback();
+
+    ConnectionSettings settings_;
+    QString connectionName_;
+    QSqlDatabase db_;
+    QChar noRowsFlag_ = u'9';
+};
+
+}  // namespace edi

@@ -1,0 +1,39 @@
+#include "app/database/ResultSet.h"
+
+#include "app/database/DatabaseError.h"
+
+#include <QSqlError>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+
+ResultSet::ResultSet(QSqlQuery&& query)
+    : query_(std::move(query))
+{
+    next();
+}
+
+void ResultSet::next()
+{
+    atEnd_ = !query_.next();
+    if (atEnd_ && query_.lastError().isValid())
+        throw DatabaseError(u"Reading rows"_s, query_.lastError());
+}
+
+QVariant ResultSet::value(const QString& column) const
+{
+    const int index = query_.record().indexOf(column);
+    if (index < 0)
+        throw DatabaseError(u"The result has no column "_s + column);
+    return value(index);
+}
+
+QVariant ResultSet::value(int index) const
+{
+    if (atEnd_)
+        throw DatabaseError(u"No current row"_s);
+    return query_.value(index);
+}
+
+}  // namespace edi

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+
+namespace edi {
+
+// The rows of a query, read forward. It stands on the first row when opened; atEnd() is true
+// at once for an empty result. Must not outlive the Database that opened it.
+class ResultSet {
+public:
+    explicit ResultSet(QSqlQuery&& query);
+    ResultSet(ResultSet&&) = default;
+    ResultSet& operator=(ResultSet&&) = default;
+
+    bool atEnd() const { return atEnd_; }
+    void next();
+
+    // A column of the current row; column names compare without regard to case. Throws
+    // DatabaseError for a column the result does not have or when there is no current row.
+    QVariant value(const QString& column) const;
+    QVariant value(int index) const;
+    QSqlRecord record() const { return query_.record(); }
+
+private:
+    QSqlQuery query_;
+    bool atEnd_ = true;
+};
+
+}  // namespace edi

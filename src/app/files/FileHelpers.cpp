@@ -1,0 +1,64 @@
+#include "app/files/FileHelpers.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace edi {
+namespace {
+
+fs::path toPath(const QString& path)
+{
+    return fs::path(path.toStdU16String());
+}
+
+// Copies through a temporary name beside the target, so an interrupted copy never leaves a
+// partial file under the target's name.
+bool copyReplacing(const fs::path& source, const fs::path& target)
+{
+    std::error_code ec;
+    fs::path temporary = target;
+    temporary += ".part";
+    fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
+    if (!ec)
+        fs::rename(temporary, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileStatus deleteFile(const QString& path)
+{
+    std::error_code ec;
+    const fs::path p = toPath(path);
+    if (!fs::exists(fs::symlink_status(p, ec)))
+        return ec ? FileStatus::Error : FileStatus::NothingToDo;
+    return fs::remove(p, ec) && !ec ? FileStatus::Done : FileStatus::Error;
+}
+
+FileStatus copyFile(const QString& source, const QString& target)
+{
+    std::error_code ec;
+    const fs::path from = toPath(source);
+    if (!fs::is_regular_file(from, ec))
+        return ec || fs::exists(from, ec) ? FileStatus::Error : FileStatus::NothingToDo;
+    return copyReplacing(from, toPath(target)) ? FileStatus::Done : FileStatus::Error;
+}
+
+FileStatus moveFile(const QString& source, const QString& target)
+{
+    const FileStatus copied = copyFile(source, target);
+    if (copied != FileStatus::Done)
+        return copied;
+    std::error_code ec;
+    fs::remove(toPath(source), ec);
+    return ec ? FileStatus::Error : FileStatus::Done;
+}
+
+}  // namespace edi

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace edi {
+
+// Status of the file and process helpers: done, nothing to do, error.
+enum class FileStatus : qint16 { Done = 0, NothingToDo = 1, Error = 9 };
+
+// Done when deleted, NothingToDo when the file does not exist.
+FileStatus deleteFile(const QString& path);
+
+// Moves source to target, replacing a target of that name. The target appears whole or not
+// at all, and the source is removed only after the target is complete.
+// NothingToDo when the source does not exist.
+FileStatus moveFile(const QString& source, const QString& target);
+
+// Copies source to target the same way, leaving the source in place.
+FileStatus copyFile(const QString& source, const QString& target);
+
+}  // namespace edi
