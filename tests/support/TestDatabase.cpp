@@ -33,7 +33,7 @@ ConnectionSettings serverSettings(const QString& database)
 // One database per test process and backend, created at first use.
 QString processDatabase(Backend backend)
 {
-    const QString name = u"edi_%1_%2"_s.arg(backend == Backend::PostgreSql ? u'q' : u'o')
+    const QString name = u"edi_%1_%2"_s.arg(backend == Backend::PostgreSql ? u"q"_s : u"o"_s)
                              .arg(QCoreApplication::applicationPid());
     static QStringList created;
     if (!created.contains(name)) {

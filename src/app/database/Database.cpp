@@ -25,7 +25,9 @@ QString uniqueConnectionName(const QString& environmentName)
 
 void configureOdbc(QSqlDatabase& db, const ConnectionSettings& settings)
 {
-    db.setDatabaseName(settings.connectionString());
+    // The driver builds "DSN=" + name + ";UID=" + user + ";PWD=" + password itself (it would
+    // prefix a whole connection string with a second "DSN="); that is the connection string.
+    db.setDatabaseName(settings.dataSource);
     db.setConnectOptions(u"SQL_ATTR_LOGIN_TIMEOUT=%1"_s.arg(kLoginTimeoutSeconds));
 }
 
@@ -45,7 +47,7 @@ void configurePostgreSql(QSqlDatabase& db, const ConnectionSettings& settings)
     db.setPassword(settings.password);
     // The driver appends its connect options to the libpq connection string it builds.
     db.setConnectOptions(settings.dataSource
-                         + u" connect_timeout=%1 options='-c statement_timeout=%2'"_s
+                         + u" connect_timeout=%1 options='-c statement_timeout=%2 -c client_min_messages=warning'"_s
                                .arg(kLoginTimeoutSeconds)
                                .arg(kQueryTimeoutSeconds * 1000));
 }
@@ -106,31 +108,31 @@ Database::~Database()
     QSqlDatabase::removeDatabase(connectionName_);
 }
 
-QSqlQuery Database::prepared(const Sql& sql)
+QSqlQuery Database::run(const Sql& sql)
 {
     QSqlQuery query(db_);
     query.setForwardOnly(true);
+    // PostgreSQL cannot prepare DDL; a statement without values runs as it is.
+    if (sql.values.isEmpty() && settings_.kind == DatabaseKind::PostgreSql) {
+        if (!query.exec(sql.text))
+            throw DatabaseError(u"Running "_s + sql.text, query.lastError());
+        return query;
+    }
     if (!query.prepare(sql.text))
         throw DatabaseError(u"Preparing "_s + sql.text, query.lastError());
     if (settings_.kind == DatabaseKind::Odbc)
         setOdbcQueryTimeout(query);
     for (const QVariant& value : sql.values)
         query.addBindValue(value);
-    return query;
-}
-
-void Database::run(QSqlQuery& query, const Sql& sql)
-{
     if (!query.exec())
         throw DatabaseError(u"Running "_s + sql.text, query.lastError());
+    return query;
 }
 
 ResultSet Database::query(const Sql& sql)
 {
     noRowsFlag_ = u'9';
-    QSqlQuery q = prepared(sql);
-    run(q, sql);
-    ResultSet rows(std::move(q));
+    ResultSet rows(run(sql));
     noRowsFlag_ = rows.atEnd() ? u'9' : u'0';
     return rows;
 }
@@ -142,9 +144,7 @@ UpdatableResultSet Database::queryForUpdate(const Sql& sql, const QString& table
 
 int Database::execute(const Sql& sql)
 {
-    QSqlQuery q = prepared(sql);
-    run(q, sql);
-    return q.numRowsAffected();
+    return run(sql).numRowsAffected();
 }
 
 void Database::begin()

@@ -74,8 +74,7 @@ public:
 
 private:
     explicit Database(const ConnectionSettings& settings);
-    QSqlQuery prepared(const Sql& sql);
-    void run(QSqlQuery& query, const Sql& sql);
+    QSqlQuery run(const Sql& sql);
     void begin();
     void commit();
     void rollback();

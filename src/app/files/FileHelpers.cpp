@@ -37,8 +37,11 @@ FileStatus deleteFile(const QString& path)
 {
     std::error_code ec;
     const fs::path p = toPath(path);
-    if (!fs::exists(fs::symlink_status(p, ec)))
-        return ec ? FileStatus::Error : FileStatus::NothingToDo;
+    const fs::file_status status = fs::symlink_status(p, ec);
+    if (status.type() == fs::file_type::not_found)
+        return FileStatus::NothingToDo;
+    if (ec || fs::is_directory(status))
+        return FileStatus::Error;
     return fs::remove(p, ec) && !ec ? FileStatus::Done : FileStatus::Error;
 }
 
@@ -46,8 +49,11 @@ FileStatus copyFile(const QString& source, const QString& target)
 {
     std::error_code ec;
     const fs::path from = toPath(source);
-    if (!fs::is_regular_file(from, ec))
-        return ec || fs::exists(from, ec) ? FileStatus::Error : FileStatus::NothingToDo;
+    const fs::file_status status = fs::status(from, ec);
+    if (status.type() == fs::file_type::not_found)
+        return FileStatus::NothingToDo;
+    if (ec || !fs::is_regular_file(status))
+        return FileStatus::Error;
     return copyReplacing(from, toPath(target)) ? FileStatus::Done : FileStatus::Error;
 }
 

@@ -1,0 +1,78 @@
+#include "app/files/FileHelpers.h"
+#include "app/process/RunAndWait.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class FilesTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QTemporaryDir dir_;
+};
+
+TEST_F(FilesTest, DeleteReportsWhatHappened)
+{
+    writeFile(path(u"a.CII"_s), "data");
+    EXPECT_EQ(deleteFile(path(u"a.CII"_s)), FileStatus::Done);
+    EXPECT_FALSE(QFile::exists(path(u"a.CII"_s)));
+    EXPECT_EQ(deleteFile(path(u"a.CII"_s)), FileStatus::NothingToDo);
+    QDir().mkpath(path(u"sub/x"_s));
+    EXPECT_EQ(deleteFile(path(u"sub"_s)), FileStatus::Error);  // a non-empty folder is not a file
+}
+
+TEST_F(FilesTest, MoveReplacesTheTargetAndRemovesTheSource)
+{
+    writeFile(path(u"in.DAT"_s), "new data");
+    writeFile(path(u"out.CII"_s), "old data that is longer");
+    EXPECT_EQ(moveFile(path(u"in.DAT"_s), path(u"out.CII"_s)), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"out.CII"_s)), QByteArray("new data"));
+    EXPECT_FALSE(QFile::exists(path(u"in.DAT"_s)));
+    EXPECT_EQ(moveFile(path(u"in.DAT"_s), path(u"out.CII"_s)), FileStatus::NothingToDo);
+}
+
+TEST_F(FilesTest, FailedMoveKeepsTheSource)
+{
+    writeFile(path(u"in.DAT"_s), "data");
+    EXPECT_EQ(moveFile(path(u"in.DAT"_s), path(u"missing/out.CII"_s)), FileStatus::Error);
+    EXPECT_EQ(readFile(path(u"in.DAT"_s)), QByteArray("data"));
+    EXPECT_TRUE(QDir(path(u"missing"_s)).isEmpty() || !QDir(path(u"missing"_s)).exists());
+}
+
+TEST_F(FilesTest, CopyLeavesTheSource)
+{
+    writeFile(path(u"a"_s), "data");
+    EXPECT_EQ(copyFile(path(u"a"_s), path(u"b"_s)), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"a"_s)), readFile(path(u"b"_s)));
+    EXPECT_EQ(copyFile(path(u"none"_s), path(u"b"_s)), FileStatus::NothingToDo);
+    EXPECT_EQ(copyFile(dir_.path(), path(u"c"_s)), FileStatus::Error);
+}
+
+TEST_F(FilesTest, RunAndWaitRunsInTheWorkingFolderAndWaits)
+{
+    QDir().mkpath(path(u"package"_s));
+    const QString command = u"/bin/sh -c \"sleep 0.2; pwd > where.txt; exit 3\""_s;
+    EXPECT_EQ(runAndWait(command, path(u"package"_s)), FileStatus::Done);  // exit code is the program's own business
+    EXPECT_EQ(readFile(path(u"package/where.txt"_s)).trimmed(), QDir(path(u"package"_s)).canonicalPath().toUtf8());
+}
+
+TEST_F(FilesTest, RunAndWaitFailsWhenNothingCanRun)
+{
+    EXPECT_EQ(runAndWait(path(u"no-such-program"_s), dir_.path()), FileStatus::Error);
+    EXPECT_EQ(runAndWait(u"/bin/true"_s, path(u"no-such-folder"_s)), FileStatus::Error);
+    EXPECT_EQ(runAndWait(QString(), dir_.path()), FileStatus::Error);
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"kill -9 $$\""_s, dir_.path()), FileStatus::Error);
+}
+
+}  // namespace
+}  // namespace edi

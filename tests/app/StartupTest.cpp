@@ -1,0 +1,206 @@
+#include "app/AppState.h"
+#include "app/MessageSink.h"
+#include "app/Startup.h"
+#include "support/TestDatabase.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+using test::Backend;
+using test::TestDatabase;
+
+struct RecordingSink final : MessageSink {
+    void showMessage(const QString& text, const QString& detail) override
+    {
+        messages << text;
+        details << detail;
+    }
+    QStringList messages;
+    QStringList details;
+};
+
+const QByteArray kProgramSections = "[Setting0]\nLabelBackColor=&H00FFF8F0\nLabelForeColor=0\nTextBackColor=16777215\n"
+                                    "TextFocusColor=&H00C0FFFF\nTextForeColor=0\nTitleBackColor=&H00804000\n"
+                                    "TitleForeColor=&H00FFFFFF\n[LINKDRV]\nMINIMAIZE=1\nDEMOMODE=0\n"
+                                    "[PATH]\nEDIINFIL=/edi/in/\n[COLOR]\n通常=0\nエラー=255abc\n";
+
+class StartupTest : public ::testing::Test {
+protected:
+    explicit StartupTest(Backend backend = Backend::Sqlite) : database_(backend) {}
+
+    void SetUp() override { database_.createTables(); }
+
+    // EDI.ini in the test folder, the program two folders below it.
+    void writeIni(const QByteArray& text) const { test::writeFile(iniPath(), text); }
+    QString iniPath() const { return database_.folder() + u"/EDI.ini"_s; }
+    QString programFolder() const { return database_.folder() + u"/pgm/exe"_s; }
+
+    bool start(const QString& configPath = {}, const QString& operatorArgument = u"  OP01 "_s)
+    {
+        StartupRequest request{programFolder(), configPath, operatorArgument, &clock_, [] { return u"TESTPC"_s; }};
+        return runStartup(state_, request, sink_);
+    }
+
+    TestDatabase database_;
+    ManualClock clock_{QDateTime(QDate(2026, 12, 9), QTime(10, 30, 20))};
+    AppState state_;
+    RecordingSink sink_;
+};
+
+TEST_F(StartupTest, FillsTheApplicationState)
+{
+    writeIni(database_.environmentSection() + kProgramSections);
+    ASSERT_TRUE(start()) << sink_.details.join(u'\n').toStdString();
+    EXPECT_TRUE(sink_.messages.isEmpty());
+    EXPECT_EQ(state_.programId, u"EDIAUTO"_s);
+    EXPECT_EQ(state_.machineName, u"TESTPC"_s);
+    EXPECT_EQ(state_.operatorCode, u"OP01"_s);
+    EXPECT_EQ(state_.operatorName, QString());
+    EXPECT_EQ(state_.configPath, iniPath());
+    EXPECT_EQ(state_.baseFolder, database_.folder());
+    EXPECT_EQ(state_.environment.dbString, u"edi.sqlite"_s.leftJustified(50));
+    EXPECT_EQ(state_.connectionString, u"DSN=edi.sqlite;UID=;PWD=;"_s);
+    EXPECT_EQ(state_.runState, RunState::Waiting);
+    EXPECT_EQ(state_.settings.paths.receivedFolder, u"/edi/in/"_s);
+    EXPECT_EQ(state_.statusColours.error.value, 255u);
+    EXPECT_EQ(state_.clock, &clock_);
+    ASSERT_TRUE(state_.database);
+    EXPECT_TRUE(state_.database->query({u"SELECT * FROM 区分マスタ"_s, {}}).atEnd());
+}
+
+TEST_F(StartupTest, WithoutAnOperatorTheCodeIsEmpty)
+{
+    writeIni(database_.environmentSection() + kProgramSections);
+    ASSERT_TRUE(start({}, {}));
+    EXPECT_EQ(state_.operatorCode, QString());
+}
+
+TEST_F(StartupTest, AnIniNamedOnTheCommandLineWins)
+{
+    const QString elsewhere = database_.folder() + u"/conf/site.ini"_s;
+    test::writeFile(elsewhere, database_.environmentSection() + kProgramSections);
+    QDir().mkpath(database_.folder() + u"/conf"_s);
+    // The SQLite file is relative to the folder of the file that names it.
+    QFile::copy(database_.folder() + u"/edi.sqlite"_s, database_.folder() + u"/conf/edi.sqlite"_s);
+    ASSERT_TRUE(start(elsewhere));
+    EXPECT_EQ(state_.baseFolder, database_.folder() + u"/conf"_s);
+}
+
+TEST_F(StartupTest, ProgramTooHighUpCannotFindItsIni)
+{
+    StartupRequest request{u"/exe"_s, {}, {}, &clock_, [] { return u"TESTPC"_s; }};
+    EXPECT_FALSE(runStartup(state_, request, sink_));
+    EXPECT_EQ(sink_.messages, QStringList{u"INIﾌｧｲﾙ読込エラー"_s});
+}
+
+TEST_F(StartupTest, MissingIniEndsInAConnectionError)
+{
+    EXPECT_FALSE(start());
+    EXPECT_EQ(sink_.messages, QStringList{u"接続エラー"_s});
+}
+
+TEST_F(StartupTest, UnreachableDatabasesEndInAConnectionError)
+{
+    for (const QByteArray& environment : {QByteArray("[動作環境]\nDBSTRING=NoSuchDataSource\n"),
+                                          QByteArray("[動作環境]\nDBDRIVER=SQLITE\nDBSTRING=missing.sqlite\n"),
+                                          QByteArray("[動作環境]\nDBDRIVER=PSQL\nDBSTRING=host=127.0.0.1 port=1\n"),
+                                          QByteArray("[動作環境]\nDBDRIVER=ORACLE\nDBSTRING=x\n")}) {
+        sink_.messages.clear();
+        writeIni(environment + kProgramSections);
+        EXPECT_FALSE(start()) << environment.constData();
+        EXPECT_EQ(sink_.messages, QStringList{u"接続エラー"_s});
+    }
+}
+
+TEST_F(StartupTest, ASixtyCharacterDbStringIsCutToFifty)
+{
+    // The first 50 characters name the real file; the rest would make the name wrong.
+    const QString name = u"edi.sqlite"_s;
+    QFile::rename(database_.folder() + u"/edi.sqlite"_s, database_.folder() + u"/"_s + QString(40, u'd') + name);
+    writeIni(u"[動作環境]\nDBDRIVER=SQLITE\nDBSTRING="_s.toUtf8() + QString(40, u'd').toUtf8() + name.toUtf8()
+             + "0123456789\n" + kProgramSections);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(state_.environment.dbString.size(), 50);
+}
+
+TEST_F(StartupTest, BadNumberSettingsEndInAnIniError)
+{
+    writeIni(database_.environmentSection() + QByteArray(kProgramSections).replace("MINIMAIZE=1", "MINIMAIZE="));
+    EXPECT_FALSE(start());
+    EXPECT_EQ(sink_.messages, QStringList{u"INIﾌｧｲﾙ読込エラー"_s});
+    EXPECT_TRUE(sink_.details.first().contains(u"MINIMAIZE"_s));
+}
+
+class StartupOnServerTest : public StartupTest, public ::testing::WithParamInterface<Backend> {
+protected:
+    StartupOnServerTest() : StartupTest(GetParam()) {}
+};
+
+TEST_P(StartupOnServerTest, ConnectsThroughTheIniSettings)
+{
+    writeIni(database_.environmentSection() + kProgramSections);
+    ASSERT_TRUE(start()) << sink_.details.join(u'\n').toStdString();
+    EXPECT_EQ(state_.database->kind(), database_.settings().kind);
+    EXPECT_TRUE(state_.database->query({u"SELECT * FROM FL1903EDI制御マスタ"_s, {}}).atEnd());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StartupOnServerTest,
+                         ::testing::Values(Backend::PostgreSql, Backend::OdbcPostgreSql),
+                         [](const auto& info) { return test::backendName(info.param); });
+
+// The program itself, as the README's command runs it.
+class ProgramTest : public StartupTest {
+protected:
+    struct Run {
+        int exitCode;
+        QString out, err;
+    };
+    Run run(const QStringList& arguments) const
+    {
+        QProcess process;
+        process.start(test::buildPath(u"src/edi-auto"_s), arguments);
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+};
+
+TEST_F(ProgramTest, PrintsTheStateAndThisMachinesSchedule)
+{
+    database_.loadDemoData(systemMachineName());
+    writeIni(database_.environmentSection() + kProgramSections);
+    const Run result = run({u"--ini"_s, iniPath(), u"OP01"_s});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains(u"プログラムID: EDIAUTO"_s));
+    EXPECT_TRUE(result.out.contains(u"オペレータコード: OP01"_s));
+    EXPECT_TRUE(result.out.contains(u"1 08:30:00 ZC01         東日本受注センター Z"_s)) << result.out.toStdString();
+    EXPECT_FALSE(result.out.contains(u"ZC02"_s));  // another workstation's centre
+}
+
+TEST_F(ProgramTest, EndsWithAMessageWhenThereIsNothingToRun)
+{
+    database_.loadDemoData(u"ANOTHER-PC"_s);
+    writeIni(database_.environmentSection() + kProgramSections);
+    const Run result = run({u"--ini"_s, iniPath()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(u"該当するデータがありませんでした"_s)) << result.err.toStdString();
+}
+
+TEST_F(ProgramTest, StartupFailuresAndUsageErrorsExitNonZero)
+{
+    const Run missing = run({u"--ini"_s, database_.folder() + u"/none.ini"_s});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains(u"SCHMON01 接続エラー"_s)) << missing.err.toStdString();
+    EXPECT_EQ(run({u"--bogus"_s}).exitCode, 2);
+    EXPECT_EQ(run({u"--ini"_s}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace edi
