@@ -191,6 +191,11 @@ TEST_F(ProgramTest, EndsWithAMessageWhenThereIsNothingToRun)
     const Run result = run({u"--ini"_s, iniPath()});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.contains(u"該当するデータがありませんでした"_s)) << result.err.toStdString();
+
+    database_.open()->execute({u"DROP TABLE FL1912EDIスケジュールマスタ"_s, {}});
+    const Run withoutTables = run({u"--ini"_s, iniPath()});
+    EXPECT_EQ(withoutTables.exitCode, 1);
+    EXPECT_TRUE(withoutTables.err.contains(u"該当するデータがありませんでした"_s));
 }
 
 TEST_F(ProgramTest, StartupFailuresAndUsageErrorsExitNonZero)
