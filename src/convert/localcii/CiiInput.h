@@ -1,0 +1,71 @@
+#pragma once
+
+#include "convert/localcii/MessageGroupHeader.h"
+
+#include <QString>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace edi {
+
+// A CII file read through one large buffer: whole blocks (ReadBytes) and the bytes of a message
+// body across block boundaries (ReadBodyByte), where each continuation block's digit is dropped.
+class CiiInput {
+public:
+    // Throws ConversionIoError when the file cannot be opened.
+    explicit CiiInput(const QString& path);
+    ~CiiInput();
+    CiiInput(const CiiInput&) = delete;
+    CiiInput& operator=(const CiiInput&) = delete;
+
+    // ReadBytes: count bytes into dst; false on a short read at the end of the file.
+    bool readBytes(char* dst, qsizetype count);
+    bool skipBytes(qsizetype count);
+
+    // Starts a message body: consumed bytes of the first block have been read already.
+    void beginBody(const BlockSizes& sizes, qsizetype consumed)
+    {
+        sizes_ = sizes;
+        blockLeft_ = sizes.block - consumed;
+        bodyRead_ = 0;
+    }
+    // ReadBodyByte: the next body byte, or -1 at the end of the file.
+    int bodyByte()
+    {
+        if (blockLeft_ <= 0 && !enterContinuationBlock())
+            return -1;
+        if (pos_ == end_ && !refill())
+            return -1;
+        --blockLeft_;
+        ++bodyRead_;
+        return uchar(buffer_[pos_++]);
+    }
+    // count body bytes into dst; false at the end of the file.
+    bool bodyBytes(char* dst, qsizetype count);
+    // Drops the rest of the current block; false when the file ends first.
+    bool skipRestOfBlock();
+    // Body bytes read since beginBody, continuation digits not counted.
+    qint64 bodyBytesRead() const { return bodyRead_; }
+
+    // Bytes of the file consumed so far, and its size (for progress).
+    qint64 offset() const { return fileOffset_ - (end_ - pos_); }
+    qint64 size() const { return size_; }
+
+private:
+    bool refill();
+    bool enterContinuationBlock();
+
+    static constexpr qsizetype kBufferSize = 1 << 20;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    qsizetype pos_ = 0;
+    qsizetype end_ = 0;
+    qint64 fileOffset_ = 0;
+    qint64 size_ = 0;
+    BlockSizes sizes_{251, 250, true};
+    qint64 blockLeft_ = 0;
+    qint64 bodyRead_ = 0;
+};
+
+}  // namespace edi

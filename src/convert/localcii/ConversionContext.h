@@ -1,0 +1,17 @@
+#pragma once
+
+#include "convert/localcii/FormatState.h"
+#include "convert/localcii/MessageGroupHeader.h"
+
+namespace edi {
+
+// What the converters share for the whole run of the program: the message-group header and
+// trailer records (a field a conversion does not write keeps what an earlier one left) and the
+// format state the job reads after a conversion.
+struct ConversionContext {
+    MessageGroupHeader header;
+    MessageGroupTrailer trailer;
+    FormatState format;
+};
+
+}  // namespace edi

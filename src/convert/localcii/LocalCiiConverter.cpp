@@ -1,0 +1,314 @@
+#include "convert/localcii/LocalCiiConverter.h"
+
+#include "app/database/DatabaseError.h"
+#include "convert/localcii/BodyDecoder.h"
+#include "convert/localcii/CiiFileReader.h"
+#include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionError.h"
+#include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/FormatMasters.h"
+#include "convert/localcii/LocalRecord.h"
+#include "convert/localcii/ValueConversion.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <optional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+// Error and warning codes of the conversion log.
+enum Code {
+    NoFormat = 1,
+    NoCiiLayout = 3,
+    NoLocalLayout = 4,
+    Truncated = 7,
+    BadIdentifier = 8,
+    BadLengthIndicator = 9,
+    LengthMismatch = 12,
+    OutOfPlace = 13,
+    ZeroLength = 15,
+    UnsupportedPair = 21,
+};
+
+constexpr qint64 kProgressStep = 16 << 20;
+
+// An output file opened for appending, written through one buffer.
+class LocalOutput {
+public:
+    ~LocalOutput() { close(); }
+
+    void open(const QString& path)
+    {
+        if (file_ && path == path_)
+            return;
+        close();
+        file_ = std::fopen(QFile::encodeName(path).constData(), "ab");
+        if (!file_)
+            throw ConversionIoError(u"Cannot write "_s + path);
+        std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+        path_ = path;
+    }
+
+    bool isOpen() const { return file_ != nullptr; }
+
+    void writeLine(const QByteArray& prefix, const QByteArray& record)
+    {
+        if (std::fwrite(prefix.constData(), 1, size_t(prefix.size()), file_) != size_t(prefix.size())
+            || std::fwrite(record.constData(), 1, size_t(record.size()), file_) != size_t(record.size())
+            || std::fwrite("\r\n", 1, 2, file_) != 2)
+            throw ConversionIoError(u"Cannot write "_s + path_);
+    }
+
+    void close()
+    {
+        if (!file_)
+            return;
+        const bool ok = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!ok)
+            throw ConversionIoError(u"Cannot write "_s + path_);
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+    QString path_;
+};
+
+// The layouts of the current message group, made ready for decoding and placing.
+struct GroupFormat {
+    Layout cii;
+    Layout local;
+    std::optional<LocalRecordLayout> record;
+    std::vector<qint32> localIndex;           // per CII item: its local counterpart, 0 for none
+    std::vector<LocalConversion> conversion;  // per CII item
+    QByteArray linePrefix;
+    QString outputPath;  // the file of the group's information class
+};
+
+// One run over one CII file: the framing handler and the body consumer of the local direction.
+class LocalRun {
+public:
+    LocalRun(FormatMasters& masters, ConversionContext& context, ConversionLog& log, CiiInput& input,
+             const QString& outputPath, const ConversionProgress& progress)
+        : masters_(masters), context_(context), log_(log), input_(input), outputPath_(outputPath),
+          progress_(progress), decoder_(input, format_.cii)
+    {
+    }
+
+    void finish() { output_.close(); }
+
+    // Framing events.
+    bool header();
+    void trailer() { output_.close(); }
+    bool message(const MessagePrefix& prefix);
+    void badIdentifier(bool firstNotDigit) { log_.warning(BadIdentifier, firstNotDigit ? u"-02"_s : u"-01"_s); }
+    void truncated() { log_.error(Truncated); }
+
+    // Body events.
+    void element(qint32 index, std::span<const char> value, qint32 level);
+    void groupStart(qint32, qint32, qint32) {}
+    void repetitionStart(qint32, qint32) {}
+    void repetitionEnd(qint32) {}
+    void groupEnd(qint32) {}
+    void controlByteOutOfPlace(int code) { log_.warning(code); }
+    void malformedLength() { log_.warning(BadLengthIndicator); }
+    bool acceptsZeroLength()
+    {
+        log_.error(ZeroLength);
+        return false;
+    }
+
+private:
+    bool loadFormat();
+    void reportProgress();
+
+    FormatMasters& masters_;
+    ConversionContext& context_;
+    ConversionLog& log_;
+    CiiInput& input_;
+    QString outputPath_;
+    const ConversionProgress& progress_;
+    GroupFormat format_;
+    bool haveFormat_ = false;
+    BodyDecoder decoder_;
+    LocalOutput output_;
+    QByteArray record_;
+    std::string converted_;
+    bool surplusLogged_ = false;
+    qint64 nextProgress_ = kProgressStep;
+};
+
+bool LocalRun::header()
+{
+    haveFormat_ = false;
+    output_.close();
+    if (!loadFormat())
+        return false;
+    haveFormat_ = true;
+    format_.outputPath = localOutputPath(outputPath_, context_.header.infoClass());
+    output_.open(format_.outputPath);
+    return true;
+}
+
+bool LocalRun::loadFormat()
+{
+    const MessageGroupHeader& header = context_.header;
+    const QString infoClass = header.infoClass();
+    const QString bpid = header.bpid();
+    const std::optional<FormatMasterRow> row = masters_.lookUpFormat(infoClass, bpid);
+    if (!row) {
+        log_.error(NoFormat);
+        return false;
+    }
+    context_.format.format = *row;
+    context_.format.characterMode = row->xmlEncoding.isEmpty() ? QChar(u'M') : row->xmlEncoding.front();
+
+    auto load = [&](QChar kind, int code, Layout& layout) {
+        try {
+            std::vector<LayoutItem> rows = masters_.layoutRows(kind, infoClass, bpid);
+            if (rows.empty()) {
+                log_.error(code);
+                return false;
+            }
+            layout = Layout::load(std::move(rows));
+            return true;
+        } catch (const LayoutError& error) {
+            log_.error(code, error.message());
+            return false;
+        }
+    };
+    if (!load(u'E', NoCiiLayout, format_.cii) || !load(u'L', NoLocalLayout, format_.local))
+        return false;
+    try {
+        format_.record.emplace(format_.local);
+    } catch (const LayoutError& error) {
+        log_.error(NoLocalLayout, error.message());
+        return false;
+    }
+
+    format_.localIndex.assign(size_t(format_.cii.size()), 0);
+    format_.conversion.assign(size_t(format_.cii.size()), LocalConversion::Unsupported);
+    for (qint32 index = 1; index <= format_.cii.size(); ++index) {
+        const LayoutItem& cii = format_.cii.item(index);
+        const qint32 local = cii.counterpartSerial != 0 ? format_.local.findBySerial(cii.counterpartSerial) : 0;
+        format_.localIndex[size_t(index - 1)] = local;
+        if (local != 0)
+            format_.conversion[size_t(index - 1)] = localConversionFor(cii, format_.local.item(local));
+    }
+    format_.linePrefix = header.linePrefix();
+    return true;
+}
+
+bool LocalRun::message(const MessagePrefix& prefix)
+{
+    if (!haveFormat_) {
+        log_.error(NoFormat, u"メッセージグループヘッダがありません"_s);
+        return false;
+    }
+    record_ = format_.record->blankRecord();
+    surplusLogged_ = false;
+    switch (decoder_.decode(*this)) {
+    case BodyEnd::EndOfFile:
+        log_.error(Truncated);
+        return false;
+    case BodyEnd::Stopped:
+        return false;
+    case BodyEnd::EndByte:
+        break;
+    }
+    if (input_.bodyBytesRead() != prefix.length + 1 - prefix.consumed)
+        log_.warning(LengthMismatch, u"長さ違い"_s);
+    output_.open(format_.outputPath);  // again after a trailer that closed it
+    output_.writeLine(format_.linePrefix, record_);
+    if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock()) {
+        log_.error(Truncated);
+        return false;
+    }
+    reportProgress();
+    return log_.resultCode().isEmpty();
+}
+
+void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level*/)
+{
+    const qint32 local = format_.localIndex[size_t(index - 1)];
+    if (local == 0)
+        return;  // the local record does not carry this item
+    const LayoutItem& localItem = format_.local.item(local);
+    switch (convertCiiToLocal(format_.conversion[size_t(index - 1)], value, format_.cii.item(index), localItem,
+                              context_.header.doubleByteCode(), converted_)) {
+    case LocalValueStatus::UnsupportedPair:
+        log_.warning(UnsupportedPair);
+        return;
+    case LocalValueStatus::NotNumeric:
+        log_.warning(UnsupportedPair, u"数値不正 "_s + localItem.name);
+        return;
+    case LocalValueStatus::Converted:
+        break;
+    }
+    const qint64 offset = format_.record->offsetOf(local, [this](qint32 level) { return decoder_.repetition(level); });
+    if (offset < 0) {
+        // More occurrences than the local record has room for: the value is dropped.
+        if (!surplusLogged_)
+            log_.warning(OutOfPlace, u"繰返し数超過 "_s + localItem.name);
+        surplusLogged_ = true;
+        return;
+    }
+    putIntoField(record_, offset, format_.record->placement(local).width,
+                 std::span<const char>(converted_.data(), converted_.size()));
+}
+
+void LocalRun::reportProgress()
+{
+    if (progress_ && input_.offset() >= nextProgress_) {
+        progress_(input_.offset(), input_.size());
+        nextProgress_ = input_.offset() + kProgressStep;
+    }
+}
+
+}  // namespace
+
+QString localOutputPath(const QString& outputPath, const QString& infoClass)
+{
+    const QFileInfo file(outputPath);
+    QString name = file.fileName();
+    const qsizetype dot = name.indexOf(u'.');
+    name.insert(dot < 0 ? name.size() : dot, infoClass);
+    const QString folder = outputPath.left(outputPath.size() - file.fileName().size());
+    return folder + name;
+}
+
+ConversionResult convertLocalCii(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
+                                 const Clock& clock, qint64 serial, const QString& inputPath,
+                                 const QString& outputPath, const ConversionProgress& progress)
+{
+    ConversionResult result{u"0000"_s, {}};
+    log.beginRun();
+    try {
+        log.startLine(localStartLine(serial, clock));
+        CiiInput input(inputPath);
+        LocalRun run(masters, context, log, input, outputPath, progress);
+        readCiiFile(input, context.header, context.trailer, run);
+        run.finish();
+        if (progress)
+            progress(input.offset(), input.size());
+    } catch (const ConversionIoError& error) {
+        result.failure = error.message();
+    } catch (const DatabaseError& error) {
+        result.failure = error.message();
+    } catch (const LayoutError& error) {
+        result.failure = error.message();
+    } catch (const std::exception& error) {
+        result.failure = QString::fromLocal8Bit(error.what());
+    }
+    log.endRun();
+    if (!result.failure.isEmpty())
+        result.code = u"9999"_s;
+    else if (!log.resultCode().isEmpty())
+        result.code = log.resultCode();
+    return result;
+}
+
+}  // namespace edi

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "convert/localcii/Layout.h"
+
+#include <QByteArray>
+#include <span>
+#include <vector>
+
+namespace edi {
+
+// PutIntoRecord: replaces the bytes of the record from offset (0-based) on by the value's bytes.
+// Bytes that would fall outside the record are dropped.
+void putIntoRecord(QByteArray& record, qsizetype offset, std::span<const char> value);
+
+// Writes a converted value into its field: at most width bytes, and when the cut would split a
+// double-byte character its first half becomes a space. Bytes of the field after a shorter value
+// keep what the record held.
+void putIntoField(QByteArray& record, qsizetype offset, qsizetype width, std::span<const char> value);
+
+// Where a local item's values go.
+struct Placement {
+    // One enclosing group: its occurrence is the repetition counter of the decoder at `level`.
+    struct Enclosing {
+        qint32 level;
+        qint32 stride;       // the group's 長さ
+        qint32 occurrences;  // 繰返し数, 0 counting as 1
+    };
+    qint64 offset = 0;  // 0-based byte offset of the first occurrence
+    qint32 width = 0;   // bytes of the field
+    std::vector<Enclosing> enclosing;  // innermost first
+};
+
+// A local layout made ready for records: the blank record every message starts from and the
+// placement of each item. Throws LayoutError for positions before the record's start and for
+// records or occurrence counts beyond Layout::kMaxBytes.
+class LocalRecordLayout {
+public:
+    explicit LocalRecordLayout(const Layout& local);
+
+    const QByteArray& blankRecord() const { return blank_; }
+    const Placement& placement(qint32 index) const { return placements_[size_t(index - 1)]; }
+
+    // The offset of an occurrence, or -1 when an occurrence number exceeds its group's count.
+    // occurrenceAt(level) gives the decoder's repetition counter of a level.
+    template <typename OccurrenceAt>
+    qint64 offsetOf(qint32 index, OccurrenceAt occurrenceAt) const
+    {
+        const Placement& p = placement(index);
+        qint64 offset = p.offset;
+        for (const Placement::Enclosing& group : p.enclosing) {
+            const qint32 occurrence = occurrenceAt(group.level);
+            if (occurrence > group.occurrences)
+                return -1;
+            offset += qint64(occurrence - 1) * group.stride;
+        }
+        return offset;
+    }
+
+private:
+    void fillBlankValues(const Layout& local);
+
+    std::vector<Placement> placements_;
+    QByteArray blank_;
+};
+
+}  // namespace edi

@@ -1,0 +1,256 @@
+#include "convert/localcii/ValueConversion.h"
+
+#include "app/config/ConfigNumber.h"
+#include "app/text/ShiftJis.h"
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+constexpr std::string_view kFullWidthSpace = "\x81\x40";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+qint32 halfToEven(qint32 value)
+{
+    const qint32 half = value / 2;
+    return (value % 2 != 0 && half % 2 != 0) ? half + 1 : half;
+}
+
+void padLeft(std::string& text, qint32 width, char fill)
+{
+    if (qint32(text.size()) < width)
+        text.insert(0, size_t(width) - text.size(), fill);
+}
+
+// The whole-number part of a decimal text, rounded towards minus infinity, formatted with at
+// least `width` digits ("-" in front of a negative number). False when the text is no number.
+bool formatIntegerPart(std::string_view text, qint32 width, std::string& out)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    const size_t point = text.find('.');
+    std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (whole.empty() && fraction.empty())
+        return false;
+    if (!std::all_of(whole.begin(), whole.end(), isDigit) || !std::all_of(fraction.begin(), fraction.end(), isDigit))
+        return false;
+    while (whole.size() > 1 && whole.front() == '0')
+        whole.remove_prefix(1);
+    std::string digits(whole.empty() ? std::string_view("0") : whole);
+    const bool fractionPart = std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
+    if (negative && fractionPart) {  // -12.5 becomes -13
+        size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i == 0)
+            digits.insert(0, 1, '1');
+        else
+            ++digits[i - 1];
+    }
+    negative = negative && digits != "0";
+    padLeft(digits, width, '0');
+    out.clear();
+    if (negative)
+        out += '-';
+    out += digits;
+    return true;
+}
+
+// "20" or "19" in front of a six-character date by its year part.
+void completeCentury(std::string& date)
+{
+    if (date.size() != 6 || !isDigit(date[0]) || !isDigit(date[1]))
+        return;
+    const int year = (date[0] - '0') * 10 + (date[1] - '0');
+    date.insert(0, year <= 50 ? "20" : "19");
+}
+
+std::string_view view(std::span<const char> bytes) { return {bytes.data(), bytes.size()}; }
+
+}  // namespace
+
+LocalConversion localConversionFor(const LayoutItem& cii, const LayoutItem& local)
+{
+    const QString pair = cii.attribute + local.attribute;
+    if (pair == u"99" || pair == u"9N")
+        return LocalConversion::Numeric;
+    if (pair == u"N9" || pair == u"NN")
+        return LocalConversion::SignedNumeric;
+    if (pair == u"Y9" || pair == u"YY" || pair == u"9Y")
+        return LocalConversion::Date;
+    if (pair == u"XX")
+        return LocalConversion::Text;
+    if (pair == u"KK")
+        return LocalConversion::DoubleByte;
+    return LocalConversion::Unsupported;
+}
+
+LocalValueStatus convertCiiToLocal(LocalConversion conversion, std::span<const char> value,
+                                   const LayoutItem& cii, const LayoutItem& local, char doubleByteCode,
+                                   std::string& out)
+{
+    out.assign(value.data(), value.size());
+    switch (conversion) {
+    case LocalConversion::Numeric: {
+        padLeft(out, cii.length, '0');
+        if (cii.decimals > 0)
+            out.insert(out.size() - std::min<size_t>(out.size(), size_t(cii.decimals)), 1, '.');
+        if (local.decimals != 0)
+            return LocalValueStatus::Converted;
+        const std::string text = out;
+        return formatIntegerPart(text, local.length, out) ? LocalValueStatus::Converted : LocalValueStatus::NotNumeric;
+    }
+    case LocalConversion::SignedNumeric:
+        return formatIntegerPart(view(value), local.length, out) ? LocalValueStatus::Converted
+                                                                 : LocalValueStatus::NotNumeric;
+    case LocalConversion::Date:
+        padLeft(out, cii.length, '0');
+        completeCentury(out);
+        if (qint32(out.size()) > local.length)
+            out.erase(0, out.size() - size_t(local.length));
+        return LocalValueStatus::Converted;
+    case LocalConversion::Text:
+        if (qint32(out.size()) < local.length)
+            out.append(size_t(local.length) - out.size(), ' ');
+        return LocalValueStatus::Converted;
+    case LocalConversion::DoubleByte: {
+        const QByteArray text = convertDoubleByte(value, doubleByteCode, 'M');
+        out.assign(text.constData(), size_t(text.size()));
+        const qint32 spaces = halfToEven(local.length - qint32(out.size()));
+        for (qint32 i = 0; i < spaces; ++i)
+            out += kFullWidthSpace;
+        return LocalValueStatus::Converted;
+    }
+    case LocalConversion::Unsupported:
+        break;
+    }
+    out.clear();
+    return LocalValueStatus::UnsupportedPair;
+}
+
+QString decodeSingleByte(std::span<const char> bytes)
+{
+    return threadShiftJis().decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+}
+
+QString convertCiiValueToText(std::span<const char> value, const LayoutItem& cii, char doubleByteCode,
+                              QChar characterMode)
+{
+    const QString& attribute = cii.attribute;
+    if (attribute == u"9" || attribute == u"X" || attribute == u"N")
+        return decodeSingleByte(value);
+    if (attribute == u"Y") {
+        QString date = decodeSingleByte(value);
+        if (date.size() < 6)
+            date = date.rightJustified(6, u'0');
+        if (date.size() == 6)
+            date.prepend(leadingConfigNumber(QStringView(date).left(2)) <= 50 ? u"20"_s : u"19"_s);
+        return date;
+    }
+    if (attribute == u"B") {
+        QString hex;
+        for (char byte : value)
+            hex += QString::number(uchar(byte), 16).toUpper();
+        return hex;
+    }
+    if (attribute == u"K") {
+        const char mode = char(characterMode.unicode());
+        return mode == 'S' ? QString::fromLatin1(convertDoubleByte(value, doubleByteCode, 'S'))
+                           : convertDoubleByteToText(value, doubleByteCode);
+    }
+    return {};
+}
+
+QByteArray jisToShiftJis(std::span<const char> bytes)
+{
+    QByteArray out;
+    out.reserve(qsizetype(bytes.size()));
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        int first = uchar(bytes[i]);
+        int second = uchar(bytes[i + 1]);
+        if (first < 0x21 || first > 0x7E || second < 0x21 || second > 0x7E) {
+            out += bytes[i];
+            out += bytes[i + 1];
+            continue;
+        }
+        second += (first % 2 != 0) ? 31 : 125;
+        if (second > 126)
+            ++second;
+        first = (first - 33) / 2 + 129;
+        if (first >= 160)
+            first += 64;
+        out += char(first);
+        out += char(second);
+    }
+    if (i < bytes.size())
+        out += bytes[i];
+    return out;
+}
+
+QByteArray shiftJisToJis(std::span<const char> bytes)
+{
+    QByteArray out;
+    out.reserve(qsizetype(bytes.size()));
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const int first = uchar(bytes[i]);
+        const int second = i + 1 < bytes.size() ? uchar(bytes[i + 1]) : -1;
+        const bool convertible = ((first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xEF))
+                              && second >= 0x40 && second <= 0xFC && second != 0x7F;
+        if (!convertible) {
+            const size_t width = isShiftJisLeadByte(uchar(first)) && second >= 0 ? 2 : 1;
+            out.append(bytes.data() + i, qsizetype(width));
+            i += width;
+            continue;
+        }
+        int row = ((first >= 0xE0 ? first - 0x40 : first) - 0x81) * 2 + 0x21;
+        int cell;
+        if (second >= 0x9F) {
+            ++row;
+            cell = second - 0x7E;
+        } else {
+            cell = second - 0x1F - (second >= 0x80 ? 1 : 0);
+        }
+        out += char(row);
+        out += char(cell);
+        i += 2;
+    }
+    return out;
+}
+
+QByteArray convertDoubleByte(std::span<const char> bytes, char from, char to)
+{
+    QByteArray shiftJis;
+    if (from == 'S') {
+        shiftJis = jisToShiftJis(bytes);
+    } else if (from == 'U') {
+        QString text;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            text += QChar(char16_t(uchar(bytes[i]) << 8 | uchar(bytes[i + 1])));
+        shiftJis = threadShiftJis().encode(text);
+    } else {
+        shiftJis = QByteArray(bytes.data(), qsizetype(bytes.size()));
+    }
+    return to == 'S' ? shiftJisToJis(shiftJis) : shiftJis;
+}
+
+QString convertDoubleByteToText(std::span<const char> bytes, char from)
+{
+    const QByteArray shiftJis = convertDoubleByte(bytes, from, 'M');
+    return threadShiftJis().decode(shiftJis);
+}
+
+}  // namespace edi

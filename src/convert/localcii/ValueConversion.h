@@ -1,0 +1,47 @@
+#pragma once
+
+#include "convert/localcii/LayoutItem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <span>
+#include <string>
+
+namespace edi {
+
+// How a CII value becomes local text, chosen by the CII item's attribute followed by the local
+// item's: "99"/"9N", "N9"/"NN", "Y9"/"YY"/"9Y", "XX", "KK"; any other pair is unsupported.
+enum class LocalConversion { Numeric, SignedNumeric, Date, Text, DoubleByte, Unsupported };
+LocalConversion localConversionFor(const LayoutItem& cii, const LayoutItem& local);
+
+enum class LocalValueStatus {
+    Converted,
+    UnsupportedPair,  // warning 21, the field keeps its blank value
+    NotNumeric,       // a numeric conversion met text that is no number: warning 21 as well
+};
+
+// ConvertCiiToLocal: the Shift-JIS bytes of one CII value in its local form, into out (cleared
+// first). doubleByteCode is the header's 16ビット文字コード.
+LocalValueStatus convertCiiToLocal(LocalConversion conversion, std::span<const char> value,
+                                   const LayoutItem& cii, const LayoutItem& local, char doubleByteCode,
+                                   std::string& out);
+
+// ConvertCiiValueToText: the value of one CII item as plain text, by the item's attribute.
+// characterMode is the current-format state's character mode.
+QString convertCiiValueToText(std::span<const char> value, const LayoutItem& cii, char doubleByteCode,
+                              QChar characterMode);
+
+// DecodeSingleByte: Shift-JIS bytes as text.
+QString decodeSingleByte(std::span<const char> bytes);
+
+// ConvertDoubleByte with the two-letter code of the sides, from and to: "M" Shift-JIS, "S" JIS
+// X 0208 row/cell pairs, "U" UTF-16 (big-endian pairs). Returns the bytes of the target side;
+// for target "U", the Shift-JIS bytes of the text (use convertDoubleByteToText for the text).
+QByteArray convertDoubleByte(std::span<const char> bytes, char from, char to);
+QString convertDoubleByteToText(std::span<const char> bytes, char from);
+
+// The JIS X 0208 <-> Shift-JIS rules on byte pairs; other bytes pass unchanged.
+QByteArray jisToShiftJis(std::span<const char> bytes);
+QByteArray shiftJisToJis(std::span<const char> bytes);
+
+}  // namespace edi
