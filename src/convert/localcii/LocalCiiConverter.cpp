@@ -237,7 +237,8 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
     if (local == 0)
         return;  // the local record does not carry this item
     const LayoutItem& localItem = format_.local.item(local);
-    switch (convertCiiToLocal(format_.conversion[size_t(index - 1)], value, format_.cii.item(index), localItem,
+    switch (convertCiiToLocal(format_.conversion[size_t(index - 1)], QByteArrayView(value.data(), qsizetype(value.size())),
+                              format_.cii.item(index), localItem,
                               context_.header.doubleByteCode(), converted_)) {
     case LocalValueStatus::UnsupportedPair:
         log_.warning(UnsupportedPair);
@@ -257,7 +258,7 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
         return;
     }
     putIntoField(record_, offset, format_.record->placement(local).width,
-                 std::span<const char>(converted_.data(), converted_.size()));
+                 QByteArrayView(converted_.data(), qsizetype(converted_.size())));
 }
 
 void LocalRun::reportProgress()

@@ -33,31 +33,31 @@ QByteArray blankValue(const LayoutItem& item)
 
 }  // namespace
 
-void putIntoRecord(QByteArray& record, qsizetype offset, std::span<const char> value)
+void putIntoRecord(QByteArray& record, qsizetype offset, QByteArrayView value)
 {
     if (offset < 0 || offset >= record.size())
         return;
-    const qsizetype count = std::min<qsizetype>(qsizetype(value.size()), record.size() - offset);
+    const qsizetype count = std::min(value.size(), record.size() - offset);
     std::memcpy(record.data() + offset, value.data(), size_t(count));
 }
 
-void putIntoField(QByteArray& record, qsizetype offset, qsizetype width, std::span<const char> value)
+void putIntoField(QByteArray& record, qsizetype offset, qsizetype width, QByteArrayView value)
 {
-    if (qsizetype(value.size()) <= width) {
+    if (value.size() <= width) {
         putIntoRecord(record, offset, value);
         return;
     }
     // Walk the characters to see whether the cut falls inside one.
     qsizetype end = 0;
     while (end < width) {
-        const qsizetype step = isShiftJisLeadByte(uchar(value[size_t(end)])) ? 2 : 1;
+        const qsizetype step = isShiftJisLeadByte(uchar(value[end])) ? 2 : 1;
         if (end + step > width)
             break;
         end += step;
     }
-    putIntoRecord(record, offset, value.first(size_t(end)));
+    putIntoRecord(record, offset, value.first(end));
     if (end < width)
-        putIntoRecord(record, offset + end, std::span<const char>(" ", 1));
+        putIntoRecord(record, offset + end, " ");
 }
 
 LocalRecordLayout::LocalRecordLayout(const Layout& local)

@@ -77,7 +77,7 @@ void completeCentury(std::string& date)
     date.insert(0, year <= 50 ? "20" : "19");
 }
 
-std::string_view view(std::span<const char> bytes) { return {bytes.data(), bytes.size()}; }
+std::string_view view(QByteArrayView bytes) { return {bytes.data(), size_t(bytes.size())}; }
 
 }  // namespace
 
@@ -97,11 +97,11 @@ LocalConversion localConversionFor(const LayoutItem& cii, const LayoutItem& loca
     return LocalConversion::Unsupported;
 }
 
-LocalValueStatus convertCiiToLocal(LocalConversion conversion, std::span<const char> value,
+LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView value,
                                    const LayoutItem& cii, const LayoutItem& local, char doubleByteCode,
                                    std::string& out)
 {
-    out.assign(value.data(), value.size());
+    out.assign(value.data(), size_t(value.size()));
     switch (conversion) {
     case LocalConversion::Numeric: {
         padLeft(out, cii.length, '0');
@@ -140,12 +140,12 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, std::span<const c
     return LocalValueStatus::UnsupportedPair;
 }
 
-QString decodeSingleByte(std::span<const char> bytes)
+QString decodeSingleByte(QByteArrayView bytes)
 {
-    return threadShiftJis().decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return threadShiftJis().decode(bytes);
 }
 
-QString convertCiiValueToText(std::span<const char> value, const LayoutItem& cii, char doubleByteCode,
+QString convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char doubleByteCode,
                               QChar characterMode)
 {
     const QString& attribute = cii.attribute;
@@ -173,11 +173,11 @@ QString convertCiiValueToText(std::span<const char> value, const LayoutItem& cii
     return {};
 }
 
-QByteArray jisToShiftJis(std::span<const char> bytes)
+QByteArray jisToShiftJis(QByteArrayView bytes)
 {
     QByteArray out;
     out.reserve(qsizetype(bytes.size()));
-    size_t i = 0;
+    qsizetype i = 0;
     for (; i + 1 < bytes.size(); i += 2) {
         int first = uchar(bytes[i]);
         int second = uchar(bytes[i + 1]);
@@ -200,19 +200,19 @@ QByteArray jisToShiftJis(std::span<const char> bytes)
     return out;
 }
 
-QByteArray shiftJisToJis(std::span<const char> bytes)
+QByteArray shiftJisToJis(QByteArrayView bytes)
 {
     QByteArray out;
     out.reserve(qsizetype(bytes.size()));
-    size_t i = 0;
+    qsizetype i = 0;
     while (i < bytes.size()) {
         const int first = uchar(bytes[i]);
         const int second = i + 1 < bytes.size() ? uchar(bytes[i + 1]) : -1;
         const bool convertible = ((first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xEF))
                               && second >= 0x40 && second <= 0xFC && second != 0x7F;
         if (!convertible) {
-            const size_t width = isShiftJisLeadByte(uchar(first)) && second >= 0 ? 2 : 1;
-            out.append(bytes.data() + i, qsizetype(width));
+            const qsizetype width = isShiftJisLeadByte(uchar(first)) && second >= 0 ? 2 : 1;
+            out.append(bytes.data() + i, width);
             i += width;
             continue;
         }
@@ -231,23 +231,23 @@ QByteArray shiftJisToJis(std::span<const char> bytes)
     return out;
 }
 
-QByteArray convertDoubleByte(std::span<const char> bytes, char from, char to)
+QByteArray convertDoubleByte(QByteArrayView bytes, char from, char to)
 {
     QByteArray shiftJis;
     if (from == 'S') {
         shiftJis = jisToShiftJis(bytes);
     } else if (from == 'U') {
         QString text;
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
             text += QChar(char16_t(uchar(bytes[i]) << 8 | uchar(bytes[i + 1])));
         shiftJis = threadShiftJis().encode(text);
     } else {
-        shiftJis = QByteArray(bytes.data(), qsizetype(bytes.size()));
+        shiftJis = bytes.toByteArray();
     }
     return to == 'S' ? shiftJisToJis(shiftJis) : shiftJis;
 }
 
-QString convertDoubleByteToText(std::span<const char> bytes, char from)
+QString convertDoubleByteToText(QByteArrayView bytes, char from)
 {
     const QByteArray shiftJis = convertDoubleByte(bytes, from, 'M');
     return threadShiftJis().decode(shiftJis);

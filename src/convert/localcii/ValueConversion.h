@@ -3,8 +3,8 @@
 #include "convert/localcii/LayoutItem.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
-#include <span>
 #include <string>
 
 namespace edi {
@@ -22,26 +22,26 @@ enum class LocalValueStatus {
 
 // ConvertCiiToLocal: the Shift-JIS bytes of one CII value in its local form, into out (cleared
 // first). doubleByteCode is the header's 16ビット文字コード.
-LocalValueStatus convertCiiToLocal(LocalConversion conversion, std::span<const char> value,
+LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView value,
                                    const LayoutItem& cii, const LayoutItem& local, char doubleByteCode,
                                    std::string& out);
 
 // ConvertCiiValueToText: the value of one CII item as plain text, by the item's attribute.
 // characterMode is the current-format state's character mode.
-QString convertCiiValueToText(std::span<const char> value, const LayoutItem& cii, char doubleByteCode,
+QString convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char doubleByteCode,
                               QChar characterMode);
 
 // DecodeSingleByte: Shift-JIS bytes as text.
-QString decodeSingleByte(std::span<const char> bytes);
+QString decodeSingleByte(QByteArrayView bytes);
 
 // ConvertDoubleByte with the two-letter code of the sides, from and to: "M" Shift-JIS, "S" JIS
 // X 0208 row/cell pairs, "U" UTF-16 (big-endian pairs). Returns the bytes of the target side;
 // for target "U", the Shift-JIS bytes of the text (use convertDoubleByteToText for the text).
-QByteArray convertDoubleByte(std::span<const char> bytes, char from, char to);
-QString convertDoubleByteToText(std::span<const char> bytes, char from);
+QByteArray convertDoubleByte(QByteArrayView bytes, char from, char to);
+QString convertDoubleByteToText(QByteArrayView bytes, char from);
 
 // The JIS X 0208 <-> Shift-JIS rules on byte pairs; other bytes pass unchanged.
-QByteArray jisToShiftJis(std::span<const char> bytes);
-QByteArray shiftJisToJis(std::span<const char> bytes);
+QByteArray jisToShiftJis(QByteArrayView bytes);
+QByteArray shiftJisToJis(QByteArrayView bytes);
 
 }  // namespace edi
