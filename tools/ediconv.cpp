@@ -51,7 +51,7 @@ Options parseOptions(QStringList arguments)
         throw UsageError(kUsage);
     options.mode = arguments.takeFirst();
     if (options.mode != u"local"_s)
-        throw UsageError(u"unknown conversion "_s + options.mode + u"\n"_s + kUsage);
+        throw UsageError(u"unknown conversion "_s + options.mode + u"; "_s + kUsage);
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         auto value = [&]() -> QString {
@@ -71,7 +71,7 @@ Options parseOptions(QStringList arguments)
             if (!ok || options.serial < 0 || options.serial > 99999999)
                 throw UsageError(u"--serial needs a number from 0 to 99999999"_s);
         } else if (argument.startsWith(u"--"_s)) {
-            throw UsageError(u"unknown option "_s + argument + u"\n"_s + kUsage);
+            throw UsageError(u"unknown option "_s + argument + u"; "_s + kUsage);
         } else {
             options.files << argument;
         }

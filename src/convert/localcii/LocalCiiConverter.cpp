@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -208,7 +209,10 @@ bool LocalRun::message(const MessagePrefix& prefix)
         log_.error(NoFormat, u"メッセージグループヘッダがありません"_s);
         return false;
     }
-    record_ = format_.record->blankRecord();
+    // Every record starts as the blank record; the buffer is reused from message to message.
+    const QByteArray& blank = format_.record->blankRecord();
+    record_.resize(blank.size());
+    std::memcpy(record_.data(), blank.constData(), size_t(blank.size()));
     surplusLogged_ = false;
     switch (decoder_.decode(*this)) {
     case BodyEnd::EndOfFile:

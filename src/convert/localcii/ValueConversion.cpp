@@ -126,8 +126,10 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
             out.append(size_t(local.length) - out.size(), ' ');
         return LocalValueStatus::Converted;
     case LocalConversion::DoubleByte: {
-        const QByteArray text = convertDoubleByte(value, doubleByteCode, 'M');
-        out.assign(text.constData(), size_t(text.size()));
+        if (doubleByteCode == 'S' || doubleByteCode == 'U') {  // otherwise the bytes are Shift-JIS already
+            const QByteArray text = convertDoubleByte(value, doubleByteCode, 'M');
+            out.assign(text.constData(), size_t(text.size()));
+        }
         const qint32 spaces = halfToEven(local.length - qint32(out.size()));
         for (qint32 i = 0; i < spaces; ++i)
             out += kFullWidthSpace;
