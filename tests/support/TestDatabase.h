@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QtPrinters.h"
+
 #include "app/database/ConnectionSettings.h"
 #include "app/database/Database.h"
 

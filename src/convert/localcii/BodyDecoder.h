@@ -19,10 +19,11 @@ enum class BodyEnd {
 // What a body decoder tells its consumer, in body order. Both converters decode bodies with
 // the one grammar below and differ only in what they do with these events.
 template <typename T>
-concept BodyConsumer = requires(T consumer, qint32 index, qint32 level, std::span<const char> value, int code) {
+concept BodyConsumer = requires(T consumer, qint32 index, qint32 level, std::span<const char> value, int code, bool flag) {
     consumer.element(index, value, level);          // a data element that matched layout item index
-    consumer.groupStart(index, level, index);       // number as read, level before opening, group item (0: none)
-    consumer.repetitionStart(level, index);         // new level, the item at the enclosing level's cursor
+    consumer.groupStart(index, level, index, flag); // number as read (0 in the one-byte section), level
+                                                    // before opening, group item (0: none), two-byte section
+    consumer.repetitionStart(level);                // the new level
     consumer.repetitionEnd(level);
     consumer.groupEnd(level);                       // level after closing
     consumer.controlByteOutOfPlace(code);           // 10 X'FB' / 11 X'FC' outside a group, 13 no meaning here
@@ -129,7 +130,7 @@ BodyEnd BodyDecoder::decode(Consumer& consumer)
                     ++repetitions_[size_t(level_)];
                     cursors_[size_t(level_)] = cursors_[size_t(level_ - 1)] + 1;
                     consumer.repetitionEnd(level_);
-                    consumer.repetitionStart(level_, cursors_[size_t(level_ - 1)]);
+                    consumer.repetitionStart(level_);
                 }
                 break;
             case 0xFC:
@@ -194,13 +195,13 @@ void BodyDecoder::openGroup(Consumer& consumer, bool twoByteSection, qint32 numb
     const qint32 found = layout_.findGroup(cursors_[size_t(level_)], level_, twoByteSection, number);
     if (found != 0)
         cursors_[size_t(level_)] = found;
-    consumer.groupStart(number, level_, found);
+    consumer.groupStart(number, level_, found, twoByteSection);
     ++level_;
     cursors_.resize(std::max(cursors_.size(), size_t(level_ + 1)));
     repetitions_.resize(cursors_.size());
     cursors_[size_t(level_)] = cursors_[size_t(level_ - 1)] + 1;
     repetitions_[size_t(level_)] = 1;
-    consumer.repetitionStart(level_, cursors_[size_t(level_ - 1)]);
+    consumer.repetitionStart(level_);
 }
 
 }  // namespace edi

@@ -68,6 +68,7 @@ Layout Layout::load(std::vector<LayoutItem> rows)
         if (rows[i].isGroup())
             rows[i].length = qint32(lengths[i]);
         layout.multiDetailNumbers_.push_back(leadingConfigNumber(rows[i].multiDetailNumber));
+        layout.firstByItemNumber_.try_emplace(rows[i].itemNumber, qint32(i + 1));
     }
     layout.items_ = std::move(rows);
     return layout;
@@ -96,6 +97,12 @@ qint32 Layout::findGroup(qint32 start, qint32 level, bool byNumber, qint32 numbe
     return walk(start, level, [&](qint32 index, const LayoutItem& item) {
         return item.isGroup() && (!byNumber || multiDetailNumber(index) == number);
     });
+}
+
+qint32 Layout::firstWithItemNumber(qint32 number) const
+{
+    const auto found = firstByItemNumber_.find(number);
+    return found == firstByItemNumber_.end() ? 0 : found->second;
 }
 
 qint32 Layout::findBySerial(qint32 serial) const

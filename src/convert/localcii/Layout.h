@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 namespace edi {
@@ -48,6 +49,8 @@ public:
     qint32 findGroup(qint32 start, qint32 level, bool byNumber, qint32 number) const;
     // FindLocalItem: the item whose 項目通番 is serial; 0 when there is none.
     qint32 findBySerial(qint32 serial) const;
+    // The first item of the whole layout whose 項目№ is number; 0 when there is none.
+    qint32 firstWithItemNumber(qint32 number) const;
 
     // マルチ明細番号 of an item read as a number (its leading digits).
     qint32 multiDetailNumber(qint32 index) const { return multiDetailNumbers_[size_t(index - 1)]; }
@@ -58,6 +61,7 @@ private:
 
     std::vector<LayoutItem> items_;
     std::vector<qint32> multiDetailNumbers_;
+    std::unordered_map<qint32, qint32> firstByItemNumber_;
 };
 
 }  // namespace edi

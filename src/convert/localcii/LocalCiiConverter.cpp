@@ -1,11 +1,11 @@
 #include "convert/localcii/LocalCiiConverter.h"
 
-#include "app/database/DatabaseError.h"
 #include "convert/localcii/BodyDecoder.h"
 #include "convert/localcii/CiiFileReader.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/ConversionRun.h"
 #include "convert/localcii/FormatMasters.h"
 #include "convert/localcii/LocalRecord.h"
 #include "convert/localcii/ValueConversion.h"
@@ -110,8 +110,8 @@ public:
 
     // Body events.
     void element(qint32 index, std::span<const char> value, qint32 level);
-    void groupStart(qint32, qint32, qint32) {}
-    void repetitionStart(qint32, qint32) {}
+    void groupStart(qint32, qint32, qint32, bool) {}
+    void repetitionStart(qint32) {}
     void repetitionEnd(qint32) {}
     void groupEnd(qint32) {}
     void controlByteOutOfPlace(int code) { log_.warning(code); }
@@ -289,31 +289,14 @@ ConversionResult convertLocalCii(FormatMasters& masters, ConversionContext& cont
                                  const Clock& clock, qint64 serial, const QString& inputPath,
                                  const QString& outputPath, const ConversionProgress& progress)
 {
-    ConversionResult result{u"0000"_s, {}};
-    log.beginRun();
-    try {
-        log.startLine(localStartLine(serial, clock));
+    return runConversion(log, localStartLine(serial, clock), [&] {
         CiiInput input(inputPath);
         LocalRun run(masters, context, log, input, outputPath, progress);
         readCiiFile(input, context.header, context.trailer, run);
         run.finish();
         if (progress)
             progress(input.offset(), input.size());
-    } catch (const ConversionIoError& error) {
-        result.failure = error.message();
-    } catch (const DatabaseError& error) {
-        result.failure = error.message();
-    } catch (const LayoutError& error) {
-        result.failure = error.message();
-    } catch (const std::exception& error) {
-        result.failure = QString::fromLocal8Bit(error.what());
-    }
-    log.endRun();
-    if (!result.failure.isEmpty())
-        result.code = u"9999"_s;
-    else if (!log.resultCode().isEmpty())
-        result.code = log.resultCode();
-    return result;
+    });
 }
 
 }  // namespace edi

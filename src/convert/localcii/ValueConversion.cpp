@@ -246,7 +246,18 @@ QByteArray convertDoubleByte(QByteArrayView bytes, char from, char to)
     } else {
         shiftJis = bytes.toByteArray();
     }
-    return to == 'S' ? shiftJisToJis(shiftJis) : shiftJis;
+    if (to == 'S')
+        return shiftJisToJis(shiftJis);
+    if (to == 'U') {
+        const QString text = threadShiftJis().decode(shiftJis);
+        QByteArray utf16;
+        for (QChar c : text) {
+            utf16 += char(c.unicode() >> 8);
+            utf16 += char(c.unicode() & 0xFF);
+        }
+        return utf16;
+    }
+    return shiftJis;
 }
 
 QString convertDoubleByteToText(QByteArrayView bytes, char from)

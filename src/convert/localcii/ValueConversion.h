@@ -35,8 +35,8 @@ QString convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char 
 QString decodeSingleByte(QByteArrayView bytes);
 
 // ConvertDoubleByte with the two-letter code of the sides, from and to: "M" Shift-JIS, "S" JIS
-// X 0208 row/cell pairs, "U" UTF-16 (big-endian pairs). Returns the bytes of the target side;
-// for target "U", the Shift-JIS bytes of the text (use convertDoubleByteToText for the text).
+// X 0208 row/cell pairs, "U" UTF-16 (big-endian pairs); any other letter reads as "M". Returns
+// the bytes of the target side; convertDoubleByteToText gives the text.
 QByteArray convertDoubleByte(QByteArrayView bytes, char from, char to);
 QString convertDoubleByteToText(QByteArrayView bytes, char from);
 

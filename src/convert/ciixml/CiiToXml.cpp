@@ -1,0 +1,242 @@
+#include "convert/ciixml/CiiToXml.h"
+
+#include "convert/ciixml/HeaderFields.h"
+#include "convert/ciixml/XmlDocumentWriter.h"
+#include "convert/ciixml/XmlLibrary.h"
+#include "convert/localcii/BodyDecoder.h"
+#include "convert/localcii/CiiFileReader.h"
+#include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/FormatMasters.h"
+#include "convert/localcii/ValueConversion.h"
+
+#include <QFileInfo>
+#include <memory>
+#include <optional>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+enum Code { NoFormat = 1, NoCiiLayout = 3, Truncated = 7, BadIdentifier = 8, BadLengthIndicator = 9 };
+
+constexpr QByteArrayView kLineBreak = "\r\n";
+
+QByteArray indentation(qint32 spaces)
+{
+    return QByteArray(std::max(spaces, 0), ' ');
+}
+
+// An element or root name: characters that cannot stand in a name become "_".
+QString elementName(const QString& name)
+{
+    QString result = name;
+    for (QChar& c : result) {
+        if (!(c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u'.'))
+            c = u'_';
+    }
+    return result;
+}
+
+// One run over one CII file: the framing handler and the body consumer of the XML direction.
+class XmlRun {
+public:
+    XmlRun(FormatMasters& masters, ConversionContext& context, ConversionLog& log, CiiInput& input,
+           const QString& outputPath)
+        : masters_(masters), context_(context), log_(log), input_(input), outputPath_(outputPath),
+          decoder_(input, context.ciiLayout)
+    {
+    }
+
+    // Framing events.
+    bool header();
+    void trailer();
+    bool message(const MessagePrefix& prefix);
+    void badIdentifier(bool) { log_.warning(BadIdentifier); }
+    void truncated() { log_.error(Truncated); }
+
+    // Body events.
+    void element(qint32 index, std::span<const char> value, qint32 level);
+    void groupStart(qint32 number, qint32 level, qint32 groupIndex, bool twoByteSection);
+    void repetitionStart(qint32 level);
+    void repetitionEnd(qint32 level);
+    void groupEnd(qint32 level);
+    void controlByteOutOfPlace(int) {}
+    void malformedLength() { log_.warning(BadLengthIndicator); }
+    bool acceptsZeroLength() { return true; }
+
+private:
+    bool loadFormat();
+    void writeHeaderFields();
+
+    FormatMasters& masters_;
+    ConversionContext& context_;
+    ConversionLog& log_;
+    CiiInput& input_;
+    QString outputPath_;
+    const Layout& layout_ = context_.ciiLayout;
+    BodyDecoder decoder_;
+    std::unique_ptr<XmlDocumentWriter> document_;
+    int groupCount_ = 0;
+    std::vector<QString> repetitionNames_;  // per open group
+};
+
+bool XmlRun::header()
+{
+    document_.reset();  // a group without its trailer is dropped
+    ++groupCount_;
+    if (!loadFormat())
+        return false;
+    const QString encoding = xmlEncodingName(context_.format.format.xmlEncoding.isEmpty()
+                                                 ? QChar(u'M')
+                                                 : context_.format.format.xmlEncoding.front());
+    document_ = std::make_unique<XmlDocumentWriter>(groupDocumentPath(outputPath_, groupCount_), encoding);
+    context_.format.characterMode = u'M';  // values are always decoded as Shift-JIS
+    document_->startElement(elementName(u"CII-"_s + context_.format.bpid + context_.format.infoClass + u"-V10"_s));
+    document_->raw(kLineBreak);
+    writeHeaderFields();
+    return true;
+}
+
+bool XmlRun::loadFormat()
+{
+    FormatState& format = context_.format;
+    format.bpid = context_.header.bpid();
+    format.infoClass = context_.header.infoClass();
+    const std::optional<FormatMasterRow> row = masters_.lookUpFormat(format.infoClass, format.bpid);
+    if (!row) {
+        log_.error(NoFormat);
+        return false;
+    }
+    format.format = *row;
+    try {
+        std::vector<LayoutItem> rows = masters_.layoutRows(u'E', format.infoClass, format.bpid);
+        if (rows.empty()) {
+            log_.error(NoCiiLayout);
+            return false;
+        }
+        context_.ciiLayout = Layout::load(std::move(rows));
+    } catch (const LayoutError& error) {
+        log_.error(NoCiiLayout, error.message());
+        return false;
+    }
+    return true;
+}
+
+void XmlRun::writeHeaderFields()
+{
+    document_->startElement(u"JPMGH"_s);
+    document_->raw(kLineBreak);
+    for (const HeaderField& field : xmlHeaderFields()) {
+        // One character per byte; trailing spaces dropped.
+        QString text = QString::fromLatin1(context_.header.field(field.position, field.width));
+        if (field.width > 1) {
+            while (text.endsWith(u' '))
+                text.chop(1);
+        }
+        document_->startElement(QString::fromUtf16(field.element));
+        document_->text(text);
+        document_->endElement();
+        document_->raw(kLineBreak);
+    }
+    document_->endElement();
+}
+
+void XmlRun::trailer()
+{
+    if (!document_)
+        return;
+    document_->raw(kLineBreak);
+    document_->endElement();
+    document_->finish();
+    document_.reset();
+}
+
+bool XmlRun::message(const MessagePrefix& prefix)
+{
+    if (!document_) {
+        log_.error(NoFormat, u"メッセージグループヘッダがありません"_s);
+        return false;
+    }
+    document_->raw(kLineBreak);
+    document_->startElement(u"JPTRM"_s);
+    document_->attribute(u"SEQ"_s, QString::number(prefix.number));
+    repetitionNames_.clear();
+    if (decoder_.decode(*this) != BodyEnd::EndByte)
+        return true;  // the file ended: no trailer will save the document
+    if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock())
+        return true;
+    document_->raw(kLineBreak);
+    document_->endElement();
+    return log_.resultCode().isEmpty();
+}
+
+void XmlRun::element(qint32 index, std::span<const char> value, qint32 level)
+{
+    document_->raw(kLineBreak);
+    document_->raw(indentation(level * 4));
+    document_->startElement(u"JP%1"_s.arg(layout_.item(index).itemNumber, 5, 10, QChar(u'0')));
+    document_->text(convertCiiValueToText(QByteArrayView(value.data(), qsizetype(value.size())), layout_.item(index),
+                                          context_.header.doubleByteCode(), context_.format.characterMode));
+    document_->endElement();
+}
+
+void XmlRun::groupStart(qint32 number, qint32 level, qint32 groupIndex, bool twoByteSection)
+{
+    document_->raw(kLineBreak);
+    document_->raw(indentation(level * 4 - 2));
+    document_->startElement(u"JPM%1"_s.arg(number));
+    // A repetition is named after its group item's number; an unknown group after the number read.
+    const QString repetitionNumber = !twoByteSection ? u"0"_s
+                                   : groupIndex != 0 ? layout_.item(groupIndex).multiDetailNumber.trimmed()
+                                                     : QString::number(number);
+    repetitionNames_.push_back(elementName(u"JPM"_s + repetitionNumber + u"R"_s));
+}
+
+void XmlRun::repetitionStart(qint32 level)
+{
+    document_->raw(kLineBreak);
+    document_->raw(indentation(level * 4 - 2));
+    document_->startElement(repetitionNames_.back());
+}
+
+void XmlRun::repetitionEnd(qint32 level)
+{
+    document_->raw(kLineBreak);
+    document_->raw(indentation(level * 4 - 2));
+    document_->endElement();
+}
+
+void XmlRun::groupEnd(qint32)
+{
+    document_->raw(kLineBreak);
+    document_->endElement();
+    repetitionNames_.pop_back();
+}
+
+}  // namespace
+
+QString groupDocumentPath(const QString& outputPath, int group)
+{
+    if (group <= 1)
+        return outputPath;
+    const QFileInfo file(outputPath);
+    QString name = file.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    name.insert(dot < 0 ? name.size() : dot, u"_%1"_s.arg(group));
+    return outputPath.left(outputPath.size() - file.fileName().size()) + name;
+}
+
+void convertCiiToXml(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
+                     const QString& inputPath, const QString& outputPath, const ConversionProgress& progress)
+{
+    CiiInput input(inputPath);
+    XmlRun run(masters, context, log, input, outputPath);
+    readCiiFile(input, context.header, context.trailer, run);
+    if (progress)
+        progress(input.offset(), input.size());
+}
+
+}  // namespace edi

@@ -1,0 +1,24 @@
+#include "convert/ciixml/CiiXmlConverter.h"
+
+#include "convert/ciixml/CiiToXml.h"
+#include "convert/ciixml/XmlToCii.h"
+#include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/ConversionRun.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+
+ConversionResult convertCiiXml(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
+                               qint64 serial, const QString& inputPath, const QString& outputPath,
+                               const ConversionProgress& progress)
+{
+    return runConversion(log, ciiXmlStartLine(serial), [&] {
+        if (inputPath.right(3).toUpper() == u"CII"_s)
+            convertCiiToXml(masters, context, log, inputPath, outputPath, progress);
+        else
+            convertXmlToCii(masters, context, log, inputPath, outputPath, progress);
+    });
+}
+
+}  // namespace edi

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "convert/localcii/Layout.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace edi {
+
+// Builds the body of one CII message from the elements of an XML message, in the grammar the
+// body decoder reads: data elements with their tags in the section they need (the two-byte
+// section from the first item number above 239 on), groups, repetitions and the end byte.
+class MessageEncoder {
+public:
+    // A value longer than its length indicator can say is cut; a body longer than the long-form
+    // prefix can say takes no further elements.
+    static constexpr qsizetype kMaxValue = 32767;
+    static constexpr qsizetype kMaxBody = 9999999 - 17 - 1;
+
+    MessageEncoder(const Layout& layout, char doubleByteCode) : layout_(layout), doubleByteCode_(doubleByteCode) {}
+
+    void begin();
+    // A data element "JP" + number with its text. Skipped when no layout item has the number or
+    // the number has no tag form (61440-65535, above 524287); adds nothing when the value
+    // converts to nothing.
+    void element(qint32 number, const QString& text);
+    // A group "JPM" + number (0-32767), its repetitions and its end.
+    void groupStart(qint32 number);
+    void nextRepetition() { body_ += char(0xFB); }
+    void groupEnd() { body_ += char(0xFC); }
+    // The body; the block writer adds the end byte.
+    const QByteArray& body() const { return body_; }
+
+private:
+    void appendValue(qint32 number, const QByteArray& value);
+
+    const Layout& layout_;
+    char doubleByteCode_;
+    QByteArray body_;
+    bool twoByteSection_ = false;
+    QByteArray value_;
+};
+
+// The value of an XML element in its CII form by the item's attribute; false when the element
+// is to be left out (an empty text, a zero number or date).
+bool encodeXmlValue(const QString& text, const LayoutItem& item, char doubleByteCode, QByteArray& out);
+
+}  // namespace edi

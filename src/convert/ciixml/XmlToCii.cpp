@@ -1,0 +1,390 @@
+#include "convert/ciixml/XmlToCii.h"
+
+#include "convert/ciixml/HeaderFields.h"
+#include "convert/ciixml/MessageEncoder.h"
+#include "convert/ciixml/XmlLibrary.h"
+#include "convert/localcii/CiiBlockWriter.h"
+#include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionError.h"
+#include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/FormatMasters.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <filesystem>
+#include <libxml/xmlreader.h>
+#include <optional>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+constexpr int kNotWellFormed = 2;
+
+// Positions the header takes from no element: blank, and "E" at 146.
+constexpr std::pair<int, int> kBlankFields[] = {{82, 12}, {98, 3}, {101, 3}, {128, 12}, {150, 1}, {151, 5}, {156, 5}, {180, 70}};
+
+// The number a name carries after its prefix: its leading digits (0 when there are none),
+// at most 99999999.
+qint64 nameNumber(QStringView digits)
+{
+    qint64 number = 0;
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            break;
+        number = std::min<qint64>(number * 10 + (c.unicode() - u'0'), 99999999);
+    }
+    return number;
+}
+
+QString trimmedBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// The CII file, extended in a temporary copy that replaces it when the document is done.
+class CiiAppendOutput {
+public:
+    explicit CiiAppendOutput(QString path) : path_(std::move(path)), temporary_(path_ + u".part"_s) {}
+    ~CiiAppendOutput()
+    {
+        if (file_) {
+            std::fclose(file_);
+            QFile::remove(temporary_);
+        }
+    }
+
+    void write(const QByteArray& bytes)
+    {
+        if (!file_)
+            open();
+        if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file_) != size_t(bytes.size()))
+            throw ConversionIoError(u"Cannot write "_s + temporary_);
+    }
+
+    void commit()
+    {
+        if (!file_)
+            return;  // nothing was added
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        std::error_code error;
+        if (closed)
+            std::filesystem::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(path_).constData(), error);
+        if (!closed || error) {
+            QFile::remove(temporary_);
+            throw ConversionIoError(u"Cannot write "_s + path_);
+        }
+    }
+
+private:
+    void open()
+    {
+        QFile::remove(temporary_);
+        if (QFileInfo::exists(path_) && !QFile::copy(path_, temporary_))
+            throw ConversionIoError(u"Cannot copy "_s + path_);
+        file_ = std::fopen(QFile::encodeName(temporary_).constData(), "ab");
+        if (!file_)
+            throw ConversionIoError(u"Cannot write "_s + temporary_);
+        std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    }
+
+    QString path_;
+    QString temporary_;
+    std::FILE* file_ = nullptr;
+};
+
+// Reads the document node by node; nothing of it is held but the current element's text.
+class XmlReader {
+public:
+    explicit XmlReader(const QString& path)
+    {
+        initialiseXmlLibrary();
+        reader_ = xmlReaderForFile(QFile::encodeName(path).constData(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS);
+        if (!reader_)
+            throw ConversionIoError(u"Cannot read "_s + path);
+        xmlTextReaderSetStructuredErrorHandler(reader_, &XmlReader::recordError, this);
+    }
+    ~XmlReader() { xmlFreeTextReader(reader_); }
+    XmlReader(const XmlReader&) = delete;
+    XmlReader& operator=(const XmlReader&) = delete;
+
+    // False at the end of the document; throws NotWellFormed on a parse error.
+    bool read()
+    {
+        const int status = xmlTextReaderRead(reader_);
+        if (status < 0 || !error_.isEmpty())
+            throw NotWellFormed{error_.isEmpty() ? u"XML解析エラー"_s : error_};
+        return status == 1;
+    }
+    int type() const { return xmlTextReaderNodeType(reader_); }
+    int depth() const { return xmlTextReaderDepth(reader_); }
+    bool isEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_) == 1; }
+    QString name() const { return text(xmlTextReaderConstName(reader_)).trimmed(); }
+    QString value() const { return text(xmlTextReaderConstValue(reader_)); }
+    qint64 consumed() const { return xmlTextReaderByteConsumed(reader_); }
+
+    // Reads on to the end of the element the reader stands on.
+    void skipElement()
+    {
+        if (isEmptyElement())
+            return;
+        const int elementDepth = depth();
+        while (read() && !(type() == XML_READER_TYPE_END_ELEMENT && depth() == elementDepth)) {
+        }
+    }
+
+    // The text content of the element the reader stands on (its descendants' texts); the reader
+    // ends on the element's end.
+    QString elementText()
+    {
+        QString content;
+        if (isEmptyElement())
+            return content;
+        const int elementDepth = depth();
+        while (read() && !(type() == XML_READER_TYPE_END_ELEMENT && depth() == elementDepth)) {
+            if (type() == XML_READER_TYPE_TEXT || type() == XML_READER_TYPE_CDATA)
+                content += value();
+        }
+        return content;
+    }
+
+    struct NotWellFormed {
+        QString message;
+    };
+
+private:
+    static QString text(const xmlChar* utf8) { return utf8 ? QString::fromUtf8(reinterpret_cast<const char*>(utf8)) : QString(); }
+    static void recordError(void* self, xmlErrorPtr error)
+    {
+        auto* reader = static_cast<XmlReader*>(self);
+        if (error && error->level >= XML_ERR_ERROR && reader->error_.isEmpty())
+            reader->error_ = u"XML解析エラー %1行: %2"_s.arg(error->line).arg(QString::fromUtf8(error->message).trimmed());
+    }
+
+    xmlTextReaderPtr reader_ = nullptr;
+    QString error_;
+};
+
+class CiiFromXml {
+public:
+    CiiFromXml(FormatMasters& masters, ConversionContext& context, XmlReader& reader, CiiAppendOutput& output)
+        : masters_(masters), context_(context), reader_(reader), output_(output)
+    {
+    }
+
+    void run(const ConversionProgress& progress, qint64 size)
+    {
+        while (reader_.read()) {
+            const int type = reader_.type();
+            if (type == XML_READER_TYPE_ELEMENT && reader_.name() == u"JPMGH"_s) {
+                header();
+            } else if ((type == XML_READER_TYPE_ELEMENT || type == XML_READER_TYPE_PROCESSING_INSTRUCTION)
+                       && reader_.name() == u"JPTRM"_s) {
+                message(type == XML_READER_TYPE_ELEMENT);
+                if (progress && reader_.consumed() >= nextProgress_) {
+                    progress(reader_.consumed(), size);
+                    nextProgress_ = reader_.consumed() + (16 << 20);
+                }
+            }
+        }
+        if (groupOpen_)
+            writeTrailer();
+    }
+
+private:
+    void header();
+    bool storeField(const QString& element, const QString& text);
+    void openGroup();
+    void writeTrailer();
+    void message(bool hasContent);
+    void encodeContent(MessageEncoder& encoder);
+
+    FormatMasters& masters_;
+    ConversionContext& context_;
+    XmlReader& reader_;
+    CiiAppendOutput& output_;
+    bool groupOpen_ = false;
+    qint32 messageCount_ = 0;
+    qint64 nextProgress_ = 16 << 20;
+    QByteArray blocks_;
+};
+
+void CiiFromXml::header()
+{
+    MessageGroupHeader& header = context_.header;
+    for (const auto& [position, width] : kBlankFields)
+        header.fill(position, width, QString());
+    header.fill(146, 1, u"E"_s);
+    bool changed = false;
+    if (!reader_.isEmptyElement()) {
+        const int headerDepth = reader_.depth();
+        while (reader_.read() && !(reader_.type() == XML_READER_TYPE_END_ELEMENT && reader_.depth() == headerDepth)) {
+            if (reader_.type() == XML_READER_TYPE_ELEMENT) {
+                const QString element = reader_.name();
+                changed = storeField(element, trimmedBlanks(reader_.elementText())) || changed;
+            }
+        }
+    }
+    // The first header of a document always opens its own group: a document's messages are never
+    // left outside a group.
+    if (changed || !groupOpen_)
+        openGroup();
+}
+
+bool CiiFromXml::storeField(const QString& element, const QString& text)
+{
+    MessageGroupHeader& header = context_.header;
+    if (element == u"JPC03"_s) {
+        const QChar stored(char16_t(uchar(header.at(1))));
+        if (QStringView(&stored, 1) == text)
+            return false;
+        const char16_t first = text.isEmpty() ? u' ' : text[0].unicode();
+        header.data()[0] = first <= 0xFF ? char(first) : '?';
+        return true;
+    }
+    const HeaderField* field = findXmlHeaderField(element);
+    if (!field)
+        return false;
+    if (element == u"JPC14"_s)
+        context_.format.infoClass = text;
+    if (QString::fromLatin1(header.field(field->position, field->width)) == text)
+        return false;
+    header.fill(field->position, field->width, text);
+    return true;
+}
+
+void CiiFromXml::openGroup()
+{
+    if (groupOpen_) {
+        writeTrailer();
+    }
+    groupOpen_ = true;
+    messageCount_ = 0;
+    FormatState& format = context_.format;
+    format.bpid = context_.header.bpid();
+    format.characterMode = u'M';
+    // Without a format row or CII layout the previous ones stay in use.
+    if (const std::optional<FormatMasterRow> row = masters_.lookUpFormat(format.infoClass, format.bpid))
+        format.format = *row;
+    std::vector<LayoutItem> rows = masters_.layoutRows(u'E', format.infoClass, format.bpid);
+    if (!rows.empty())
+        context_.ciiLayout = Layout::load(std::move(rows));
+    blocks_.clear();
+    appendHeaderBlock(blocks_, context_.header);
+    output_.write(blocks_);
+}
+
+void CiiFromXml::writeTrailer()
+{
+    MessageGroupTrailer& trailer = context_.trailer;
+    trailer.fill(1, FixedRecord::kSize, QString());
+    trailer.fill(1, 5, u"%1"_s.arg(messageCount_ % 100000, 5, 10, QChar(u'0')));
+    blocks_.clear();
+    appendTrailerBlock(blocks_, trailer);
+    output_.write(blocks_);
+    groupOpen_ = false;
+}
+
+void CiiFromXml::message(bool hasContent)
+{
+    ++messageCount_;
+    MessageEncoder encoder(context_.ciiLayout, context_.header.doubleByteCode());
+    encoder.begin();
+    if (hasContent)
+        encodeContent(encoder);
+    if (!groupOpen_)
+        return;  // before the document's first header nothing frames a message
+    blocks_.clear();
+    appendMessageBlocks(blocks_, messageCount_, encoder.body(), context_.header.storageMode());
+    output_.write(blocks_);
+}
+
+// The elements of a message, walked as they come: data elements, groups and their repetitions.
+// A repetition followed by another node in its group is closed by the next-repetition byte.
+void CiiFromXml::encodeContent(MessageEncoder& encoder)
+{
+    if (reader_.isEmptyElement())
+        return;
+    struct Frame {
+        int depth;
+        bool isGroup;
+        bool repetitionEnded = false;  // a repetition child ended; the next node continues the group
+    };
+    std::vector<Frame> frames{{reader_.depth(), false}};
+    while (reader_.read()) {
+        const int type = reader_.type();
+        const int depth = reader_.depth();
+        Frame& top = frames.back();
+        if (type == XML_READER_TYPE_END_ELEMENT && depth == top.depth) {
+            const bool wasGroup = top.isGroup;
+            frames.pop_back();
+            if (frames.empty())
+                return;  // the end of the message
+            if (wasGroup)
+                encoder.groupEnd();
+            else
+                frames.back().repetitionEnded = true;  // a repetition closed
+            continue;
+        }
+        if (type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)
+            continue;
+        if (top.repetitionEnded) {
+            encoder.nextRepetition();
+            top.repetitionEnded = false;
+        }
+        if (type != XML_READER_TYPE_ELEMENT)
+            continue;
+        const QString name = reader_.name();
+        if (name.startsWith(u"JPM"_s) && name.endsWith(u'R')) {
+            if (reader_.isEmptyElement())
+                top.repetitionEnded = true;
+            else
+                frames.push_back({depth, false});
+        } else if (name.startsWith(u"JPM"_s)) {
+            const qint64 number = nameNumber(QStringView(name).sliced(3));
+            if (number > 32767) {
+                reader_.skipElement();
+                continue;
+            }
+            encoder.groupStart(qint32(number));
+            if (reader_.isEmptyElement())
+                encoder.groupEnd();
+            else
+                frames.push_back({depth, true});
+        } else if (name.startsWith(u"JP"_s)) {
+            const qint64 number = nameNumber(QStringView(name).sliced(2).left(5));
+            encoder.element(qint32(number), trimmedBlanks(reader_.elementText()));
+        } else {
+            reader_.skipElement();
+        }
+    }
+}
+
+}  // namespace
+
+void convertXmlToCii(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
+                     const QString& xmlPath, const QString& ciiPath, const ConversionProgress& progress)
+{
+    CiiAppendOutput output(ciiPath);
+    try {
+        XmlReader reader(xmlPath);
+        CiiFromXml converter(masters, context, reader, output);
+        converter.run(progress, QFileInfo(xmlPath).size());
+    } catch (const XmlReader::NotWellFormed& error) {
+        log.error(kNotWellFormed, error.message);
+        return;  // the temporary copy goes, the CII file stays as it was
+    }
+    output.commit();
+}
+
+}  // namespace edi

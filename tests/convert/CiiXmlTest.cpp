@@ -1,0 +1,272 @@
+#include "ConverterFixture.h"
+#include "app/text/ShiftJis.h"
+#include "convert/ciixml/CiiXmlConverter.h"
+#include "convert/ciixml/MessageEncoder.h"
+#include "convert/localcii/CiiBlockWriter.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <tuple>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi::test {
+namespace {
+
+class CiiXmlTest : public ConverterFixture {
+protected:
+    ConversionResult convert(const QString& input, const QString& output)
+    {
+        return convertCiiXml(masters_, context_, log_, 7, path(input), path(output));
+    }
+    QByteArray demoMessage() const
+    {
+        return BodyBuilder()
+            .element(1, "PO00000001")
+            .element(2, "20261208")
+            .element(3, sjis(u"東日本自動車"_s))
+            .group()
+            .element(101, "PART-0001")
+            .element(103, "1250")
+            .nextRepetition()
+            .element(101, "PART-0002")
+            .endGroup()
+            .twoByteSection()
+            .element(1001, sjis(u"至急"_s))
+            .bytes();
+    }
+    QString xmlText(const QString& name) const { return threadShiftJis().decode(readFile(path(name))); }
+};
+
+TEST_F(CiiXmlTest, WritesTheDocumentNodeForNode)
+{
+    writeFile(path(u"IN.CII"_s), ciiGroup({}, {demoMessage()}));
+    ASSERT_EQ(convert(u"IN.CII"_s, u"OUT.XML"_s).code, u"0000"_s);
+    QString header;
+    const QStringList fields = {u"JPC03> <"_s, u"JPC04><"_s, u"JPC05><"_s, u"JPC06>S1<"_s, u"JPC07><"_s, u"JPC08><"_s,
+                                u"JPC09>R1<"_s, u"JPC10>DEMO<"_s, u"JPC11>01<"_s, u"JPC12>01<"_s, u"JPC14>0101<"_s,
+                                u"JPC17>11<"_s, u"JPC18><"_s, u"JPC19>261208093000<"_s, u"JPC21><"_s, u"JPC23>M<"_s,
+                                u"JPC24> <"_s, u"JPC25>M<"_s, u"JPC29> <"_s, u"JPC30><"_s, u"JPC31><"_s, u"JPC32><"_s,
+                                u"JPC33><"_s, u"JPC34><"_s, u"JPC35><"_s};
+    for (const QString& field : fields)
+        header += u'<' + field + u'/' + field.left(5) + u">\r\n"_s;
+    const QString expected = u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n"
+                             u"<CII-DEMO01010101-V10>\r\n<JPMGH>\r\n"_s
+                           + header
+                           + u"</JPMGH>\r\n<JPTRM SEQ=\"1\">\r\n"
+                             u"<JP00001>PO00000001</JP00001>\r\n"
+                             u"<JP00002>20261208</JP00002>\r\n"
+                             u"<JP00003>東日本自動車</JP00003>\r\n"
+                             u"<JPM0>\r\n"
+                             u"  <JPM0R>\r\n"
+                             u"    <JP00101>PART-0001</JP00101>\r\n"
+                             u"    <JP00103>1250</JP00103>\r\n"
+                             u"  </JPM0R>\r\n"
+                             u"  <JPM0R>\r\n"
+                             u"    <JP00101>PART-0002</JP00101>\r\n"
+                             u"  </JPM0R>\r\n"
+                             u"</JPM0>\r\n"
+                             u"<JP01001>至急</JP01001>\r\n"
+                             u"</JPTRM>\r\n</CII-DEMO01010101-V10>"_s;
+    EXPECT_EQ(xmlText(u"OUT.XML"_s), expected);
+    EXPECT_EQ(logLines(), QStringList{u"0000--CIIXMLC start--00000007"_s});
+    EXPECT_FALSE(QFile::exists(path(u"OUT.XML.part"_s)));
+}
+
+TEST_F(CiiXmlTest, RoundTripsKeepCanonicalDataExactly)
+{
+    writeFile(path(u"A.CII"_s), ciiGroup({}, {demoMessage(), demoMessage()}));
+    ASSERT_EQ(convert(u"A.CII"_s, u"B.XML"_s).code, u"0000"_s);
+    ASSERT_EQ(convert(u"B.XML"_s, u"C.CII"_s).code, u"0000"_s);   // CII as XML to CII writes it
+    ASSERT_EQ(convert(u"C.CII"_s, u"D.XML"_s).code, u"0000"_s);
+    ASSERT_EQ(convert(u"D.XML"_s, u"E.CII"_s).code, u"0000"_s);
+    EXPECT_EQ(readFile(path(u"E.CII"_s)), readFile(path(u"C.CII"_s)));
+    EXPECT_EQ(xmlText(u"D.XML"_s), xmlText(u"B.XML"_s));
+
+    // The CII written from XML gives the local records the original gives.
+    const QByteArray direct = readFile(path(u"A.CII"_s));
+    ASSERT_EQ(convertLocal(readFile(path(u"C.CII"_s))).code, u"0000"_s);
+    const QList<QByteArray> fromXml = localLines(u"0101"_s);
+    QFile::remove(path(u"OUT0101.LOC"_s));
+    ASSERT_EQ(convertLocal(direct).code, u"0000"_s);
+    EXPECT_EQ(localLines(u"0101"_s), fromXml);
+    EXPECT_EQ(fromXml.size(), 2);
+}
+
+TEST_F(CiiXmlTest, DocumentsAppendAsGroups)
+{
+    writeFile(path(u"A.CII"_s), ciiGroup({}, {demoMessage()}));
+    ASSERT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s);
+    // Two documents into one CII file: header, message and trailer of each.
+    ASSERT_EQ(convert(u"A.XML"_s, u"OUT.CII"_s).code, u"0000"_s);
+    ASSERT_EQ(convert(u"A.XML"_s, u"OUT.CII"_s).code, u"0000"_s);
+    const QByteArray cii = readFile(path(u"OUT.CII"_s));
+    const QByteArray one = cii.left(cii.size() / 2);
+    EXPECT_EQ(cii, one + one);
+    EXPECT_TRUE(one.startsWith("0C"));
+    EXPECT_EQ(one.mid(one.size() - 251, 7), "0E00001");
+
+    // Two headers in one document, two messages each: numbered 00001 and 00002, trailers count 2.
+    const QString xml = xmlText(u"A.XML"_s);
+    const qsizetype messageStart = xml.indexOf(u"<JPTRM"_s);
+    const qsizetype messageEnd = xml.indexOf(u"</JPTRM>"_s) + 8;
+    const QString header = xml.mid(xml.indexOf(u"<JPMGH>"_s), xml.indexOf(u"</JPMGH>"_s) + 8 - xml.indexOf(u"<JPMGH>"_s));
+    const QString message = xml.mid(messageStart, messageEnd - messageStart);
+    QString twice = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<R>"_s + header + message + message
+                  + QString(header).replace(u"<JPC19>261208093000"_s, u"<JPC19>261208093001"_s) + message + message
+                  + u"</R>"_s;
+    writeFile(path(u"TWO.XML"_s), twice.toUtf8());
+    ASSERT_EQ(convert(u"TWO.XML"_s, u"TWO.CII"_s).code, u"0000"_s);
+    const QByteArray groups = readFile(path(u"TWO.CII"_s));
+    ASSERT_EQ(groups.count("0C"), 2);
+    EXPECT_EQ(groups.count("0E00002"), 2);
+    EXPECT_EQ(groups.count("1D00001") + groups.count("9D00001"), 2);
+    EXPECT_EQ(groups.count("1D00002") + groups.count("9D00002"), 2);
+}
+
+TEST_F(CiiXmlTest, EveryDocumentEncoding)
+{
+    for (const auto& [code, declaration, start] :
+         {std::tuple{"U", "UTF-16", QByteArray("\xFF\xFE<\0?\0x\0", 8)},
+          std::tuple{"S", "ISO-2022-JP", QByteArray("<?xml")}, std::tuple{"Z", "Shift_JIS", QByteArray("<?xml")}}) {
+        db_->execute({u"UPDATE FL1902フォーマット情報マスタ SET XML文字コード = ?"_s, {QString::fromLatin1(code)}});
+        writeFile(path(u"A.CII"_s), ciiGroup({}, {demoMessage()}));
+        QFile::remove(path(u"B.CII"_s));
+        ASSERT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s) << code;
+        const QByteArray xml = readFile(path(u"A.XML"_s));
+        EXPECT_TRUE(xml.startsWith(start)) << code;
+        EXPECT_TRUE(QString::fromUtf8(xml).contains(QString::fromLatin1(declaration))
+                    || QString::fromUtf16(reinterpret_cast<const char16_t*>(xml.constData() + 2), xml.size() / 2 - 1)
+                           .contains(QString::fromLatin1(declaration)))
+            << code;
+        ASSERT_EQ(convert(u"A.XML"_s, u"B.CII"_s).code, u"0000"_s) << code;
+        ASSERT_EQ(convert(u"B.CII"_s, u"B.XML"_s).code, u"0000"_s) << code;
+        EXPECT_EQ(readFile(path(u"B.XML"_s)), xml) << code;
+    }
+}
+
+TEST_F(CiiXmlTest, GroupsAfterTheFirstGetTheirOwnDocuments)
+{
+    GroupFields skipped;
+    skipped.storageFlag = "20";
+    writeFile(path(u"A.CII"_s), ciiGroup({}, {demoMessage()}) + ciiGroup(skipped, {demoMessage()}));
+    ASSERT_EQ(convert(u"A.CII"_s, u"OUT.d.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(QFile::exists(path(u"OUT.d.XML"_s)));
+    const QString second = xmlText(u"OUT.d_2.XML"_s);
+    EXPECT_TRUE(second.contains(u"<JPC17>20</JPC17>"_s));
+    EXPECT_FALSE(second.contains(u"JPTRM"_s));  // the skipped group's messages are not carried
+}
+
+TEST_F(CiiXmlTest, CiiProblemsLeaveNoDocument)
+{
+    const QByteArray whole = ciiGroup({}, {demoMessage()});
+    writeFile(path(u"A.CII"_s), whole.left(whole.size() - 251));  // no trailer
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s);
+    writeFile(path(u"A.CII"_s), whole.left(whole.size() - 100));  // trailer cut
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
+    GroupFields unknown;
+    unknown.infoClass = u"0999"_s;
+    writeFile(path(u"A.CII"_s), ciiGroup(unknown, {demoMessage()}));
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0001"_s);
+    removeLayout(u'E', u"0101"_s);
+    writeFile(path(u"A.CII"_s), whole);
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0003"_s);
+    EXPECT_FALSE(QFile::exists(path(u"A.XML"_s)));
+    EXPECT_TRUE(QDir(database_.folder()).entryList({u"*.part"_s}).isEmpty());
+}
+
+TEST_F(CiiXmlTest, BadDocumentsWriteNothing)
+{
+    writeFile(path(u"OUT.CII"_s), "existing");
+    const QList<QByteArray> documents = {
+        "<R><JPMGH><JPC14>0101</JPC14></JPMGH><JPTRM><JP00001>x</JP00001></JPTRM>",         // not closed
+        "<?xml version=\"1.0\" encoding=\"X-NONE\"?><R/>",                                  // unknown encoding
+        "<R><JPMGH></JPMGH><JPTRM><JP00001>&undefined;</JP00001></JPTRM></R>",               // undefined entity
+        QByteArray("<R>") + QByteArray(300, 'x').replace('x', "<a>") + "</R>",               // nesting too deep
+    };
+    for (const QByteArray& document : documents) {
+        writeFile(path(u"BAD.XML"_s), document);
+        EXPECT_EQ(convert(u"BAD.XML"_s, u"OUT.CII"_s).code, u"0002"_s) << document.left(60).constData();
+        EXPECT_EQ(readFile(path(u"OUT.CII"_s)), "existing");
+    }
+    EXPECT_TRUE(logLines().last().startsWith(u"0002XML解析エラー"_s));
+    EXPECT_TRUE(QDir(database_.folder()).entryList({u"*.part"_s}).isEmpty());
+}
+
+TEST_F(CiiXmlTest, OddDocumentsHaveDefinedOutcomes)
+{
+    // Elements of numbers without a tag form and of items the layout lacks are left out; a huge
+    // group number skips its group.
+    writeFile(path(u"ODD.XML"_s), "<R><JPMGH><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12>"
+                                  "<JPC14>0101</JPC14><JPC23>M</JPC23></JPMGH>"
+                                  "<JPTRM><JP61440>x</JP61440><JP99999>y</JP99999><JP00777>z</JP00777>"
+                                  "<JPM99999><JP00001>w</JP00001></JPM99999><JP00001>v</JP00001></JPTRM></R>");
+    ASSERT_EQ(convert(u"ODD.XML"_s, u"ODD.CII"_s).code, u"0000"_s);
+    const QByteArray cii = readFile(path(u"ODD.CII"_s));
+    EXPECT_EQ(cii.size(), 251 * 3);
+    EXPECT_EQ(cii.mid(251, 13).toHex(), QByteArray("9D00001\x00\x0C\x01\x01v\xFE", 13).toHex());
+
+    // A JPC14 written as SQL finds no format: the layout in use stays, nothing else happens.
+    writeFile(path(u"SQL.XML"_s), "<R><JPMGH><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12>"
+                                  "<JPC14>0101' OR '1'='1</JPC14></JPMGH><JPTRM><JP00001>v</JP00001></JPTRM></R>");
+    ASSERT_EQ(convert(u"SQL.XML"_s, u"SQL.CII"_s).code, u"0000"_s);
+    EXPECT_EQ(context_.format.infoClass, u"0101' OR '1'='1"_s);
+    EXPECT_EQ(readFile(path(u"SQL.CII"_s)).mid(251, 13).toHex(), QByteArray("9D00001\x00\x0C\x01\x01v\xFE", 13).toHex());
+}
+
+TEST(XmlValues, NumbersAndDatesByTheirRules)
+{
+    LayoutItem number;
+    number.attribute = u"9"_s;
+    LayoutItem date;
+    date.attribute = u"Y"_s;
+    date.length = 8;
+    QByteArray out;
+    auto encoded = [&](const QString& text, const LayoutItem& item) -> QByteArray {
+        return encodeXmlValue(text, item, 'M', out) ? out : QByteArray("<none>");
+    };
+    EXPECT_EQ(encoded(u"012.50"_s, number), "12.5");
+    EXPECT_EQ(encoded(u"0"_s, number), "<none>");
+    EXPECT_EQ(encoded(u"0.00"_s, number), "<none>");
+    EXPECT_EQ(encoded(u"-7"_s, number), "-7");
+    EXPECT_EQ(encoded(u"12345678901234567890"_s, number), "12345678901234567890");  // no rounding
+    EXPECT_EQ(encoded(u"30401"_s, date), "20030401");
+    EXPECT_EQ(encoded(u"991231"_s, date), "19991231");
+    EXPECT_EQ(encoded(u"000000"_s, date), "<none>");
+    date.length = 6;
+    EXPECT_EQ(encoded(u"030401"_s, date), "30401");
+    LayoutItem binary;
+    binary.attribute = u"B"_s;
+    EXPECT_EQ(encoded(u"0aff"_s, binary), QByteArray("\x0A\xFF"));
+    EXPECT_EQ(encoded(QString(), binary), QByteArray());
+}
+
+TEST(XmlValues, LongValuesTakeTheTwoByteLengthIndicator)
+{
+    LayoutItem text;
+    text.attribute = u"X"_s;
+    text.itemNumber = 5;
+    const Layout layout = Layout::load({text});
+    MessageEncoder encoder(layout, 'M');
+    encoder.begin();
+    encoder.element(5, QString(300, u'a'));
+    EXPECT_EQ(encoder.body().left(4), QByteArray("\x05\xF2\x01\x2C"));
+    EXPECT_EQ(encoder.body().size(), 304);
+    encoder.begin();
+    encoder.element(5, QString(40000, u'b'));  // cut to what a length indicator can say
+    EXPECT_EQ(encoder.body().size(), 4 + MessageEncoder::kMaxValue);
+}
+
+TEST_F(CiiXmlTest, TheNameChoosesTheDirection)
+{
+    writeFile(path(u"A.cIi"_s), ciiGroup({}, {demoMessage()}));
+    ASSERT_EQ(convert(u"A.cIi"_s, u"A.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(readFile(path(u"A.XML"_s)).startsWith("<?xml"));
+    QFile::copy(path(u"A.XML"_s), path(u"A.CII.bak"_s));
+    ASSERT_EQ(convert(u"A.CII.bak"_s, u"B.CII"_s).code, u"0000"_s);
+    EXPECT_TRUE(readFile(path(u"B.CII"_s)).startsWith("0C"));
+}
+
+}  // namespace
+}  // namespace edi::test
