@@ -1,7 +1,11 @@
 // The converters for scripts and checks.
 //
 //   ediconv local [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.CII OUTPUT.LOC
+//   ediconv xml   [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.CII OUTPUT.XML
+//   ediconv cii   [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.XML [INPUT2.XML ...] OUTPUT.CII
 //
+// "cii" appends its inputs in order to the one output, the header record carried from one to the
+// next, as a job does with its XML files; it stops at the first input that fails.
 // Masters come from a SQLite file (--db), from the database an EDI.ini names (--ini), or from the
 // EDI.ini two folders above the program. Exit status: 0 when the result code is "0000"; 1 with
 // the code on standard error otherwise; 2 for usage errors and inputs that cannot be read.
@@ -13,6 +17,7 @@
 #include "app/config/IniFile.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/FormatMasters.h"
@@ -27,7 +32,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString kUsage = u"usage: ediconv local [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.CII OUTPUT.LOC"_s;
+const QString kUsage = u"usage: ediconv local|xml|cii [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT... OUTPUT"_s;
 
 struct Options {
     QString mode;
@@ -50,7 +55,7 @@ Options parseOptions(QStringList arguments)
     if (arguments.isEmpty())
         throw UsageError(kUsage);
     options.mode = arguments.takeFirst();
-    if (options.mode != u"local"_s)
+    if (options.mode != u"local"_s && options.mode != u"xml"_s && options.mode != u"cii"_s)
         throw UsageError(u"unknown conversion "_s + options.mode + u"; "_s + kUsage);
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -78,7 +83,7 @@ Options parseOptions(QStringList arguments)
     }
     if (!options.sqliteFile.isEmpty() && !options.iniPath.isEmpty())
         throw UsageError(u"--db and --ini exclude each other"_s);
-    if (options.files.size() != 2)
+    if (options.files.size() < 2 || (options.mode != u"cii"_s && options.files.size() != 2))
         throw UsageError(kUsage);
     return options;
 }
@@ -126,9 +131,12 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     try {
         const Options options = parseOptions(application.arguments().mid(1));
-        const QString& input = options.files[0];
-        if (!QFileInfo(input).isFile() || !QFileInfo(input).isReadable())
-            throw UsageError(u"cannot read "_s + input);
+        const QStringList inputs = options.files.mid(0, options.files.size() - 1);
+        const QString& output = options.files.last();
+        for (const QString& input : inputs) {
+            if (!QFileInfo(input).isFile() || !QFileInfo(input).isReadable())
+                throw UsageError(u"cannot read "_s + input);
+        }
         auto database = openMasters(options);
         const QString logPath = options.logPath.isEmpty()
                               ? QDir(QCoreApplication::applicationDirPath()).filePath(u"ERR.LOG"_s)
@@ -137,8 +145,20 @@ int main(int argc, char* argv[])
         edi::ConversionContext context;
         edi::ConversionLog log(logPath);
         edi::SystemClock clock;
-        const edi::ConversionResult result = edi::convertLocalCii(masters, context, log, clock, options.serial, input,
-                                                                  options.files[1], terminalProgress());
+        edi::ConversionResult result;
+        if (options.mode == u"local"_s) {
+            result = edi::convertLocalCii(masters, context, log, clock, options.serial, inputs[0], output,
+                                          terminalProgress());
+        } else {
+            const auto direction =
+                options.mode == u"xml"_s ? edi::CiiXmlDirection::CiiToXml : edi::CiiXmlDirection::XmlToCii;
+            for (const QString& input : inputs) {
+                result = edi::convertCiiXml(masters, context, log, options.serial, input, output, terminalProgress(),
+                                            direction);
+                if (!result.succeeded())
+                    break;
+            }
+        }
         if (result.succeeded())
             return 0;
         edi::writeStandardError(result.code + (result.failure.isEmpty() ? QString() : u" "_s + result.failure) + u'\n');

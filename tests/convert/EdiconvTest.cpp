@@ -56,6 +56,26 @@ TEST_F(EdiconvTest, ConvertsWithMastersFromASqliteFileOrAnIni)
     EXPECT_EQ(readFile(path(u"OUT0101.LOC"_s)).count("\r\n"), 4);
 }
 
+TEST_F(EdiconvTest, ConvertsToXmlAndBackAppendingSeveralDocuments)
+{
+    const QStringList masters = {u"--db"_s, path(u"edi.sqlite"_s), u"--log"_s, path(u"ERR.LOG"_s)};
+    ASSERT_EQ(ediconv(QStringList{u"xml"_s} + masters + QStringList{path(u"IN.CII"_s), path(u"A.XML"_s)}).exitCode, 0);
+    EXPECT_TRUE(readFile(path(u"A.XML"_s)).contains("<JPTRM SEQ=\"2\">"));
+    const Run run = ediconv(QStringList{u"cii"_s} + masters
+                            + QStringList{path(u"A.XML"_s), path(u"A.XML"_s), path(u"OUT.CII"_s)});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QByteArray cii = readFile(path(u"OUT.CII"_s));
+    EXPECT_EQ(cii.count("0C"), 2);
+    EXPECT_EQ(cii.count("0E00002"), 2);
+    EXPECT_TRUE(readFile(path(u"ERR.LOG"_s)).contains("0000--CIIXMLC start--00000000\r\n"));
+
+    writeFile(path(u"BAD.XML"_s), "<R><JPTRM>");
+    const Run bad = ediconv(QStringList{u"cii"_s} + masters + QStringList{path(u"BAD.XML"_s), path(u"A.XML"_s), path(u"OUT.CII"_s)});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.err.trimmed(), u"0002"_s);
+    EXPECT_EQ(readFile(path(u"OUT.CII"_s)), cii);  // nothing appended, the second input not reached
+}
+
 TEST_F(EdiconvTest, AFailedConversionExitsWithItsCode)
 {
     writeFile(path(u"CUT.CII"_s), cii_.left(300));
@@ -79,6 +99,7 @@ TEST_F(EdiconvTest, UsageErrorsExitWithTwo)
         {},
         {u"pdf"_s, in, out},
         {u"local"_s, u"--db"_s, db, in},
+        {u"xml"_s, u"--db"_s, db, in, out, out},
         {u"local"_s, u"--db"_s, db, u"--serial"_s, u"x"_s, in, out},
         {u"local"_s, u"--db"_s, db, u"--bogus"_s, in, out},
         {u"local"_s, u"--db"_s, db, path(u"missing.CII"_s), out},

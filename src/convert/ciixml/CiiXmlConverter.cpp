@@ -11,10 +11,13 @@ namespace edi {
 
 ConversionResult convertCiiXml(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
                                qint64 serial, const QString& inputPath, const QString& outputPath,
-                               const ConversionProgress& progress)
+                               const ConversionProgress& progress, CiiXmlDirection direction)
 {
+    if (direction == CiiXmlDirection::ByInputName) {
+        direction = inputPath.right(3).toUpper() == u"CII"_s ? CiiXmlDirection::CiiToXml : CiiXmlDirection::XmlToCii;
+    }
     return runConversion(log, ciiXmlStartLine(serial), [&] {
-        if (inputPath.right(3).toUpper() == u"CII"_s)
+        if (direction == CiiXmlDirection::CiiToXml)
             convertCiiToXml(masters, context, log, inputPath, outputPath, progress);
         else
             convertXmlToCii(masters, context, log, inputPath, outputPath, progress);

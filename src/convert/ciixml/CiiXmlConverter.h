@@ -8,11 +8,18 @@ class ConversionLog;
 class FormatMasters;
 struct ConversionContext;
 
-// ConvertCiiXml: converts CII to XML when the input's name ends in "CII" (in any case), otherwise
-// XML to CII, appending to the output. The name decides; the contents are not looked at. The
-// run's start line carries the serial.
+enum class CiiXmlDirection {
+    ByInputName,  // CII to XML when the input's name ends in "CII" (in any case), otherwise XML to CII
+    CiiToXml,
+    XmlToCii,
+};
+
+// ConvertCiiXml: one run of the CII/XML converter; XML to CII appends to the output. By default
+// the input's name decides the direction; the contents are not looked at. The run's start line
+// carries the serial.
 ConversionResult convertCiiXml(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
                                qint64 serial, const QString& inputPath, const QString& outputPath,
-                               const ConversionProgress& progress = {});
+                               const ConversionProgress& progress = {},
+                               CiiXmlDirection direction = CiiXmlDirection::ByInputName);
 
 }  // namespace edi
