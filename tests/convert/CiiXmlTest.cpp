@@ -223,8 +223,9 @@ TEST(XmlValues, NumbersAndDatesByTheirRules)
     date.attribute = u"Y"_s;
     date.length = 8;
     QByteArray out;
+    QByteArray work;
     auto encoded = [&](const QString& text, const LayoutItem& item) -> QByteArray {
-        return encodeXmlValue(text, item, 'M', out) ? out : QByteArray("<none>");
+        return encodeXmlValue(text.toUtf8(), item, 'M', out, work) ? out : QByteArray("<none>");
     };
     EXPECT_EQ(encoded(u"012.50"_s, number), "12.5");
     EXPECT_EQ(encoded(u"0"_s, number), "<none>");
@@ -250,11 +251,11 @@ TEST(XmlValues, LongValuesTakeTheTwoByteLengthIndicator)
     const Layout layout = Layout::load({text});
     MessageEncoder encoder(layout, 'M');
     encoder.begin();
-    encoder.element(5, QString(300, u'a'));
+    encoder.element(5, QByteArray(300, 'a'));
     EXPECT_EQ(encoder.body().left(4), QByteArray("\x05\xF2\x01\x2C"));
     EXPECT_EQ(encoder.body().size(), 304);
     encoder.begin();
-    encoder.element(5, QString(40000, u'b'));  // cut to what a length indicator can say
+    encoder.element(5, QByteArray(40000, 'b'));  // cut to what a length indicator can say
     EXPECT_EQ(encoder.body().size(), 4 + MessageEncoder::kMaxValue);
 }
 

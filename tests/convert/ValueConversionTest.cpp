@@ -78,6 +78,13 @@ TEST(CiiToLocal, UnsupportedPairs)
     EXPECT_EQ(local("1", item("N", 2), item("Y", 2)), "<unsupported>");
 }
 
+QString convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char code, QChar mode)
+{
+    QByteArray utf8;
+    edi::convertCiiValueToText(value, cii, code, mode, utf8);
+    return QString::fromUtf8(utf8);
+}
+
 TEST(CiiValueAsText, ByAttribute)
 {
     const LayoutItem binary = item("B", 4);

@@ -1,6 +1,8 @@
 #include "app/text/ShiftJis.h"
 
 #include <cerrno>
+#include <algorithm>
+#include <cstring>
 #include <iconv.h>
 #include <stdexcept>
 
@@ -28,6 +30,8 @@ iconv_t handle(void* p) { return static_cast<iconv_t>(p); }
 ShiftJisCodec::ShiftJisCodec()
     : toShiftJis_(openConverter(kShiftJis, kUtf16))
     , fromShiftJis_(openConverter(kUtf16, kShiftJis))
+    , shiftJisToUtf8_(openConverter("UTF-8", kShiftJis))
+    , utf8ToShiftJis_(openConverter(kShiftJis, "UTF-8"))
 {
 }
 
@@ -35,6 +39,8 @@ ShiftJisCodec::~ShiftJisCodec()
 {
     iconv_close(handle(toShiftJis_));
     iconv_close(handle(fromShiftJis_));
+    iconv_close(handle(shiftJisToUtf8_));
+    iconv_close(handle(utf8ToShiftJis_));
 }
 
 QByteArray ShiftJisCodec::encode(QStringView text)
@@ -99,6 +105,66 @@ void ShiftJisCodec::decodeInto(QByteArrayView bytes, QString& out)
         --inLeft;
     }
     out.resize((reinterpret_cast<QChar*>(dst) - out.constData()));
+}
+
+void ShiftJisCodec::encodeUtf8Into(QByteArrayView utf8, QByteArray& out)
+{
+    iconv_t cd = handle(utf8ToShiftJis_);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    auto* in = const_cast<char*>(utf8.data());
+    size_t inLeft = size_t(utf8.size());
+    const qsizetype start = out.size();
+    out.resize(start + utf8.size() + 1);  // no character grows: one byte stays one, two or more give two
+    char* dst = out.data() + start;
+    size_t dstLeft = size_t(utf8.size() + 1);
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != size_t(-1))
+            break;
+        // An unmappable character or a broken sequence: skip its bytes and write '?'.
+        const uchar lead = uchar(*in);
+        size_t skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        skip = std::min(skip, inLeft);
+        in += skip;
+        inLeft -= skip;
+        *dst++ = '?';
+        --dstLeft;
+    }
+    out.resize(dst - out.constData());
+}
+
+void ShiftJisCodec::decodeToUtf8(QByteArrayView bytes, QByteArray& out)
+{
+    iconv_t cd = handle(shiftJisToUtf8_);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    auto* in = const_cast<char*>(bytes.data());
+    size_t inLeft = size_t(bytes.size());
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size() * 3 / 2 + 3);  // two bytes give at most three, one at most three
+    char* dst = out.data() + start;
+    size_t dstLeft = size_t(out.size() - start);
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != size_t(-1))
+            break;
+        if (errno == E2BIG) {  // a run of single bytes above 0x7F: each takes three
+            const qsizetype used = dst - out.constData();
+            out.resize(out.size() + qsizetype(inLeft) * 3 + 3);
+            dst = out.data() + used;
+            dstLeft = size_t(out.size() - used);
+            continue;
+        }
+        if (dstLeft < 3) {
+            const qsizetype used = dst - out.constData();
+            out.resize(out.size() + 3);
+            dst = out.data() + used;
+            dstLeft = size_t(out.size() - used);
+        }
+        std::memcpy(dst, "ï¿½", 3);
+        dst += 3;
+        dstLeft -= 3;
+        ++in;
+        --inLeft;
+    }
+    out.resize(dst - out.constData());
 }
 
 qsizetype ShiftJisCodec::byteLength(QStringView text)

@@ -24,6 +24,11 @@ public:
     QString decode(QByteArrayView bytes);
     void decodeInto(QByteArrayView bytes, QString& out);
 
+    // UTF-8 text as Shift-JIS, appended to out; characters the code page lacks become '?'.
+    void encodeUtf8Into(QByteArrayView utf8, QByteArray& out);
+    // Shift-JIS bytes as UTF-8, appended to out; bytes that form no character become U+FFFD.
+    void decodeToUtf8(QByteArrayView bytes, QByteArray& out);
+
     // Byte count of the Shift-JIS form, without building it.
     qsizetype byteLength(QStringView text);
     // True when every character has a Shift-JIS form.
@@ -32,6 +37,8 @@ public:
 private:
     void* toShiftJis_;
     void* fromShiftJis_;
+    void* shiftJisToUtf8_;
+    void* utf8ToShiftJis_;
 };
 
 // The calling thread's codec.

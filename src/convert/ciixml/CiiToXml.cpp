@@ -11,6 +11,7 @@
 #include "convert/localcii/ValueConversion.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,9 +25,11 @@ enum Code { NoFormat = 1, NoCiiLayout = 3, Truncated = 7, BadIdentifier = 8, Bad
 
 constexpr QByteArrayView kLineBreak = "\r\n";
 
-QByteArray indentation(qint32 spaces)
+// A line break followed by the given number of spaces.
+QByteArrayView lineBreak(qint32 spaces)
 {
-    return QByteArray(std::max(spaces, 0), ' ');
+    static const QByteArray breaks = "\r\n" + QByteArray(Layout::kMaxLevel * 4, ' ');
+    return QByteArrayView(breaks).first(2 + std::clamp<qint32>(spaces, 0, Layout::kMaxLevel * 4));
 }
 
 // An element or root name: characters that cannot stand in a name become "_".
@@ -80,7 +83,9 @@ private:
     BodyDecoder decoder_;
     std::unique_ptr<XmlDocumentWriter> document_;
     int groupCount_ = 0;
-    std::vector<QString> repetitionNames_;  // per open group
+    std::vector<QByteArray> repetitionNames_;  // per open group
+    std::vector<QByteArray> elementNames_;     // "JP" + item number, per layout item
+    QByteArray text_;
 };
 
 bool XmlRun::header()
@@ -94,7 +99,8 @@ bool XmlRun::header()
                                                  : context_.format.format.xmlEncoding.front());
     document_ = std::make_unique<XmlDocumentWriter>(groupDocumentPath(outputPath_, groupCount_), encoding);
     context_.format.characterMode = u'M';  // values are always decoded as Shift-JIS
-    document_->startElement(elementName(u"CII-"_s + context_.format.bpid + context_.format.infoClass + u"-V10"_s));
+    document_->startElement(
+        elementName(u"CII-"_s + context_.format.bpid + context_.format.infoClass + u"-V10"_s).toUtf8());
     document_->raw(kLineBreak);
     writeHeaderFields();
     return true;
@@ -122,12 +128,15 @@ bool XmlRun::loadFormat()
         log_.error(NoCiiLayout, error.message());
         return false;
     }
+    elementNames_.clear();
+    for (const LayoutItem& item : layout_.items())
+        elementNames_.push_back("JP" + QByteArray::number(item.itemNumber).rightJustified(5, '0'));
     return true;
 }
 
 void XmlRun::writeHeaderFields()
 {
-    document_->startElement(u"JPMGH"_s);
+    document_->startElement("JPMGH");
     document_->raw(kLineBreak);
     for (const HeaderField& field : xmlHeaderFields()) {
         // One character per byte; trailing spaces dropped.
@@ -136,9 +145,7 @@ void XmlRun::writeHeaderFields()
             while (text.endsWith(u' '))
                 text.chop(1);
         }
-        document_->startElement(QString::fromUtf16(field.element));
-        document_->text(text);
-        document_->endElement();
+        document_->element(QString::fromUtf16(field.element).toLatin1(), text.toUtf8());
         document_->raw(kLineBreak);
     }
     document_->endElement();
@@ -161,8 +168,7 @@ bool XmlRun::message(const MessagePrefix& prefix)
         return false;
     }
     document_->raw(kLineBreak);
-    document_->startElement(u"JPTRM"_s);
-    document_->attribute(u"SEQ"_s, QString::number(prefix.number));
+    document_->startElement("JPTRM", "SEQ", QByteArray::number(prefix.number));
     repetitionNames_.clear();
     if (decoder_.decode(*this) != BodyEnd::EndByte)
         return true;  // the file ended: no trailer will save the document
@@ -175,37 +181,32 @@ bool XmlRun::message(const MessagePrefix& prefix)
 
 void XmlRun::element(qint32 index, std::span<const char> value, qint32 level)
 {
-    document_->raw(kLineBreak);
-    document_->raw(indentation(level * 4));
-    document_->startElement(u"JP%1"_s.arg(layout_.item(index).itemNumber, 5, 10, QChar(u'0')));
-    document_->text(convertCiiValueToText(QByteArrayView(value.data(), qsizetype(value.size())), layout_.item(index),
-                                          context_.header.doubleByteCode(), context_.format.characterMode));
-    document_->endElement();
+    document_->raw(lineBreak(level * 4));
+    convertCiiValueToText(QByteArrayView(value.data(), qsizetype(value.size())), layout_.item(index),
+                          context_.header.doubleByteCode(), context_.format.characterMode, text_);
+    document_->element(elementNames_[size_t(index - 1)], text_);
 }
 
 void XmlRun::groupStart(qint32 number, qint32 level, qint32 groupIndex, bool twoByteSection)
 {
-    document_->raw(kLineBreak);
-    document_->raw(indentation(level * 4 - 2));
-    document_->startElement(u"JPM%1"_s.arg(number));
+    document_->raw(lineBreak(level * 4 - 2));
+    document_->startElement("JPM" + QByteArray::number(number));
     // A repetition is named after its group item's number; an unknown group after the number read.
     const QString repetitionNumber = !twoByteSection ? u"0"_s
                                    : groupIndex != 0 ? layout_.item(groupIndex).multiDetailNumber.trimmed()
                                                      : QString::number(number);
-    repetitionNames_.push_back(elementName(u"JPM"_s + repetitionNumber + u"R"_s));
+    repetitionNames_.push_back(elementName(u"JPM"_s + repetitionNumber + u"R"_s).toUtf8());
 }
 
 void XmlRun::repetitionStart(qint32 level)
 {
-    document_->raw(kLineBreak);
-    document_->raw(indentation(level * 4 - 2));
+    document_->raw(lineBreak(level * 4 - 2));
     document_->startElement(repetitionNames_.back());
 }
 
 void XmlRun::repetitionEnd(qint32 level)
 {
-    document_->raw(kLineBreak);
-    document_->raw(indentation(level * 4 - 2));
+    document_->raw(lineBreak(level * 4 - 2));
     document_->endElement();
 }
 

@@ -3,6 +3,8 @@
 #include "app/text/ShiftJis.h"
 #include "convert/localcii/ValueConversion.h"
 
+#include <cctype>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
@@ -10,75 +12,77 @@ namespace {
 
 // The leading number of a text in general number format: no leading zeros, no trailing zeros
 // of a fraction, a point only for a fractional value. Empty for zero or no number at all.
-QString generalNumber(QStringView text)
+QByteArray generalNumber(QByteArrayView text)
 {
     qsizetype i = 0;
-    while (i < text.size() && text[i] == u' ')
+    while (i < text.size() && text[i] == ' ')
         ++i;
-    const bool negative = i < text.size() && text[i] == u'-';
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
         ++i;
-    const qsizetype wholeStart = i;
-    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
-        ++i;
-    QStringView whole = text.mid(wholeStart, i - wholeStart);
-    QStringView fraction;
-    if (i < text.size() && text[i] == u'.') {
-        const qsizetype fractionStart = ++i;
-        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+    auto digitsFrom = [&](qsizetype from) {
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
             ++i;
-        fraction = text.mid(fractionStart, i - fractionStart);
+        return text.sliced(from, i - from);
+    };
+    QByteArrayView whole = digitsFrom(i);
+    QByteArrayView fraction;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        fraction = digitsFrom(i);
     }
-    while (!whole.isEmpty() && whole.front() == u'0')
+    while (!whole.isEmpty() && whole.front() == '0')
         whole = whole.sliced(1);
-    while (!fraction.isEmpty() && fraction.back() == u'0')
+    while (!fraction.isEmpty() && fraction.back() == '0')
         fraction.chop(1);
     if (whole.isEmpty() && fraction.isEmpty())
         return {};
-    QString result = negative ? u"-"_s : QString();
-    result += whole.isEmpty() ? u"0"_s : whole.toString();
+    QByteArray result = negative ? "-" : "";
+    result += whole.isEmpty() ? QByteArrayView("0") : whole;
     if (!fraction.isEmpty())
-        result += u'.' + fraction.toString();
+        result += '.' + fraction.toByteArray();
     return result;
 }
 
-QString dateText(const QString& text, qint32 length)
+QByteArray dateText(const QString& text, qint32 length)
 {
     QString date = text.size() < 6 ? text.rightJustified(6, u'0') : text;
     if (date.size() == 6 && date[0].isDigit() && date[1].isDigit())
         date.prepend(date.left(2).toInt() <= 50 ? u"20"_s : u"19"_s);
-    return generalNumber(date.right(std::max(length, 0)));
+    return generalNumber(date.right(std::max(length, 0)).toLatin1());
 }
 
-int hexDigit(QChar c)
+int hexDigit(char c)
 {
-    const int value = QStringView(u"0123456789ABCDEF").indexOf(c.toUpper());
+    const int value = QByteArrayView("0123456789ABCDEF").indexOf(char(std::toupper(uchar(c))));
     return value < 0 ? 0 : value;
 }
 
 }  // namespace
 
-bool encodeXmlValue(const QString& text, const LayoutItem& item, char doubleByteCode, QByteArray& out)
+bool encodeXmlValue(QByteArrayView utf8Text, const LayoutItem& item, char doubleByteCode, QByteArray& out,
+                    QByteArray& shiftJis)
 {
+    // The text as its Shift-JIS form reads back: characters the code page lacks are "?".
     ShiftJisCodec& codec = threadShiftJis();
-    out.clear();
+    shiftJis.truncate(0);
+    codec.encodeUtf8Into(utf8Text, shiftJis);
+    out.truncate(0);
     const QString& attribute = item.attribute;
     if (attribute == u"9" || attribute == u"N") {
-        codec.encodeInto(generalNumber(text), out);
+        out = generalNumber(shiftJis);
     } else if (attribute == u"Y") {
-        const QString date = dateText(text, item.length);
-        if (date == u"20000000"_s)
+        out = dateText(codec.decode(shiftJis), item.length);
+        if (out == "20000000")
             return false;
-        codec.encodeInto(date, out);
     } else if (attribute == u"B") {
-        const qsizetype bytes = codec.byteLength(text) / 2;
-        for (qsizetype i = 0; i < bytes; ++i)
-            out += char(hexDigit(text[2 * i]) * 16 + hexDigit(text[2 * i + 1]));
+        for (qsizetype i = 0; i + 1 < shiftJis.size(); i += 2)
+            out += char(hexDigit(shiftJis[i]) * 16 + hexDigit(shiftJis[i + 1]));
         return true;  // an empty value is written as a tag with length 0
     } else if (attribute == u"K") {
-        out = convertDoubleByte(codec.encode(text), 'M', doubleByteCode);
+        out = convertDoubleByte(shiftJis, 'M', doubleByteCode);
     } else {
-        codec.encodeInto(text, out);
+        out += shiftJis;
     }
     return !out.isEmpty();
 }
@@ -89,7 +93,7 @@ void MessageEncoder::begin()
     twoByteSection_ = false;
 }
 
-void MessageEncoder::element(qint32 number, const QString& text)
+void MessageEncoder::element(qint32 number, QByteArrayView utf8Text)
 {
     if ((number >= 61440 && number <= 65535) || number > 524287 || number < 0)
         return;
@@ -100,13 +104,13 @@ void MessageEncoder::element(qint32 number, const QString& text)
         body_ += char(0xF0);
         twoByteSection_ = true;
     }
-    if (encodeXmlValue(text, layout_.item(index), doubleByteCode_, value_))
+    if (encodeXmlValue(utf8Text, layout_.item(index), doubleByteCode_, value_, shiftJis_))
         appendValue(number, value_);
 }
 
 void MessageEncoder::appendValue(qint32 number, const QByteArray& value)
 {
-    QByteArray cut = value;
+    QByteArrayView cut = value;
     if (cut.size() > kMaxValue) {
         qsizetype end = 0;  // whole characters only
         while (end < cut.size()) {
@@ -115,7 +119,7 @@ void MessageEncoder::appendValue(qint32 number, const QByteArray& value)
                 break;
             end += step;
         }
-        cut.truncate(end);
+        cut = cut.first(end);
     }
     if (body_.size() + cut.size() + 6 > kMaxBody)
         return;

@@ -23,7 +23,7 @@ public:
     // A data element "JP" + number with its text. Skipped when no layout item has the number or
     // the number has no tag form (61440-65535, above 524287); adds nothing when the value
     // converts to nothing.
-    void element(qint32 number, const QString& text);
+    void element(qint32 number, QByteArrayView utf8Text);
     // A group "JPM" + number (0-32767), its repetitions and its end.
     void groupStart(qint32 number);
     void nextRepetition() { body_ += char(0xFB); }
@@ -39,10 +39,13 @@ private:
     QByteArray body_;
     bool twoByteSection_ = false;
     QByteArray value_;
+    QByteArray shiftJis_;
 };
 
-// The value of an XML element in its CII form by the item's attribute; false when the element
-// is to be left out (an empty text, a zero number or date).
-bool encodeXmlValue(const QString& text, const LayoutItem& item, char doubleByteCode, QByteArray& out);
+// The value of an XML element (UTF-8 text) in its CII form by the item's attribute, into out;
+// false when the element is to be left out (an empty text, a zero number or date). shiftJis is
+// a work buffer.
+bool encodeXmlValue(QByteArrayView utf8Text, const LayoutItem& item, char doubleByteCode, QByteArray& out,
+                    QByteArray& shiftJis);
 
 }  // namespace edi

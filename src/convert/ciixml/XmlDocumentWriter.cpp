@@ -4,31 +4,15 @@
 #include "convert/localcii/ConversionError.h"
 
 #include <QFile>
-#include <algorithm>
 #include <filesystem>
-#include <libxml/xmlwriter.h>
+#include <libxml/xmlIO.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
 
-const xmlChar* utf8(const QByteArray& bytes) { return reinterpret_cast<const xmlChar*>(bytes.constData()); }
-
-bool isXmlCharacter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u >= 0x20 ? u != 0xFFFE && u != 0xFFFF : u == 0x9 || u == 0xA || u == 0xD;
-}
-
-QByteArray xmlText(const QString& text)
-{
-    if (std::all_of(text.begin(), text.end(), isXmlCharacter))
-        return text.toUtf8();
-    QString cleaned = text;
-    std::replace_if(cleaned.begin(), cleaned.end(), [](QChar c) { return !isXmlCharacter(c); }, QChar(u'?'));
-    return cleaned.toUtf8();
-}
+constexpr qsizetype kChunk = 256 * 1024;
 
 }  // namespace
 
@@ -38,67 +22,127 @@ XmlDocumentWriter::XmlDocumentWriter(const QString& targetPath, const QString& e
 {
     initialiseXmlLibrary();
     xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding.toLatin1().constData());
-    xmlOutputBufferPtr output =
-        handler ? xmlOutputBufferCreateFilename(QFile::encodeName(temporaryPath_).constData(), handler, 0) : nullptr;
-    if (!output)
+    output_ = handler ? xmlOutputBufferCreateFilename(QFile::encodeName(temporaryPath_).constData(), handler, 0) : nullptr;
+    if (!output_)
         throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
-    writer_ = xmlNewTextWriter(output);
-    if (!writer_) {
-        xmlOutputBufferClose(output);
-        throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
-    }
-    // The declaration is written by hand: the writer's own would name the code-page converter.
+    buffer_.reserve(kChunk + 4096);
+    // Written by hand: libxml2's own declaration would name the code-page converter behind Shift_JIS.
     raw((u"<?xml version=\"1.0\" encoding=\""_s + encoding + u"\"?>\r\n"_s).toLatin1());
 }
 
 XmlDocumentWriter::~XmlDocumentWriter()
 {
-    if (writer_)
-        xmlFreeTextWriter(writer_);
+    if (output_)
+        xmlOutputBufferClose(output_);
     if (!finished_)
         QFile::remove(temporaryPath_);
 }
 
-void XmlDocumentWriter::check(int status)
+void XmlDocumentWriter::startElement(QByteArrayView name)
 {
-    if (status < 0)
-        throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
+    buffer_ += '<';
+    buffer_ += name;
+    buffer_ += '>';
+    openElements_.emplace_back(name.toByteArray());
 }
 
-void XmlDocumentWriter::startElement(const QString& name)
+void XmlDocumentWriter::startElement(QByteArrayView name, QByteArrayView attribute, QByteArrayView value)
 {
-    check(xmlTextWriterStartElement(writer_, utf8(name.toUtf8())));
-}
-
-void XmlDocumentWriter::attribute(const QString& name, const QString& value)
-{
-    check(xmlTextWriterWriteAttribute(writer_, utf8(name.toUtf8()), utf8(xmlText(value))));
-}
-
-void XmlDocumentWriter::text(const QString& text)
-{
-    if (!text.isEmpty())
-        check(xmlTextWriterWriteString(writer_, utf8(xmlText(text))));
-}
-
-void XmlDocumentWriter::raw(QByteArrayView ascii)
-{
-    check(xmlTextWriterWriteRawLen(writer_, reinterpret_cast<const xmlChar*>(ascii.data()), int(ascii.size())));
+    buffer_ += '<';
+    buffer_ += name;
+    buffer_ += ' ';
+    buffer_ += attribute;
+    buffer_ += "=\"";
+    escape(value, true);
+    buffer_ += "\">";
+    openElements_.emplace_back(name.toByteArray());
 }
 
 void XmlDocumentWriter::endElement()
 {
-    check(xmlTextWriterFullEndElement(writer_));
+    buffer_ += "</";
+    buffer_ += openElements_.back();
+    buffer_ += '>';
+    openElements_.pop_back();
+    flush(kChunk);
+}
+
+void XmlDocumentWriter::element(QByteArrayView name, QByteArrayView utf8Text)
+{
+    buffer_ += '<';
+    buffer_ += name;
+    buffer_ += '>';
+    escape(utf8Text, false);
+    buffer_ += "</";
+    buffer_ += name;
+    buffer_ += '>';
+    flush(kChunk);
+}
+
+void XmlDocumentWriter::text(QByteArrayView utf8)
+{
+    escape(utf8, false);
+}
+
+void XmlDocumentWriter::raw(QByteArrayView ascii)
+{
+    buffer_ += ascii;
+}
+
+void XmlDocumentWriter::escape(QByteArrayView utf8, bool inAttribute)
+{
+    const char* run = utf8.data();
+    const char* end = run + utf8.size();
+    for (const char* p = run; p < end; ++p) {
+        const unsigned char c = uchar(*p);
+        const char* replacement = nullptr;
+        switch (c) {
+        case '&': replacement = "&amp;"; break;
+        case '<': replacement = "&lt;"; break;
+        case '>': replacement = "&gt;"; break;
+        case '\r': replacement = "&#13;"; break;
+        case '"': replacement = inAttribute ? "&quot;" : nullptr; break;
+        case '\t':
+        case '\n': break;
+        case 0xEF:  // U+FFFE and U+FFFF are no XML characters
+            if (end - p >= 3 && uchar(p[1]) == 0xBF && (uchar(p[2]) == 0xBE || uchar(p[2]) == 0xBF)) {
+                buffer_.append(run, p - run);
+                buffer_ += '?';
+                p += 2;
+                run = p + 1;
+            }
+            break;
+        default:
+            if (c < 0x20)
+                replacement = "?";
+        }
+        if (replacement) {
+            buffer_.append(run, p - run);
+            buffer_ += replacement;
+            run = p + 1;
+        }
+    }
+    buffer_.append(run, end - run);
+}
+
+void XmlDocumentWriter::flush(qsizetype threshold)
+{
+    if (buffer_.size() < threshold)
+        return;
+    if (xmlOutputBufferWrite(output_, int(buffer_.size()), buffer_.constData()) < 0)
+        throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
+    buffer_.truncate(0);  // keeps the allocation
 }
 
 void XmlDocumentWriter::finish()
 {
-    check(xmlTextWriterFlush(writer_));  // no end-of-document call: it would add a bare line feed
-    xmlFreeTextWriter(writer_);
-    writer_ = nullptr;
+    flush(0);
+    const int closed = xmlOutputBufferClose(output_);
+    output_ = nullptr;
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(temporaryPath_).constData(), QFile::encodeName(targetPath_).constData(), error);
-    if (error)
+    if (closed >= 0)
+        std::filesystem::rename(QFile::encodeName(temporaryPath_).constData(), QFile::encodeName(targetPath_).constData(), error);
+    if (closed < 0 || error)
         throw ConversionIoError(u"Cannot write "_s + targetPath_);
     finished_ = true;
 }

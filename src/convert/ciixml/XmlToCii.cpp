@@ -29,26 +29,24 @@ constexpr std::pair<int, int> kBlankFields[] = {{82, 12}, {98, 3}, {101, 3}, {12
 
 // The number a name carries after its prefix: its leading digits (0 when there are none),
 // at most 99999999.
-qint64 nameNumber(QStringView digits)
+qint64 nameNumber(QByteArrayView digits)
 {
     qint64 number = 0;
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9')
+    for (char c : digits) {
+        if (c < '0' || c > '9')
             break;
-        number = std::min<qint64>(number * 10 + (c.unicode() - u'0'), 99999999);
+        number = std::min<qint64>(number * 10 + (c - '0'), 99999999);
     }
     return number;
 }
 
-QString trimmedBlanks(const QString& text)
+QByteArrayView trimmedBlanks(QByteArrayView text)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
+    while (!text.isEmpty() && text.front() == ' ')
+        text = text.sliced(1);
+    while (!text.isEmpty() && text.back() == ' ')
+        text.chop(1);
+    return text;
 }
 
 // The CII file, extended in a temporary copy that replaces it when the document is done.
@@ -129,8 +127,9 @@ public:
     int type() const { return xmlTextReaderNodeType(reader_); }
     int depth() const { return xmlTextReaderDepth(reader_); }
     bool isEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_) == 1; }
-    QString name() const { return text(xmlTextReaderConstName(reader_)).trimmed(); }
-    QString value() const { return text(xmlTextReaderConstValue(reader_)); }
+    // UTF-8, valid until the next read.
+    QByteArrayView name() const { return view(xmlTextReaderConstName(reader_)); }
+    QByteArrayView value() const { return view(xmlTextReaderConstValue(reader_)); }
     qint64 consumed() const { return xmlTextReaderByteConsumed(reader_); }
 
     // Reads on to the end of the element the reader stands on.
@@ -143,19 +142,19 @@ public:
         }
     }
 
-    // The text content of the element the reader stands on (its descendants' texts); the reader
-    // ends on the element's end.
-    QString elementText()
+    // The text content of the element the reader stands on (its descendants' texts) in UTF-8,
+    // surrounding blanks removed, valid until the next call; the reader ends on the element's end.
+    QByteArrayView elementText()
     {
-        QString content;
+        text_.truncate(0);
         if (isEmptyElement())
-            return content;
+            return text_;
         const int elementDepth = depth();
         while (read() && !(type() == XML_READER_TYPE_END_ELEMENT && depth() == elementDepth)) {
             if (type() == XML_READER_TYPE_TEXT || type() == XML_READER_TYPE_CDATA)
-                content += value();
+                text_ += value();
         }
-        return content;
+        return trimmedBlanks(text_);
     }
 
     struct NotWellFormed {
@@ -163,7 +162,7 @@ public:
     };
 
 private:
-    static QString text(const xmlChar* utf8) { return utf8 ? QString::fromUtf8(reinterpret_cast<const char*>(utf8)) : QString(); }
+    static QByteArrayView view(const xmlChar* utf8) { return QByteArrayView(reinterpret_cast<const char*>(utf8)); }
     static void recordError(void* self, xmlErrorPtr error)
     {
         auto* reader = static_cast<XmlReader*>(self);
@@ -173,6 +172,7 @@ private:
 
     xmlTextReaderPtr reader_ = nullptr;
     QString error_;
+    QByteArray text_;
 };
 
 class CiiFromXml {
@@ -186,10 +186,10 @@ public:
     {
         while (reader_.read()) {
             const int type = reader_.type();
-            if (type == XML_READER_TYPE_ELEMENT && reader_.name() == u"JPMGH"_s) {
+            if (type == XML_READER_TYPE_ELEMENT && reader_.name() == "JPMGH") {
                 header();
             } else if ((type == XML_READER_TYPE_ELEMENT || type == XML_READER_TYPE_PROCESSING_INSTRUCTION)
-                       && reader_.name() == u"JPTRM"_s) {
+                       && reader_.name() == "JPTRM") {
                 message(type == XML_READER_TYPE_ELEMENT);
                 if (progress && reader_.consumed() >= nextProgress_) {
                     progress(reader_.consumed(), size);
@@ -203,7 +203,7 @@ public:
 
 private:
     void header();
-    bool storeField(const QString& element, const QString& text);
+    bool storeField(QByteArrayView element, const QString& text);
     void openGroup();
     void writeTrailer();
     void message(bool hasContent);
@@ -230,8 +230,8 @@ void CiiFromXml::header()
         const int headerDepth = reader_.depth();
         while (reader_.read() && !(reader_.type() == XML_READER_TYPE_END_ELEMENT && reader_.depth() == headerDepth)) {
             if (reader_.type() == XML_READER_TYPE_ELEMENT) {
-                const QString element = reader_.name();
-                changed = storeField(element, trimmedBlanks(reader_.elementText())) || changed;
+                const QByteArray element = reader_.name().toByteArray();
+                changed = storeField(element, QString::fromUtf8(reader_.elementText())) || changed;
             }
         }
     }
@@ -241,10 +241,10 @@ void CiiFromXml::header()
         openGroup();
 }
 
-bool CiiFromXml::storeField(const QString& element, const QString& text)
+bool CiiFromXml::storeField(QByteArrayView element, const QString& text)
 {
     MessageGroupHeader& header = context_.header;
-    if (element == u"JPC03"_s) {
+    if (element == "JPC03") {
         const QChar stored(char16_t(uchar(header.at(1))));
         if (QStringView(&stored, 1) == text)
             return false;
@@ -252,10 +252,10 @@ bool CiiFromXml::storeField(const QString& element, const QString& text)
         header.data()[0] = first <= 0xFF ? char(first) : '?';
         return true;
     }
-    const HeaderField* field = findXmlHeaderField(element);
+    const HeaderField* field = findXmlHeaderField(QString::fromLatin1(element));
     if (!field)
         return false;
-    if (element == u"JPC14"_s)
+    if (element == "JPC14")
         context_.format.infoClass = text;
     if (QString::fromLatin1(header.field(field->position, field->width)) == text)
         return false;
@@ -344,14 +344,14 @@ void CiiFromXml::encodeContent(MessageEncoder& encoder)
         }
         if (type != XML_READER_TYPE_ELEMENT)
             continue;
-        const QString name = reader_.name();
-        if (name.startsWith(u"JPM"_s) && name.endsWith(u'R')) {
+        const QByteArrayView name = reader_.name();
+        if (name.startsWith("JPM") && name.endsWith('R')) {
             if (reader_.isEmptyElement())
                 top.repetitionEnded = true;
             else
                 frames.push_back({depth, false});
-        } else if (name.startsWith(u"JPM"_s)) {
-            const qint64 number = nameNumber(QStringView(name).sliced(3));
+        } else if (name.startsWith("JPM")) {
+            const qint64 number = nameNumber(name.sliced(3));
             if (number > 32767) {
                 reader_.skipElement();
                 continue;
@@ -361,9 +361,9 @@ void CiiFromXml::encodeContent(MessageEncoder& encoder)
                 encoder.groupEnd();
             else
                 frames.push_back({depth, true});
-        } else if (name.startsWith(u"JP"_s)) {
-            const qint64 number = nameNumber(QStringView(name).sliced(2).left(5));
-            encoder.element(qint32(number), trimmedBlanks(reader_.elementText()));
+        } else if (name.startsWith("JP")) {
+            const qint64 number = nameNumber(name.sliced(2).first(std::min<qsizetype>(5, name.size() - 2)));
+            encoder.element(qint32(number), reader_.elementText());
         } else {
             reader_.skipElement();
         }

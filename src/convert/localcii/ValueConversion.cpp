@@ -147,32 +147,29 @@ QString decodeSingleByte(QByteArrayView bytes)
     return threadShiftJis().decode(bytes);
 }
 
-QString convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char doubleByteCode,
-                              QChar characterMode)
+void convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char doubleByteCode, QChar characterMode,
+                           QByteArray& out)
 {
+    out.clear();
     const QString& attribute = cii.attribute;
-    if (attribute == u"9" || attribute == u"X" || attribute == u"N")
-        return decodeSingleByte(value);
-    if (attribute == u"Y") {
+    if (attribute == u"9" || attribute == u"X" || attribute == u"N") {
+        threadShiftJis().decodeToUtf8(value, out);
+    } else if (attribute == u"Y") {
         QString date = decodeSingleByte(value);
         if (date.size() < 6)
             date = date.rightJustified(6, u'0');
         if (date.size() == 6)
             date.prepend(leadingConfigNumber(QStringView(date).left(2)) <= 50 ? u"20"_s : u"19"_s);
-        return date;
-    }
-    if (attribute == u"B") {
-        QString hex;
+        out = date.toUtf8();
+    } else if (attribute == u"B") {
         for (char byte : value)
-            hex += QString::number(uchar(byte), 16).toUpper();
-        return hex;
+            out += QByteArray::number(uchar(byte), 16).toUpper();
+    } else if (attribute == u"K") {
+        if (characterMode == u'S')
+            out = QString::fromLatin1(convertDoubleByte(value, doubleByteCode, 'S')).toUtf8();
+        else
+            threadShiftJis().decodeToUtf8(convertDoubleByte(value, doubleByteCode, 'M'), out);
     }
-    if (attribute == u"K") {
-        const char mode = char(characterMode.unicode());
-        return mode == 'S' ? QString::fromLatin1(convertDoubleByte(value, doubleByteCode, 'S'))
-                           : convertDoubleByteToText(value, doubleByteCode);
-    }
-    return {};
 }
 
 QByteArray jisToShiftJis(QByteArrayView bytes)

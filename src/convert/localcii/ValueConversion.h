@@ -26,10 +26,10 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
                                    const LayoutItem& cii, const LayoutItem& local, char doubleByteCode,
                                    std::string& out);
 
-// ConvertCiiValueToText: the value of one CII item as plain text, by the item's attribute.
-// characterMode is the current-format state's character mode.
-QString convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char doubleByteCode,
-                              QChar characterMode);
+// ConvertCiiValueToText: the value of one CII item as plain text, by the item's attribute, in
+// UTF-8 into out (cleared first). characterMode is the current-format state's character mode.
+void convertCiiValueToText(QByteArrayView value, const LayoutItem& cii, char doubleByteCode, QChar characterMode,
+                           QByteArray& out);
 
 // DecodeSingleByte: Shift-JIS bytes as text.
 QString decodeSingleByte(QByteArrayView bytes);
