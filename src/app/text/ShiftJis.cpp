@@ -1,7 +1,7 @@
 #include "app/text/ShiftJis.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <iconv.h>
 #include <stdexcept>
@@ -13,7 +13,6 @@ namespace {
 // its "SHIFT_JIS" is the strict JIS table and would turn paths into yen signs.
 constexpr const char* kShiftJis = "CP932";
 constexpr const char* kUtf16 = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? "UTF-16LE" : "UTF-16BE";
-constexpr char16_t kReplacement = u'\uFFFD';
 
 iconv_t openConverter(const char* to, const char* from)
 {
@@ -24,6 +23,69 @@ iconv_t openConverter(const char* to, const char* from)
 }
 
 iconv_t handle(void* p) { return static_cast<iconv_t>(p); }
+
+// What replaces input the converter cannot take, and how many input bytes that input spans.
+struct Replacement {
+    QByteArrayView bytes;
+    size_t (*span)(const char* in, size_t left);
+};
+
+size_t oneByte(const char*, size_t) { return 1; }
+
+size_t utf16Unit(const char* in, size_t left)
+{
+    char16_t unit;
+    std::memcpy(&unit, in, 2);
+    return QChar::isHighSurrogate(unit) && left >= 4 ? 4 : 2;
+}
+
+size_t utf8Sequence(const char* in, size_t left)
+{
+    const uchar lead = uchar(*in);
+    return std::min<size_t>(lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1, left);
+}
+
+// Converts all of in and appends it to out, replacing what cannot be converted.
+void convert(void* converter, QByteArrayView in, QByteArray& out, const Replacement& replacement)
+{
+    iconv_t cd = handle(converter);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    auto* source = const_cast<char*>(in.data());
+    size_t sourceLeft = size_t(in.size());
+    qsizetype used = out.size();
+    out.resize(used + in.size() * 2 + 8);
+    while (sourceLeft > 0) {
+        char* target = out.data() + used;
+        size_t targetLeft = size_t(out.size() - used);
+        const size_t status = iconv(cd, &source, &sourceLeft, &target, &targetLeft);
+        used = target - out.constData();
+        if (status != size_t(-1))
+            break;
+        if (errno != E2BIG) {  // EILSEQ or EINVAL: input it cannot take
+            const size_t skip = replacement.span(source, sourceLeft);
+            source += skip;
+            sourceLeft -= skip;
+            if (out.size() - used < replacement.bytes.size())
+                out.resize(used + replacement.bytes.size());
+            std::memcpy(out.data() + used, replacement.bytes.data(), size_t(replacement.bytes.size()));
+            used += replacement.bytes.size();
+        }
+        if (out.size() - used < qsizetype(sourceLeft) * 2 + 8)
+            out.resize(used + qsizetype(sourceLeft) * 2 + 8);
+    }
+    out.resize(used);
+}
+
+constexpr char16_t kReplacementCharacter = u'\uFFFD';
+
+// ASCII reads the same in UTF-8 and in the code page, backslash and tilde included.
+bool isAscii(QByteArrayView bytes)
+{
+    uchar seen = 0;  // no early exit: the loop vectorises
+    for (char c : bytes)
+        seen |= uchar(c);
+    return seen < 0x80;
+}
 
 }  // namespace
 
@@ -52,29 +114,16 @@ QByteArray ShiftJisCodec::encode(QStringView text)
 
 void ShiftJisCodec::encodeInto(QStringView text, QByteArray& out)
 {
-    iconv_t cd = handle(toShiftJis_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    auto* in = const_cast<char*>(reinterpret_cast<const char*>(text.utf16()));
-    size_t inLeft = size_t(text.size()) * 2;
-    const qsizetype start = out.size();
-    out.resize(start + text.size() * 2 + 4);
-    char* dst = out.data() + start;
-    size_t dstLeft = size_t(text.size()) * 2 + 4;
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != size_t(-1))
-            break;
-        if (errno == E2BIG) {  // cannot happen: two bytes per UTF-16 unit is the most CP932 needs
-            break;
-        }
-        // EILSEQ / EINVAL: an unmappable character or a lone surrogate.
-        const char16_t unit = *reinterpret_cast<const char16_t*>(in);
-        const size_t skip = (QChar::isHighSurrogate(unit) && inLeft >= 4) ? 4 : 2;
-        in += skip;
-        inLeft -= skip;
-        *dst++ = '?';
-        --dstLeft;
-    }
-    out.resize(dst - out.constData());
+    const QByteArrayView units(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    convert(toShiftJis_, units, out, {"?", utf16Unit});
+}
+
+void ShiftJisCodec::encodeUtf8Into(QByteArrayView utf8, QByteArray& out)
+{
+    if (isAscii(utf8))
+        out += utf8;
+    else
+        convert(utf8ToShiftJis_, utf8, out, {"?", utf8Sequence});
 }
 
 QString ShiftJisCodec::decode(QByteArrayView bytes)
@@ -86,85 +135,18 @@ QString ShiftJisCodec::decode(QByteArrayView bytes)
 
 void ShiftJisCodec::decodeInto(QByteArrayView bytes, QString& out)
 {
-    iconv_t cd = handle(fromShiftJis_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    auto* in = const_cast<char*>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    const qsizetype start = out.size();
-    out.resize(start + bytes.size());  // one UTF-16 unit per byte at most
-    auto* dst = reinterpret_cast<char*>(out.data() + start);
-    size_t dstLeft = size_t(bytes.size()) * 2;
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != size_t(-1))
-            break;
-        // EILSEQ or EINVAL: skip one byte (a lone lead byte at the end, or an undefined code).
-        *reinterpret_cast<char16_t*>(dst) = kReplacement;
-        dst += 2;
-        dstLeft -= 2;
-        ++in;
-        --inLeft;
-    }
-    out.resize((reinterpret_cast<QChar*>(dst) - out.constData()));
-}
-
-void ShiftJisCodec::encodeUtf8Into(QByteArrayView utf8, QByteArray& out)
-{
-    iconv_t cd = handle(utf8ToShiftJis_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    auto* in = const_cast<char*>(utf8.data());
-    size_t inLeft = size_t(utf8.size());
-    const qsizetype start = out.size();
-    out.resize(start + utf8.size() + 1);  // no character grows: one byte stays one, two or more give two
-    char* dst = out.data() + start;
-    size_t dstLeft = size_t(utf8.size() + 1);
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != size_t(-1))
-            break;
-        // An unmappable character or a broken sequence: skip its bytes and write '?'.
-        const uchar lead = uchar(*in);
-        size_t skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        skip = std::min(skip, inLeft);
-        in += skip;
-        inLeft -= skip;
-        *dst++ = '?';
-        --dstLeft;
-    }
-    out.resize(dst - out.constData());
+    QByteArray units;
+    const QByteArrayView replacement(reinterpret_cast<const char*>(&kReplacementCharacter), 2);
+    convert(fromShiftJis_, bytes, units, {replacement, oneByte});
+    out.append(QStringView(reinterpret_cast<const char16_t*>(units.constData()), units.size() / 2));
 }
 
 void ShiftJisCodec::decodeToUtf8(QByteArrayView bytes, QByteArray& out)
 {
-    iconv_t cd = handle(shiftJisToUtf8_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    auto* in = const_cast<char*>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    const qsizetype start = out.size();
-    out.resize(start + bytes.size() * 3 / 2 + 3);  // two bytes give at most three, one at most three
-    char* dst = out.data() + start;
-    size_t dstLeft = size_t(out.size() - start);
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &dst, &dstLeft) != size_t(-1))
-            break;
-        if (errno == E2BIG) {  // a run of single bytes above 0x7F: each takes three
-            const qsizetype used = dst - out.constData();
-            out.resize(out.size() + qsizetype(inLeft) * 3 + 3);
-            dst = out.data() + used;
-            dstLeft = size_t(out.size() - used);
-            continue;
-        }
-        if (dstLeft < 3) {
-            const qsizetype used = dst - out.constData();
-            out.resize(out.size() + 3);
-            dst = out.data() + used;
-            dstLeft = size_t(out.size() - used);
-        }
-        std::memcpy(dst, "ï¿½", 3);
-        dst += 3;
-        dstLeft -= 3;
-        ++in;
-        --inLeft;
-    }
-    out.resize(dst - out.constData());
+    if (isAscii(bytes))
+        out += bytes;
+    else
+        convert(shiftJisToUtf8_, bytes, out, {"\xEF\xBF\xBD", oneByte});
 }
 
 qsizetype ShiftJisCodec::byteLength(QStringView text)

@@ -44,12 +44,16 @@ QByteArray generalNumber(QByteArrayView text)
     return result;
 }
 
-QByteArray dateText(const QString& text, qint32 length)
+// Dates are counted in characters; a date with double-byte characters is no number anyway.
+QByteArray dateText(QByteArrayView shiftJis, qint32 length)
 {
-    QString date = text.size() < 6 ? text.rightJustified(6, u'0') : text;
-    if (date.size() == 6 && date[0].isDigit() && date[1].isDigit())
-        date.prepend(date.left(2).toInt() <= 50 ? u"20"_s : u"19"_s);
-    return generalNumber(date.right(std::max(length, 0)).toLatin1());
+    const bool singleBytes = std::none_of(shiftJis.begin(), shiftJis.end(), [](char c) { return isShiftJisLeadByte(uchar(c)); });
+    if (!singleBytes)
+        return generalNumber(shiftJis);
+    QByteArray date = shiftJis.size() < 6 ? shiftJis.toByteArray().rightJustified(6, '0') : shiftJis.toByteArray();
+    if (date.size() == 6 && std::isdigit(uchar(date[0])) && std::isdigit(uchar(date[1])))
+        date.prepend(date.left(2).toInt() <= 50 ? "20" : "19");
+    return generalNumber(date.right(std::max(length, 0)));
 }
 
 int hexDigit(char c)
@@ -72,7 +76,7 @@ bool encodeXmlValue(QByteArrayView utf8Text, const LayoutItem& item, char double
     if (attribute == u"9" || attribute == u"N") {
         out = generalNumber(shiftJis);
     } else if (attribute == u"Y") {
-        out = dateText(codec.decode(shiftJis), item.length);
+        out = dateText(shiftJis, item.length);
         if (out == "20000000")
             return false;
     } else if (attribute == u"B") {
