@@ -148,7 +148,8 @@ void clearOutputs(const std::string& work)
 {
     for (const fs::directory_entry& entry : fs::directory_iterator(work)) {
         const std::string name = entry.path().filename().string();
-        if ((name.rfind("OUT", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".LOC") || name == "ERR.LOG")
+        const bool local = name.rfind("OUT", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".LOC";
+        if (local || name == "ERR.LOG")
             fs::remove(entry.path());
     }
 }
@@ -160,6 +161,7 @@ struct Check {
 
 struct Manifest {
     long long bytes = 0;
+    long long groups = 0;
     long long messages = 0;
     std::map<std::string, long long> classes;                             // lines per class
     std::map<std::string, std::map<long long, std::vector<Check>>> checks;  // class, line
@@ -187,6 +189,8 @@ Manifest readManifest(const std::string& path)
         fields >> kind;
         if (kind == "bytes") {
             fields >> manifest.bytes;
+        } else if (kind == "groups") {
+            fields >> manifest.groups;
         } else if (kind == "messages") {
             fields >> manifest.messages;
         } else if (kind == "class") {
@@ -343,7 +347,8 @@ int main(int argc, char* argv[])
     const double md5Speed = mib / md5Best;
     const double convSpeed = mib / convBest;
     const double ratio = convSpeed / md5Speed;
-    std::printf("input    %s: %.1f MiB, %lld messages\n", options.cii.c_str(), mib, manifest.messages);
+    std::printf("input    %s: %.1f MiB, %lld message groups, %lld messages\n", options.cii.c_str(), mib,
+                manifest.groups, manifest.messages);
     std::printf("md5sum   best of %d %.3f s  %8.1f MiB/s\n", options.runs, md5Best, md5Speed);
     std::printf("ediconv  best of %d %.3f s  %8.1f MiB/s  peak RSS %.1f MiB\n", options.runs, convBest, convSpeed,
                 peakRss);

@@ -15,7 +15,7 @@
 // Everything follows from the seed: the same arguments give the same bytes.
 //
 // The manifest is text, one entry per line:
-//   bytes N / messages N           the file's size and its message count
+//   bytes N / groups N / messages N   the file's size, its message groups and messages
 //   class CLASS COUNT              messages (= local lines) of an information class
 //   check CLASS LINE POS HEX       bytes expected in a local line (1-based line of the class's
 //                                  file, 1-based byte position, the 39-byte prefix included)
@@ -587,9 +587,10 @@ public:
         text_ += "check " + infoClass.toLatin1() + ' ' + digits(line) + ' ' + digits(position) + ' ' + bytes.toHex()
                + '\n';
     }
-    QByteArray text(qint64 bytes, qint64 messages) const
+    QByteArray text(qint64 bytes, qint64 groups, qint64 messages) const
     {
-        QByteArray out = "bytes " + digits(bytes) + "\nmessages " + digits(messages) + '\n';
+        QByteArray out = "bytes " + digits(bytes) + "\ngroups " + digits(groups) + "\nmessages " + digits(messages)
+                       + '\n';
         for (const auto& [infoClass, lines] : lines_)
             out += "class " + infoClass.toLatin1() + ' ' + digits(lines) + '\n';
         return out + text_;
@@ -705,8 +706,9 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     const Options options = parseOptions(application.arguments().mid(1));
 
-    const std::vector<const FormatDef*> formats =
-        options.demoOnly ? std::vector<const FormatDef*>{&kOrder} : std::vector<const FormatDef*>{&kOrder, &kDelivery, &kStock};
+    const std::vector<const FormatDef*> formats = options.demoOnly
+                                                      ? std::vector<const FormatDef*>{&kOrder}
+                                                      : std::vector<const FormatDef*>{&kOrder, &kDelivery, &kStock};
     if (!options.masters.isEmpty()) {
         try {
             createMasters(options.masters, options.schema, formats);
@@ -740,6 +742,7 @@ int main(int argc, char* argv[])
 
     Manifest manifest;
     qint64 written = 0;
+    qint64 groups = 0;
     qint64 messages = 0;
     QByteArray buffer;
     QByteArray body;
@@ -785,6 +788,7 @@ int main(int argc, char* argv[])
             return 1;
         }
         written += buffer.size();
+        ++groups;
     }
     if (std::fclose(out) != 0) {
         std::fprintf(stderr, "edi-benchgen: writing failed\n");
@@ -793,12 +797,14 @@ int main(int argc, char* argv[])
 
     if (!options.manifest.isEmpty()) {
         QFile file(options.manifest);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(manifest.text(written, messages)) < 0) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(manifest.text(written, groups, messages)) < 0) {
             std::fprintf(stderr, "edi-benchgen: cannot write the manifest\n");
             return 1;
         }
     }
-    std::printf("%s: %lld bytes, %lld messages\n", QFile::encodeName(options.output).constData(),
-                static_cast<long long>(written), static_cast<long long>(messages));
+    std::printf("%s: %lld bytes, %lld message groups, %lld messages\n",
+                QFile::encodeName(options.output).constData(), static_cast<long long>(written),
+                static_cast<long long>(groups), static_cast<long long>(messages));
     return 0;
 }
