@@ -4,7 +4,11 @@
 #include "app/StateReport.h"
 #include "app/Startup.h"
 #include "app/database/DatabaseError.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobSequence.h"
+#include "jobs/LoggingJobObserver.h"
 #include "monitor/ScheduleQuery.h"
+#include "transport/MailReceiver.h"
 
 #include <QCoreApplication>
 
@@ -30,6 +34,19 @@ int main(int argc, char* argv[])
                                       options.operatorArgument, &clock};
     if (!edi::runStartup(state, request, messages))
         return 1;
+
+    if (!options.runJobCentre.isEmpty()) {
+        edi::NoMailReceiver mail;
+        edi::JobSettings settings{state.configPath,
+                                  state.settings.paths,
+                                  state.settings.linkDriver,
+                                  state.operatorCode,
+                                  state.programId,
+                                  QCoreApplication::applicationDirPath() + u"/ERR.LOG"_s};
+        edi::JobContext job(*state.database, clock, settings, mail);
+        edi::LoggingJobObserver observer(options.runJobCentre, clock);
+        return edi::runScheduledJob(job, options.runJobCentre, observer) == edi::RowState::Finished ? 0 : 1;
+    }
 
     const QString noData = u"該当するデータがありませんでした"_s;
     std::vector<edi::ScheduleMasterRow> rows;

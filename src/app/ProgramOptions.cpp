@@ -18,6 +18,12 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
             options.configPath = arguments[++i];
         } else if (argument.startsWith(u"--ini="_s)) {
             options.configPath = argument.mid(6);
+        } else if (argument == u"--run-job"_s) {
+            if (i + 1 >= arguments.size()) {
+                options.error = u"--run-job needs a centre code"_s;
+                return options;
+            }
+            options.runJobCentre = arguments[++i];
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
             options.help = true;
         } else if (argument == u"--version"_s) {
@@ -35,11 +41,13 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
 
 QString programUsage()
 {
-    return u"Usage: edi-auto [--ini EDI.ini] [OPERATOR]\n"
-           u"  --ini PATH   read the configuration from PATH instead of EDI.ini two folders above\n"
-           u"               the program's folder\n"
-           u"  --help       show this text\n"
-           u"  --version    show the version\n"_s;
+    return u"Usage: edi-auto [--ini EDI.ini] [--run-job CENTRE] [OPERATOR]\n"
+           u"  --ini PATH         read the configuration from PATH instead of EDI.ini two folders\n"
+           u"                     above the program's folder\n"
+           u"  --run-job CENTRE   run one reception for the centre now, then exit: 0 when it\n"
+           u"                     finished, 1 when it failed\n"
+           u"  --help             show this text\n"
+           u"  --version          show the version\n"_s;
 }
 
 }  // namespace edi

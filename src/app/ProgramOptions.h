@@ -9,6 +9,7 @@ namespace edi {
 // not an option.
 struct ProgramOptions {
     QString configPath;  // --ini PATH
+    QString runJobCentre;  // --run-job CENTRE: one reception now, then exit
     QString operatorArgument;
     bool help = false;
     bool version = false;

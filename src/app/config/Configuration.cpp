@@ -5,6 +5,7 @@
 #include "app/text/TextHelpers.h"
 
 #include <QDir>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -120,6 +121,7 @@ std::optional<ProgramSettings> readProgramSettings(const IniFile& ini, QString* 
     link.program = reader.text(kLinkDriver, u"PROGRAM"_s);
     if (link.program.isEmpty())
         link.program = u"z_tcp.exe"_s;
+    link.timeLimitSeconds = std::max(0, leadingConfigNumber(reader.text(kLinkDriver, u"TIMELIMIT"_s)));
 
     PathSettings& paths = settings.paths;
     paths.linkDataFolder = reader.text(kPath, u"CVXLINK_PATH"_s);
@@ -156,6 +158,7 @@ RegistrationSettings readRegistrationSettings(const IniFile& ini)
     settings.statusFolder = path(u"MGSTPATH"_s);
     settings.programFolder = path(u"STPATH"_s);
     settings.registrationFolder = path(u"MGPATH"_s);
+    settings.timeLimitSeconds = std::max(0, leadingConfigNumber(path(u"MGTIMELIMIT"_s)));
     for (const QString& line : ini.sectionLines(u"JKBN_K_J", kSettingsBuffer)) {
         if (line.trimmed() == u"\\"_s)
             break;

@@ -56,6 +56,7 @@ struct LinkDriverSettings {
     qint16 demoMode = 0;  // DEMOMODE
     QString installFolder;  // INSTALLDIR: the package's folder, its working folder when run
     QString program;        // PROGRAM: the package's program file in that folder
+    int timeLimitSeconds = 0;  // TIMELIMIT: how long a run may take; 0 or none waits without limit
 };
 
 // Section "PATH": folders to which file names are appended.
@@ -97,6 +98,7 @@ struct RegistrationSettings {
     QString programFolder;      // PATH STPATH
     QString registrationFolder; // PATH MGPATH
     QStringList categories;     // section JKBN_K_J: transaction categories, up to a "\" line
+    int timeLimitSeconds = 0;   // PATH MGTIMELIMIT: how long the program may take; 0 waits without limit
 };
 RegistrationSettings readRegistrationSettings(const IniFile& ini);
 

@@ -3,6 +3,7 @@
 #include "app/database/DatabaseError.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlResult>
 #include <atomic>
@@ -63,6 +64,30 @@ QString qtDriverName(DatabaseKind kind)
     throw DatabaseError(u"Unknown database driver"_s);
 }
 
+// The database behind an ODBC data source, by the driver's own name for it.
+QString odbcDatabaseName(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return {};
+    SQLHANDLE connection = *static_cast<const SQLHANDLE*>(handle.constData());
+    SQLCHAR name[128] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return {};
+    return QString::fromLatin1(reinterpret_cast<const char*>(name));
+}
+
+QString firstRowClause(DatabaseKind kind, const QSqlDatabase& db)
+{
+    if (kind == DatabaseKind::Sqlite || kind == DatabaseKind::PostgreSql)
+        return u" LIMIT 1"_s;
+    const QString name = odbcDatabaseName(db);
+    const bool hasLimit = name.contains(u"PostgreSQL"_s, Qt::CaseInsensitive) || name.contains(u"SQLite"_s, Qt::CaseInsensitive)
+                       || name.contains(u"MySQL"_s, Qt::CaseInsensitive) || name.contains(u"MariaDB"_s, Qt::CaseInsensitive);
+    return hasLimit ? u" LIMIT 1"_s : QString();
+}
+
 // ODBC has no connection-wide query time-out; each statement gets its own.
 void setOdbcQueryTimeout(QSqlQuery& query)
 {
@@ -98,6 +123,7 @@ std::unique_ptr<Database> Database::open(const ConnectionSettings& settings)
     }
     if (!db.open(settings.user, settings.password))
         throw DatabaseError(u"Opening the database"_s, db.lastError());
+    database->firstRowOnly_ = firstRowClause(settings.kind, db);
     return database;
 }
 

@@ -58,6 +58,11 @@ public:
     // "9" when the last query opened had no row, "0" when it had rows.
     QChar noRowsFlag() const { return noRowsFlag_; }
 
+    // A clause that ends a query after its first row (" LIMIT 1"), so a look-up of the highest
+    // key reads one row by the key's index instead of the whole table; empty where the database
+    // has no such clause.
+    QString firstRowOnly() const { return firstRowOnly_; }
+
     // Runs fn inside a transaction, committed when fn returns and rolled back when it throws.
     template <typename Fn>
     void inTransaction(Fn&& fn)
@@ -83,6 +88,7 @@ private:
     QString connectionName_;
     QSqlDatabase db_;
     QChar noRowsFlag_ = u'9';
+    QString firstRowOnly_;
 };
 
 }  // namespace edi

@@ -1,25 +1,35 @@
 #include "app/process/RunAndWait.h"
 
 #include <QProcess>
-#include <QStringList>
 
 namespace edi {
 
-FileStatus runAndWait(const QString& commandLine, const QString& workingFolder)
+FileStatus runAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder,
+                      int timeLimitSeconds)
 {
-    QStringList arguments = QProcess::splitCommand(commandLine);
-    if (arguments.isEmpty())
-        return FileStatus::Error;
     QProcess process;
-    process.setProgram(arguments.takeFirst());
+    process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start();
     if (!process.waitForStarted(-1))
         return FileStatus::Error;
-    process.waitForFinished(-1);
+    if (!process.waitForFinished(timeLimitSeconds > 0 ? timeLimitSeconds * 1000 : -1)) {
+        process.kill();
+        process.waitForFinished(-1);
+        return FileStatus::Error;
+    }
     return process.exitStatus() == QProcess::NormalExit ? FileStatus::Done : FileStatus::Error;
+}
+
+FileStatus runAndWait(const QString& commandLine, const QString& workingFolder, int timeLimitSeconds)
+{
+    QStringList arguments = QProcess::splitCommand(commandLine);
+    if (arguments.isEmpty())
+        return FileStatus::Error;
+    const QString program = arguments.takeFirst();
+    return runAndWait(program, arguments, workingFolder, timeLimitSeconds);
 }
 
 }  // namespace edi

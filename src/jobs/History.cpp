@@ -1,0 +1,115 @@
+#include "jobs/History.h"
+
+#include "app/Clock.h"
+#include "app/database/Database.h"
+#include "app/database/DatabaseError.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+const QString kOk = u"0000"_s;
+const QString kFailed = u"9999"_s;
+const QString kTable = u"FL1102処理履歴ファイル"_s;
+
+QString orBlank(const QString& text) { return text.isEmpty() ? u" "_s : text; }
+QString orZeros(const QString& code) { return code.isEmpty() ? kOk : code; }
+
+}  // namespace
+
+qint32 History::highestSerial()
+{
+    const ResultSet rows = database_.query(
+        {u"SELECT 通番 FROM FL1102処理履歴ファイル ORDER BY 通番 DESC, 枝番 DESC"_s + database_.firstRowOnly(), {}});
+    return rows.atEnd() ? 0 : rows.value(u"通番"_s).toInt();
+}
+
+void History::insertRow(const HistoryStart& start, bool stepRow)
+{
+    auto value = [stepRow](const QString& text) { return stepRow ? orBlank(text) : text; };
+    const QDateTime now = clock_.now();
+    database_.execute({u"INSERT INTO FL1102処理履歴ファイル ( 通番 ,枝番 ,送受信種別 ,相手先種別 ,処理種別 ,処理開始日付"
+                       u" ,処理開始時刻 ,センターコード ) VALUES ( ? ,? ,? ,? ,? ,? ,? ,? )"_s,
+                       {start.serial, start.branch, value(start.direction), value(start.partnerKind),
+                        value(start.processingKind), now.date(), now.time().addMSecs(-now.time().msec()),
+                        start.centreCode}});
+}
+
+QString History::openJob(HistoryStart& start)
+{
+    try {
+        for (int attempt = 1;; ++attempt) {
+            start.serial = highestSerial() + 1;
+            start.branch = 0;
+            try {
+                insertRow(start, false);
+                return kOk;
+            } catch (const DatabaseError&) {
+                // Another workstation may have taken the serial between the look-up and the
+                // insert: look again. Any other failure ends here.
+                const bool taken = highestSerial() >= start.serial;
+                if (!taken || attempt == kSerialAttempts)
+                    throw;
+            }
+        }
+    } catch (const DatabaseError&) {
+        start.serial = 0;
+        return kFailed;
+    }
+}
+
+QString History::addStep(HistoryStart& start)
+{
+    if (start.serial == 0)
+        return kFailed;
+    try {
+        const ResultSet rows = database_.query(
+            {u"SELECT 枝番 FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番 DESC"_s + database_.firstRowOnly(),
+             {start.serial}});
+        const qint32 branch = rows.atEnd() ? 1 : rows.value(u"枝番"_s).toInt() + 1;
+        if (branch > 32767)
+            return kFailed;
+        start.branch = qint16(branch);
+        insertRow(start, true);
+        return kOk;
+    } catch (const DatabaseError&) {
+        return kFailed;
+    }
+}
+
+QString History::closeRow(HistoryCompletion& completion)
+{
+    if (completion.serial == 0)
+        return kFailed;
+    try {
+        UpdatableResultSet row = database_.queryForUpdate(
+            {u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? AND 枝番 = ?"_s, {completion.serial, completion.branch}},
+            kTable, {u"通番"_s, u"枝番"_s});
+        if (row.atEnd()) {
+            completion.endCode = kFailed;
+            return kOk;
+        }
+        const QDateTime now = clock_.now();
+        row.setValue(u"処理終了日付"_s, now.date());
+        row.setValue(u"処理終了時刻"_s, now.time().addMSecs(-now.time().msec()));
+        row.setValue(u"相手先企業コード"_s, orBlank(completion.partnerCompany));
+        row.setValue(u"BPID"_s, orBlank(completion.bpid));
+        row.setValue(u"取引情報区分"_s, orBlank(completion.transactionCategory));
+        row.setValue(u"最終シーケンス番号"_s, completion.lastSequence);
+        row.setValue(u"入力レコード数"_s, completion.inputRecords);
+        row.setValue(u"入力ファイルサイズ"_s, completion.inputFileSize);
+        row.setValue(u"出力レコード数"_s, completion.outputRecords);
+        row.setValue(u"出力ファイルサイズ"_s, completion.outputFileSize);
+        row.setValue(u"格納モード"_s, orBlank(completion.storageMode));
+        row.setValue(u"終了コード"_s, orZeros(completion.endCode));
+        row.setValue(u"詳細コード"_s, orZeros(completion.detailCode));
+        row.setValue(u"ファイル名"_s, orBlank(completion.fileName));
+        row.update();
+        return kOk;
+    } catch (const DatabaseError&) {
+        return kFailed;
+    }
+}
+
+}  // namespace edi

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+
+namespace edi {
+
+class Clock;
+class Database;
+
+// The start of a history row: what the caller gives, and the serial and branch it gets.
+struct HistoryStart {
+    qint32 serial = 0;  // given for a step row, chosen for a job row
+    qint16 branch = 0;  // chosen
+    QString direction;       // 送受信種別
+    QString partnerKind;     // 相手先種別
+    QString processingKind;  // 処理種別: "01" job, "10" transfer, "31"-"34" conversion, "41" registration
+    QString centreCode;
+};
+
+// The completion of a history row: exactly these values are written.
+struct HistoryCompletion {
+    qint32 serial = 0;
+    qint16 branch = 0;
+    QString partnerCompany;       // 相手先企業コード
+    QString bpid;
+    QString transactionCategory;  // 取引情報区分
+    qint32 lastSequence = 0;
+    qint32 inputRecords = 0;
+    qint32 inputFileSize = 0;
+    qint32 outputRecords = 0;
+    qint32 outputFileSize = 0;
+    QString storageMode;  // 格納モード
+    QString endCode;      // 終了コード; set to "9999" when the row does not exist
+    QString detailCode;   // 詳細コード
+    QString fileName;
+};
+
+// The processing history, FL1102処理履歴ファイル: a job row (branch 0) per job and a row per step,
+// inserted when they start and completed when they end. Each operation returns a result code,
+// "0000" or "9999"; database errors never leave it.
+class History {
+public:
+    // Bounded retries when another workstation took the same serial at the same moment.
+    static constexpr int kSerialAttempts = 10;
+
+    History(Database& database, const Clock& clock) : database_(database), clock_(clock) {}
+
+    // OpenJobHistory: the job row with a new serial (the highest plus one), given in start.serial.
+    QString openJob(HistoryStart& start);
+    // AddStepHistory: a step row under start.serial with the next branch, given in start.branch.
+    // "9999" for serial 0 or a branch beyond 32767.
+    QString addStep(HistoryStart& start);
+    // CloseHistoryRow: writes the completion with the current date and time. A row that does not
+    // exist is not written, and the completion's end code becomes "9999".
+    QString closeRow(HistoryCompletion& completion);
+
+private:
+    qint32 highestSerial();
+    void insertRow(const HistoryStart& start, bool stepRow);
+
+    Database& database_;
+    const Clock& clock_;
+};
+
+}  // namespace edi

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/config/Configuration.h"
+#include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/FormatMasters.h"
+#include "jobs/History.h"
+
+#include <QString>
+
+namespace edi {
+
+class Clock;
+class Database;
+class MailReceiver;
+
+// What a job needs from the program around it.
+struct JobSettings {
+    QString configPath;     // the configuration file, read again for the registration keys
+    PathSettings paths;     // [PATH] as read at start-up
+    LinkDriverSettings linkDriver;
+    QString operatorCode;
+    QString programId;      // "EDIAUTO"
+    QString conversionLogPath;  // ERR.LOG
+};
+
+// The services of one job thread: its database connection, the history, the converters' masters,
+// logs and shared records, and the transports that need more than a request.
+class JobContext {
+public:
+    JobContext(Database& database, const Clock& clock, JobSettings settings, MailReceiver& mail);
+
+    Database& database() { return database_; }
+    const Clock& clock() const { return clock_; }
+    const JobSettings& settings() const { return settings_; }
+    History& history() { return history_; }
+    FormatMasters& masters() { return masters_; }
+    ConversionContext& conversions() { return conversions_; }
+    ConversionLog& ciiXmlLog() { return ciiXmlLog_; }
+    ConversionLog& localLog() { return localLog_; }
+    MailReceiver& mail() { return mail_; }
+
+private:
+    Database& database_;
+    const Clock& clock_;
+    JobSettings settings_;
+    History history_;
+    DatabaseFormatMasters masters_;
+    ConversionContext conversions_;
+    ConversionLog ciiXmlLog_;
+    ConversionLog localLog_;
+    MailReceiver& mail_;
+};
+
+}  // namespace edi

@@ -1,0 +1,27 @@
+#include "jobs/JobFiles.h"
+
+#include "app/text/TextHelpers.h"
+
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+
+JobFiles::JobFiles(QString receivedFolder, qint64 serial, const QString& centreCode)
+    : receivedFolder_(std::move(receivedFolder))
+{
+    const std::optional<QString> centre = fileNameCentreCode(centreCode);
+    if (!centre)
+        throw std::invalid_argument("a centre code has at most 12 characters");
+    baseName_ = serialText(serial) + u"_RCV_"_s + *centre;
+}
+
+QString JobFiles::joinPath(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty() || folder.endsWith(u'/') || folder.endsWith(u'\\'))
+        return folder + name;
+    return folder + u'/' + name;
+}
+
+}  // namespace edi

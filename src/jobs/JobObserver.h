@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace edi {
+
+// The grid's status columns a job writes.
+enum class StatusColumn { Reception = 6, Conversion = 7, Registration = 8 };
+
+// Display states of a schedule row.
+enum class RowState : qint16 { NotRun = 0, Running = 1, Finished = 2, Failed = 9 };
+
+// What a job tells the window it runs for (or the log, without one). Called on the job's thread;
+// a window hands the calls over to its own thread.
+class JobObserver {
+public:
+    virtual ~JobObserver() = default;
+    virtual void statusText(StatusColumn column, const QString& text) = 0;
+    virtual void rowState(RowState state) = 0;
+    // After a long step the busy window comes to the front again.
+    virtual void busyAgain() {}
+    // A line for the operator's log: what went wrong where the grid has no room for it.
+    virtual void note(const QString& text) = 0;
+};
+
+}  // namespace edi

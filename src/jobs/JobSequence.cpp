@@ -1,0 +1,164 @@
+#include "jobs/JobSequence.h"
+
+#include "app/files/FileHelpers.h"
+#include "app/text/TextHelpers.h"
+#include "jobs/ControlRow.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobFiles.h"
+#include "jobs/ReceivedFileCollection.h"
+#include "jobs/Registration.h"
+#include "transport/CommunicationPackageDriver.h"
+#include "transport/HandOver.h"
+#include "transport/MailReceiver.h"
+
+#include <QDir>
+#include <exception>
+#include <functional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+const QString kOk = u"0000"_s;
+const QString kFailed = u"9999"_s;
+
+// A step's result; anything a step lets escape is its failure.
+QString guarded(const std::function<QString()>& step)
+{
+    try {
+        return step();
+    } catch (const std::exception&) {
+        return kFailed;
+    }
+}
+
+struct TransferOutcome {
+    QString endCode;
+    QString detailCode;
+};
+
+TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint32 serial)
+{
+    const QString& method = centre.transferMethod;
+    if (method == u"Z"_s) {
+        if (centre.partnerNumber.isNull() || centre.fileNumber.isNull())
+            return {u"5001"_s, {}};
+        LinkRequest request{centre.centreCode, serial, u"1"_s, centre.partnerNumber.toInt(), centre.fileNumber.toInt(), 0, {}};
+        const JobSettings& settings = job.settings();
+        runLinkTransfer(request, centre.receiveFilePath,
+                        {settings.linkDriver, settings.paths.linkDataFolder, settings.paths.receivedFolder});
+        return request.resultCode == kOk ? TransferOutcome{kOk, {}} : TransferOutcome{u"5001"_s, request.resultCode};
+    }
+    if (method == u"M"_s) {
+        MailRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
+                            centre.partnerAddress.toString(), {}};
+        const QString code = job.mail().receive(request);
+        return code == kOk ? TransferOutcome{kOk, {}} : TransferOutcome{u"5100"_s, code};
+    }
+    if (method == u"W"_s) {
+        HandOverRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
+                                centre.receiveFilePath, job.settings().programId, {}};
+        const QString code = runHandOver(request, job.settings().paths.receivedFolder);
+        return code == kOk ? TransferOutcome{kOk, {}} : TransferOutcome{u"5100"_s, code};
+    }
+    return {};  // an unknown method transfers nothing
+}
+
+}  // namespace
+
+QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
+{
+    HistoryStart start{serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode};
+    const QString added = job.history().addStep(start);
+    if (added != kOk)
+        return added;  // without its row there is nothing to complete
+
+    TransferOutcome outcome;
+    const ControlRowLookup lookup = loadControlRow(job.database(), centreCode);
+    if (lookup.code != kOk) {
+        outcome.endCode = lookup.code;
+    } else {
+        outcome.endCode = guarded([&] {
+            const TransferOutcome transferred = transferByMethod(job, *lookup.row, serial);
+            outcome.detailCode = transferred.detailCode;
+            return transferred.endCode;
+        });
+    }
+    if (!outcome.endCode.isEmpty() && outcome.endCode != kOk)
+        observer.note(u"受信ｴﾗｰ %1 %2/%3"_s.arg(centreCode, outcome.endCode, outcome.detailCode));
+
+    HistoryCompletion completion;
+    completion.serial = serial;
+    completion.branch = start.branch;
+    completion.endCode = outcome.endCode;
+    completion.detailCode = outcome.detailCode;
+    const QString closed = job.history().closeRow(completion);
+    return !outcome.endCode.isEmpty() && outcome.endCode != kOk ? outcome.endCode : closed;
+}
+
+bool backupJobFiles(JobContext& job, qint32 serial)
+{
+    const PathSettings& paths = job.settings().paths;
+    const QDir received(paths.receivedFolder);
+    bool copied = true;
+    for (const QString& name : received.entryList({serialText(serial) + u'*'}, QDir::Files, QDir::Name))
+        copied = copyFile(received.filePath(name), JobFiles::joinPath(paths.backupFolder, name)) == FileStatus::Done && copied;
+    return copied;
+}
+
+RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer)
+{
+    RowState state = RowState::Running;
+    observer.rowState(state);
+    auto fail = [&](StatusColumn column, const QString& text) {
+        observer.statusText(column, text);
+        state = RowState::Failed;
+        observer.rowState(state);
+    };
+
+    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode};
+    if (job.history().openJob(start) != kOk) {
+        fail(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
+    } else {
+        const qint32 serial = start.serial;
+        observer.statusText(StatusColumn::Reception, u"受信中"_s);
+        const QString received = guarded([&] { return runTransfer(job, centreCode, serial, observer); });
+        observer.busyAgain();
+        if (received != kOk) {
+            fail(StatusColumn::Reception, u"受信ｴﾗｰ"_s);
+        } else {
+            observer.statusText(StatusColumn::Reception, u"OK"_s);
+            observer.statusText(StatusColumn::Conversion, u"変換中"_s);
+            const QString converted = guarded([&] { return collectReceivedFiles(job, centreCode, serial); });
+            observer.busyAgain();
+            if (converted != kOk) {
+                fail(StatusColumn::Conversion, u"変換ｴﾗｰ"_s);
+            } else {
+                observer.statusText(StatusColumn::Conversion, u"OK"_s);
+                observer.statusText(StatusColumn::Registration, u"登録中"_s);
+                const QString registered = guarded([&] { return runRegistration(job, centreCode, serial); });
+                if (registered == kOk)
+                    observer.statusText(StatusColumn::Registration, u"OK"_s);
+                else
+                    fail(StatusColumn::Registration, u"登録ｴﾗｰ"_s);
+            }
+        }
+    }
+
+    // The backup runs after every job, the failed ones included.
+    if (!backupJobFiles(job, start.serial)) {
+        observer.note(u"バックアップエラー %1"_s.arg(serialText(start.serial)));
+        if (state != RowState::Failed) {
+            state = RowState::Failed;
+            observer.rowState(state);
+        }
+    }
+    if (state != RowState::Failed) {
+        state = RowState::Finished;
+        observer.rowState(state);
+    }
+    return state;
+}
+
+}  // namespace edi

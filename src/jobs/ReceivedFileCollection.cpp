@@ -1,0 +1,138 @@
+#include "jobs/ReceivedFileCollection.h"
+
+#include "app/text/TextHelpers.h"
+#include "convert/ciixml/CiiXmlConverter.h"
+#include "convert/localcii/LocalCiiConverter.h"
+#include "jobs/ControlRow.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobFiles.h"
+
+#include <QDir>
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+const QString kFailed = u"9999"_s;
+
+// The files of a folder whose names contain a match of the pattern, as full paths, by name.
+QStringList matchingFiles(const QString& folder, const QString& pattern)
+{
+    QStringList taken;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (patternMatches(pattern, name))
+            taken << dir.filePath(name);
+    }
+    return taken;
+}
+
+// What the history keeps of the last XML file converted.
+struct ConvertedFormat {
+    QString bpid;
+    QString infoClass;
+    QString storageMode;
+};
+
+class Collection {
+public:
+    Collection(JobContext& job, const ControlRow& centre, qint32 serial, const JobFiles& files)
+        : job_(job), centre_(centre), serial_(serial), files_(files)
+    {
+    }
+
+    QString run()
+    {
+        if (centre_.dataFormat.toString() == u"X"_s && !convertXmlFiles())
+            return kFailed;
+        return convertToLocal() ? u"0000"_s : kFailed;
+    }
+
+private:
+    bool convertXmlFiles();
+    bool convertToLocal();
+    // A step row; false when the history could not take it (the step runs all the same).
+    bool addStep(const QString& processingKind, HistoryStart& start)
+    {
+        start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode};
+        return job_.history().addStep(start) == u"0000"_s;
+    }
+
+    JobContext& job_;
+    const ControlRow& centre_;
+    qint32 serial_;
+    const JobFiles& files_;
+    ConvertedFormat converted_;
+};
+
+bool Collection::convertXmlFiles()
+{
+    QStringList taken = matchingFiles(centre_.receiveFilePath + u'/', files_.xmlPattern());
+    if (taken.isEmpty())  // a file handed over or mailed lies in the received-files folder
+        taken = matchingFiles(files_.inReceivedFolder({}), files_.xmlPattern());
+    if (taken.isEmpty())
+        return false;
+    for (const QString& file : taken) {
+        HistoryStart start;
+        const bool recorded = addStep(file.right(3).toUpper() == u"CII"_s ? u"33"_s : u"34"_s, start);
+        const ConversionResult result = convertCiiXml(job_.masters(), job_.conversions(), job_.ciiXmlLog(), serial_,
+                                                      file, files_.receivedCii());
+        const FormatState& format = job_.conversions().format;
+        converted_ = {format.bpid, format.infoClass, format.format.storageMode};
+        if (recorded) {
+            HistoryCompletion completion;
+            completion.serial = serial_;
+            completion.branch = start.branch;
+            completion.bpid = converted_.bpid;
+            completion.transactionCategory = converted_.infoClass;
+            completion.storageMode = converted_.storageMode;
+            completion.endCode = result.code;
+            completion.detailCode = result.code;
+            completion.fileName = file;
+            job_.history().closeRow(completion);
+        }
+        if (!result.succeeded())
+            return false;
+    }
+    return true;
+}
+
+bool Collection::convertToLocal()
+{
+    HistoryStart start;
+    const bool recorded = addStep(u"31"_s, start);
+    const ConversionResult result = convertLocalCii(job_.masters(), job_.conversions(), job_.localLog(), job_.clock(),
+                                                    serial_, files_.receivedCii(), files_.localFile());
+    if (recorded) {
+        HistoryCompletion completion;
+        completion.serial = serial_;
+        completion.branch = start.branch;
+        completion.bpid = converted_.bpid;
+        completion.transactionCategory = converted_.infoClass;
+        completion.storageMode = converted_.storageMode;
+        completion.endCode = result.code;
+        completion.detailCode = result.code;
+        completion.fileName = files_.receivedCii();
+        job_.history().closeRow(completion);
+    }
+    return result.succeeded();
+}
+
+}  // namespace
+
+QString collectReceivedFiles(JobContext& job, const QString& centreCode, qint32 serial)
+{
+    const ControlRowLookup lookup = loadControlRow(job.database(), centreCode);
+    if (!lookup.row)
+        return kFailed;
+    try {
+        const JobFiles files(job.settings().paths.receivedFolder, serial, centreCode);
+        return Collection(job, *lookup.row, serial, files).run();
+    } catch (const std::invalid_argument&) {
+        return kFailed;
+    }
+}
+
+}  // namespace edi

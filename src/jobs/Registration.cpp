@@ -1,0 +1,191 @@
+#include "jobs/Registration.h"
+
+#include "app/config/ConfigNumber.h"
+#include "app/config/IniFile.h"
+#include "app/database/Database.h"
+#include "app/database/DatabaseError.h"
+#include "app/process/RunAndWait.h"
+#include "app/text/ShiftJis.h"
+#include "app/text/TextHelpers.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <optional>
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+const QString kOk = u"0000"_s;
+const QString kFailed = u"9999"_s;
+
+// The partner companies of the centre, in the order the database gives them.
+std::optional<QStringList> partnerCompanies(Database& database, const QString& centreCode)
+{
+    try {
+        QStringList companies;
+        for (ResultSet rows = database.query({u"SELECT * FROM FL1915センタ利用企業マスタ WHERE センターコード = ?"_s,
+                                              {centreCode}});
+             !rows.atEnd() && companies.size() < 32767; rows.next())
+            companies << nullOrDefault(rows.value(u"相手先企業コード"_s), {});
+        if (companies.isEmpty())
+            return std::nullopt;
+        return companies;
+    } catch (const DatabaseError&) {
+        return std::nullopt;
+    }
+}
+
+bool writeCommandFile(const QString& path, const QStringList& lines)
+{
+    QFile file(path);
+    const QByteArray text = threadShiftJis().encode(lines.join(u"\r\n"_s) + u"\r\n"_s);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size() && file.flush();
+}
+
+// The registration program's command line with the command file after an "@".
+FileStatus startRegistrationProgram(const RegistrationSettings& settings, const QString& commandFile)
+{
+    QStringList arguments = QProcess::splitCommand(settings.commandLine);
+    if (arguments.isEmpty())
+        return FileStatus::Error;
+    const QString program = arguments.takeFirst();
+    arguments << u"@"_s + commandFile;
+    return runAndWait(program, arguments, QFileInfo(program).absolutePath(), settings.timeLimitSeconds);
+}
+
+class RegistrationStep {
+public:
+    RegistrationStep(JobContext& job, const QString& centreCode, qint32 serial)
+        : job_(job), centreCode_(centreCode), serial_(serial)
+    {
+    }
+
+    QString run();
+
+private:
+    bool recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files);
+    void fail(const QString& code, const QString& detail)
+    {
+        stepCode_ = code;
+        stepDetail_ = detail;
+    }
+
+    JobContext& job_;
+    QString centreCode_;
+    qint32 serial_;
+    QString stepCode_ = kOk;
+    QString stepDetail_ = kOk;
+    HistoryCompletion completion_;
+};
+
+QString RegistrationStep::run()
+{
+    completion_.serial = serial_;
+    const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
+    const QString statusFile = JobFiles::joinPath(settings.statusFolder, serialText(serial_) + u"_K_IN_STATUS.TXT"_s);
+    const QString commandFile = JobFiles::joinPath(settings.commandFolder, u"EDI"_s + serialText(serial_) + u".INI"_s);
+    try {
+        const JobFiles files(settings.receivedFolder, serial_, centreCode_);
+        const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
+        if (!companies) {
+            fail(u"7300"_s, u"0001"_s);
+        } else if (settings.categories.isEmpty()
+                   || !writeCommandFile(commandFile, registrationCommandLines(settings.categories, files.baseName(),
+                                                                              job_.settings().operatorCode, statusFile))) {
+            fail(kFailed, kOk);
+        } else if (startRegistrationProgram(settings, commandFile) != FileStatus::Done) {
+            fail(u"4100"_s, u"0001"_s);
+        } else if (!QFileInfo(statusFile).isFile()) {
+            fail(u"4100"_s, u"0002"_s);
+        } else if (!recordStatusFile(statusFile, companies->first(), files)) {
+            fail(kFailed, stepDetail_);
+        }
+    } catch (const std::invalid_argument&) {
+        fail(kFailed, kOk);
+    }
+
+    // The job row is completed here and nowhere else.
+    completion_.branch = 0;
+    completion_.endCode = stepCode_;
+    completion_.detailCode = stepDetail_;
+    const QString closed = job_.history().closeRow(completion_);
+    if (leadingConfigNumber(stepCode_) != 0)
+        return stepCode_;
+    if (completion_.endCode != kOk)
+        return completion_.endCode;
+    return closed;
+}
+
+// One history row per status line up to a line of kind "1". Once a line failed, every later
+// line is recorded as failed too, with the values of the last good line. False when the file
+// cannot be read.
+bool RegistrationStep::recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    while (!file.atEnd()) {
+        QByteArray raw = file.readLine(1 << 16);
+        while (raw.endsWith('\n') || raw.endsWith('\r'))
+            raw.chop(1);
+        const StatusLine line = parseStatusLine(threadShiftJis().decode(raw));
+        if (line.kind == u"1"_s)
+            break;
+        if (line.failed)
+            stepCode_ = kFailed;
+        if (stepCode_ != kFailed) {
+            completion_.partnerCompany = firstCompany;
+            completion_.transactionCategory = line.category;
+            completion_.inputRecords = line.inputRecords;
+            completion_.outputRecords = line.outputRecords;
+            completion_.fileName = files.localCategoryFile(line.category);
+            stepCode_ = kOk;
+        }
+        completion_.endCode = stepCode_;
+        completion_.detailCode = stepDetail_;
+        HistoryStart start{serial_, 0, u"R"_s, u"1"_s, u"41"_s, centreCode_};
+        if (job_.history().addStep(start) == kOk) {
+            completion_.branch = start.branch;
+            job_.history().closeRow(completion_);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+StatusLine parseStatusLine(const QString& line)
+{
+    StatusLine parsed;
+    parsed.kind = line.mid(0, 1);
+    parsed.category = line.mid(1, 4);
+    parsed.inputRecords = leadingConfigNumber(line.mid(17, 6));
+    bool outputIsNumber = false;
+    parsed.outputRecords = line.mid(23, 6).trimmed().toInt(&outputIsNumber);
+    parsed.failed = !outputIsNumber || leadingConfigNumber(line.mid(29, 2)) != 0;
+    return parsed;
+}
+
+QStringList registrationCommandLines(const QStringList& categories, const QString& baseName,
+                                     const QString& operatorCode, const QString& statusFile)
+{
+    QStringList lines;
+    for (const QString& category : categories)
+        lines << u"/[EDI]"_s + category + u"TXT=%EDI_IN%"_s + baseName + category + u".LOC"_s;
+    lines << u"/[EDI]OPERATOR="_s + operatorCode;
+    lines << u"/[EDI]STATUS_FILE="_s + statusFile;
+    return lines;
+}
+
+QString runRegistration(JobContext& job, const QString& centreCode, qint32 serial)
+{
+    return RegistrationStep(job, centreCode, serial).run();
+}
+
+}  // namespace edi

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace edi {
+
+class JobContext;
+struct HistoryCompletion;
+
+// One line of the registration program's status file, cut at its fixed columns.
+struct StatusLine {
+    QString kind;          // column 1: "1" ends the file
+    QString category;      // columns 2-5
+    qint32 inputRecords = 0;   // columns 18-23, their leading digits
+    qint32 outputRecords = 0;  // columns 24-29
+    bool failed = false;   // the end code (columns 30-31) is not zero, or the output count is no number
+};
+StatusLine parseStatusLine(const QString& line);
+
+// The command file's lines for the job's local files: one per transaction category, then the
+// operator and the status file.
+QStringList registrationCommandLines(const QStringList& categories, const QString& baseName,
+                                     const QString& operatorCode, const QString& statusFile);
+
+// RunRegistration, the job's last step: the partner companies of the centre, the command file,
+// the registration program run and waited for, its status file read into one history row per
+// category ("41"), and the completion of the job row. Returns "0000", "4100" (the program did not
+// run, or left no status file), "7300" (no partner company) or "9999" (a failing status line, a
+// command file that cannot be written, a status file that cannot be read, no category to register).
+QString runRegistration(JobContext& job, const QString& centreCode, qint32 serial);
+
+}  // namespace edi

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "transport/TransferRequests.h"
+
+namespace edi {
+
+// The mail transport as the job runner uses it: RunMailTransfer stores the partner's attachment
+// as the job's received file and sets the request's result code, which it returns.
+class MailReceiver {
+public:
+    virtual ~MailReceiver() = default;
+    virtual QString receive(MailRequest& request) = 0;
+};
+
+// A workstation without a mail store: every mail reception fails.
+class NoMailReceiver final : public MailReceiver {
+public:
+    QString receive(MailRequest& request) override
+    {
+        request.resultCode = QStringLiteral("9999");
+        return request.resultCode;
+    }
+};
+
+}  // namespace edi
