@@ -1,5 +1,6 @@
 #include "jobs/JobSequence.h"
 
+#include "app/database/Database.h"
 #include "app/files/FileHelpers.h"
 #include "app/text/TextHelpers.h"
 #include "jobs/ControlRow.h"
@@ -117,6 +118,11 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         observer.rowState(state);
     };
 
+    try {
+        job.database().reconnectIfLost();
+    } catch (const std::exception&) {
+        // The job row's insert fails below and says so.
+    }
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode};
     if (job.history().openJob(start) != kOk) {
         fail(StatusColumn::Reception, u"通番ｴﾗｰ"_s);

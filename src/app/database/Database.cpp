@@ -111,20 +111,33 @@ Database::Database(const ConnectionSettings& settings)
 std::unique_ptr<Database> Database::open(const ConnectionSettings& settings)
 {
     std::unique_ptr<Database> database(new Database(settings));
-    QSqlDatabase& db = database->db_;
-    db = QSqlDatabase::addDatabase(qtDriverName(settings.kind), database->connectionName_);
-    if (!db.isValid())
-        throw DatabaseError(u"The database driver is not installed"_s, db.lastError());
-    switch (settings.kind) {
-    case DatabaseKind::Odbc: configureOdbc(db, settings); break;
-    case DatabaseKind::Sqlite: configureSqlite(db, settings); break;
-    case DatabaseKind::PostgreSql: configurePostgreSql(db, settings); break;
+    database->db_ = QSqlDatabase::addDatabase(qtDriverName(settings.kind), database->connectionName_);
+    if (!database->db_.isValid())
+        throw DatabaseError(u"The database driver is not installed"_s, database->db_.lastError());
+    database->connect();
+    return database;
+}
+
+void Database::connect()
+{
+    switch (settings_.kind) {
+    case DatabaseKind::Odbc: configureOdbc(db_, settings_); break;
+    case DatabaseKind::Sqlite: configureSqlite(db_, settings_); break;
+    case DatabaseKind::PostgreSql: configurePostgreSql(db_, settings_); break;
     case DatabaseKind::Unknown: break;
     }
-    if (!db.open(settings.user, settings.password))
-        throw DatabaseError(u"Opening the database"_s, db.lastError());
-    database->firstRowOnly_ = firstRowClause(settings.kind, db);
-    return database;
+    if (!db_.open(settings_.user, settings_.password))
+        throw DatabaseError(u"Opening the database"_s, db_.lastError());
+    firstRowOnly_ = firstRowClause(settings_.kind, db_);
+}
+
+void Database::reconnectIfLost()
+{
+    QSqlQuery probe(db_);
+    if (db_.isOpen() && probe.exec(u"SELECT 1"_s))
+        return;
+    db_.close();
+    connect();
 }
 
 Database::~Database()

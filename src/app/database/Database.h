@@ -44,6 +44,10 @@ public:
     Database& operator=(const Database&) = delete;
 
     std::unique_ptr<Database> openAnother() const { return open(settings_); }
+
+    // Opens the connection again when it was lost (a database server restarted, a network
+    // broke); a job calls it before it starts. Throws DatabaseError when that fails too.
+    void reconnectIfLost();
     const ConnectionSettings& settings() const { return settings_; }
     DatabaseKind kind() const { return settings_.kind; }
 
@@ -79,6 +83,7 @@ public:
 
 private:
     explicit Database(const ConnectionSettings& settings);
+    void connect();
     QSqlQuery run(const Sql& sql);
     void begin();
     void commit();

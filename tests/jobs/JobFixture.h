@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/Clock.h"
+#include "app/database/Database.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobObserver.h"
+#include "support/TestDatabase.h"
+#include "transport/MailReceiver.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace edi::test {
+
+// What a job told its window.
+struct RecordingObserver final : JobObserver {
+    void statusText(StatusColumn column, const QString& text) override
+    {
+        texts << QString::number(int(column)) + u':' + text;
+    }
+    void rowState(RowState state) override { states << int(state); }
+    void note(const QString& text) override { notes << text; }
+    QStringList texts;
+    QList<int> states;
+    QStringList notes;
+};
+
+// A workstation for jobs: the demo masters for machine TESTPC in a real database, the folders the
+// configuration names, the stand-in communication package and registration program in place, and
+// partner data waiting. Centres of the demo data: ZC01 (package, CII), WC01 (hand-over, CII),
+// WX01 (hand-over, XML), MX01 and MC01 (mail).
+class JobFixture : public ::testing::TestWithParam<Backend> {
+protected:
+    JobFixture();
+
+    QString path(const QString& relative) const { return database_.folder() + u'/' + relative; }
+    // The stand-in package's settings for the demo partner (05-12), on top of the defaults.
+    void setPackage(const QString& lines);
+    // Writes EDI.ini with the registration keys; extra lines are appended to it.
+    void writeIni(const QString& registrationCommand, const QString& categories = QStringLiteral("0101"));
+    void rebuildJobContext();
+    // A CII file of the demo format with the given number of orders.
+    QByteArray demoCii(int orders = 2) const;
+
+    RowState run(const QString& centre);
+    // The history, one line per row: serial|branch|direction|kind|processing|centre|end date set|
+    // company|BPID|category|in|out|mode|end|detail|file (file names relative to the test folder,
+    // "-" for a null).
+    QStringList history() const;
+    QStringList files(const QString& folder) const;
+
+    TestDatabase database_;
+    std::unique_ptr<Database> db_;
+    ManualClock clock_{QDateTime(QDate(2003, 4, 1), QTime(9, 5, 7))};
+    NoMailReceiver mail_;
+    JobSettings settings_;
+    std::unique_ptr<JobContext> job_;
+    RecordingObserver observer_;
+};
+
+}  // namespace edi::test

@@ -1,0 +1,192 @@
+#include "JobFixture.h"
+#include "convert/ciixml/CiiXmlConverter.h"
+#include "jobs/History.h"
+#include "support/TestFiles.h"
+
+#include <QFile>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi::test {
+namespace {
+
+const QString kOpen = u"open|-|-|-|-|-|-|-|-|-"_s;  // a row with its start data only
+
+class JobSequenceTest : public JobFixture {};
+
+TEST_P(JobSequenceTest, PackageReceptionRunsEveryStep)
+{
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:OK"_s, u"7:変換中"_s, u"7:OK"_s, u"8:登録中"_s, u"8:OK"_s}));
+    EXPECT_EQ(observer_.states, (QList<int>{1, 2}));
+    EXPECT_EQ(history(), (QStringList{
+                             u"1|0|R|1|01|ZC01|done|K0001| |0101|2|2| |0000|0000|received/00000001_RCV_ZC01________0101.LOC"_s,
+                             u"1|1|R|1|10|ZC01|done| | | |0|0| |0000|0000| "_s,
+                             u"1|2|R|1|31|ZC01|done| | | |0|0| |0000|0000|received/00000001_RCV_ZC01________.CII"_s,
+                             u"1|3|R|1|41|ZC01|done|K0001| |0101|2|2| |0000|0000|received/00000001_RCV_ZC01________0101.LOC"_s,
+                         }));
+    // The package got its key-in file and left its file where the driver copied it from.
+    EXPECT_EQ(readFile(path(u"cvx/Zkeyin.dat"_s)), QByteArray("00000001\r\n1\r\n05\r\n12\r\nD\r\nN\r\n1\r\n0\r\n0\r\n0\r\n1\r\n"));
+    EXPECT_EQ(readFile(path(u"received/00000001_RCV_ZC01________.CII"_s)), demoCii());
+    EXPECT_EQ(readFile(path(u"received/00000001_RCV_ZC01________0101.LOC"_s)).count("\r\n"), 2);
+    EXPECT_EQ(files(u"backup"_s), files(u"received"_s));
+    EXPECT_EQ(readFile(path(u"registration/command/EDI00000001.INI"_s)),
+              (u"/[EDI]0101TXT=%EDI_IN%00000001_RCV_ZC01________0101.LOC\r\n/[EDI]OPERATOR=OP01\r\n/[EDI]STATUS_FILE="_s
+               + path(u"registration/status/00000001_K_IN_STATUS.TXT"_s) + u"\r\n"_s)
+                  .toUtf8());
+
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);  // the next job takes the next serial
+    EXPECT_TRUE(history().last().startsWith(u"2|3|R|1|41"_s));
+}
+
+TEST_P(JobSequenceTest, PackageFailures)
+{
+    setPackage(u"STATUS=0042"_s);
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:受信ｴﾗｰ"_s}));
+    EXPECT_EQ(history(), (QStringList{u"1|0|R|1|01|ZC01|"_s + kOpen,
+                                      u"1|1|R|1|10|ZC01|done| | | |0|0| |5001|0042| "_s}));
+    EXPECT_TRUE(files(u"received"_s).isEmpty());
+
+    setPackage(u"STATUS=NONE"_s);  // no status file: the driver failed, no status code
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(history().last(), u"2|1|R|1|10|ZC01|done| | | |0|0| |5001|0000| "_s);
+
+    setPackage(u"LOG=NO"_s);  // the serial is not in the transfer log
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(history().last(), u"3|1|R|1|10|ZC01|done| | | |0|0| |5001|0000| "_s);
+
+    setPackage(u"SLEEP=30"_s);  // a package that hangs is stopped at its time limit
+    settings_.linkDriver.timeLimitSeconds = 1;
+    rebuildJobContext();
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(history().last(), u"4|1|R|1|10|ZC01|done| | | |0|0| |5001|0000| "_s);
+}
+
+TEST_P(JobSequenceTest, HandOverTakesTheFileThatWasPut)
+{
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"handover/WC01.CII"_s)));
+    EXPECT_EQ(readFile(path(u"received/00000001_RCV_WC01________.CII"_s)), demoCii(1));
+
+    // Nothing put: the hand-over fails and creates nothing.
+    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
+    EXPECT_EQ(history().last(), u"2|1|R|1|10|WC01|done| | | |0|0| |5100|9999| "_s);
+    EXPECT_FALSE(files(u"received"_s).join(u' ').contains(u"00000002"_s));
+
+    // A full-width format letter.
+    db_->execute({u"UPDATE FL1903EDI制御マスタ SET 送受信データ形式 = ? WHERE センターコード = ?"_s, {u"Ｃ"_s, u"WC01"_s}});
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
+    EXPECT_EQ(run(u"WC01"_s), RowState::Finished);
+}
+
+TEST_P(JobSequenceTest, XmlFilesAreConvertedBeforeTheLocalRecords)
+{
+    // A partner's XML document, made from CII by the converter itself.
+    writeFile(path(u"partner/WX01.CII"_s), demoCii(3));
+    ConversionContext context;
+    ConversionLog log(path(u"ERR.LOG"_s));
+    ASSERT_TRUE(convertCiiXml(job_->masters(), context, log, 0, path(u"partner/WX01.CII"_s), path(u"handover/WX01.XML"_s))
+                    .succeeded());
+    ASSERT_EQ(run(u"WX01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    EXPECT_EQ(history().mid(2), (QStringList{
+                                    u"1|2|R|1|34|WX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_WX01________.XML"_s,
+                                    u"1|3|R|1|31|WX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_WX01________.CII"_s,
+                                    u"1|4|R|1|41|WX01|done|K0004| |0101|3|3| |0000|0000|received/00000001_RCV_WX01________0101.LOC"_s,
+                                }));
+}
+
+TEST_P(JobSequenceTest, MailWithoutAStoreFailsTheReception)
+{
+    ASSERT_EQ(run(u"MX01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:受信ｴﾗｰ"_s}));
+    EXPECT_EQ(history().last(), u"1|1|R|1|10|MX01|done| | | |0|0| |5100|9999| "_s);
+}
+
+TEST_P(JobSequenceTest, RegistrationStatusFiles)
+{
+    // Three categories where the second fails: its row and the ones after it end "9999".
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0102"_s, u"0101\n0102\n0103"_s);
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+    const QStringList rows = history();
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0], u"1|0|R|1|01|ZC01|done|K0001| |0101|2|2| |9999|0000|received/00000001_RCV_ZC01________0101.LOC"_s);
+    EXPECT_EQ(rows[3], u"1|3|R|1|41|ZC01|done|K0001| |0101|2|2| |0000|0000|received/00000001_RCV_ZC01________0101.LOC"_s);
+    EXPECT_EQ(rows[4], u"1|4|R|1|41|ZC01|done|K0001| |0101|2|2| |9999|0000|received/00000001_RCV_ZC01________0101.LOC"_s);
+    EXPECT_EQ(rows[5], u"1|5|R|1|41|ZC01|done|K0001| |0101|2|2| |9999|0000|received/00000001_RCV_ZC01________0101.LOC"_s);
+
+    // A status file that ends at once records no category and completes the job row.
+    writeFile(path(u"bin/first-line-ends.sh"_s),
+              "#!/bin/sh\nstatus=$(grep STATUS_FILE \"${1#@}\" | cut -d= -f2 | tr -d '\\r')\nprintf '1\\r\\n' > \"$status\"\n");
+    QFile::setPermissions(path(u"bin/first-line-ends.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeIni(path(u"bin/first-line-ends.sh"_s));
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);
+    EXPECT_EQ(history().last(), u"2|2|R|1|31|ZC01|done| | | |0|0| |0000|0000|received/00000002_RCV_ZC01________.CII"_s);
+    EXPECT_TRUE(history()[6].startsWith(u"2|0|R|1|01|ZC01|done| | | |0|0| |0000|0000"_s));
+
+    // No partner company: nothing is run, the job row says why.
+    db_->execute({u"DELETE FROM FL1915センタ利用企業マスタ WHERE センターコード = ?"_s, {u"ZC01"_s}});
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+    EXPECT_FALSE(QFile::exists(path(u"registration/command/EDI00000003.INI"_s)));
+    EXPECT_TRUE(history().at(history().size() - 3).startsWith(u"3|0|R|1|01|ZC01|done| | | |0|0| |7300|0001"_s));
+}
+
+TEST_P(JobSequenceTest, MastersThatDoNotFit)
+{
+    ASSERT_EQ(run(u"NONE"_s), RowState::Failed);  // no control row
+    EXPECT_EQ(history().last(), u"1|1|R|1|10|NONE|done| | | |0|0| |7002|0000| "_s);
+
+    db_->execute({u"UPDATE FL1903EDI制御マスタ SET CVX受信ファイルパス = NULL WHERE センターコード = ?"_s, {u"ZC01"_s}});
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(history().last(), u"2|1|R|1|10|ZC01|done| | | |0|0| |6101|0000| "_s);
+
+    // An unknown method transfers nothing and goes on; here the conversion finds no file.
+    db_->execute({u"UPDATE FL1903EDI制御マスタ SET 送受信方式 = ? WHERE センターコード = ?"_s, {u"Q"_s, u"WC01"_s}});
+    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:OK"_s, u"7:変換中"_s, u"7:変換ｴﾗｰ"_s}));
+    EXPECT_EQ(history().at(history().size() - 2), u"3|1|R|1|10|WC01|done| | | |0|0| |0000|0000| "_s);
+    EXPECT_EQ(history().last(), u"3|2|R|1|31|WC01|done| | | |0|0| |9999|9999|received/00000003_RCV_WC01________.CII"_s);
+}
+
+TEST_P(JobSequenceTest, MissingFoldersFailTheirStepAndKeepWhatWasReceived)
+{
+    settings_.paths.backupFolder = path(u"no-backup/"_s);
+    rebuildJobContext();
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);  // every step worked; the backup did not
+    EXPECT_EQ(observer_.texts.last(), u"8:OK"_s);
+    EXPECT_TRUE(observer_.notes.last().startsWith(u"バックアップエラー"_s));
+    EXPECT_EQ(files(u"received"_s).size(), 2);
+
+    settings_.paths.backupFolder = path(u"backup/"_s);
+    rebuildJobContext();
+    writeFile(path(u"EDI.ini"_s), readFile(path(u"EDI.ini"_s)).replace("registration/command", "no-such-folder"));
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+    EXPECT_TRUE(history().at(4).contains(u"|9999|0000|"_s));  // the job row of serial 2
+
+    settings_.paths.receivedFolder = path(u"no-received/"_s);
+    rebuildJobContext();
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(history().last(), u"3|1|R|1|10|ZC01|done| | | |0|0| |5001|0000| "_s);
+    EXPECT_TRUE(QFile::exists(path(u"cvx/recv/ZC01.DAT"_s)));  // what the package received stays
+}
+
+TEST_P(JobSequenceTest, GarbageInTheStatusFile)
+{
+    writeFile(path(u"bin/garbage.sh"_s),
+              "#!/bin/sh\nstatus=$(grep STATUS_FILE \"${1#@}\" | cut -d= -f2 | tr -d '\\r')\n"
+              "head -c 300 /dev/urandom > \"$status\"\n");
+    QFile::setPermissions(path(u"bin/garbage.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeIni(path(u"bin/garbage.sh"_s));
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, JobSequenceTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
+                         [](const auto& info) { return backendName(info.param); });
+
+}  // namespace
+}  // namespace edi::test
