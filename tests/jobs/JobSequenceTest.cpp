@@ -4,6 +4,8 @@
 #include "support/TestFiles.h"
 
 #include <QFile>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -183,6 +185,31 @@ TEST_P(JobSequenceTest, GarbageInTheStatusFile)
     writeIni(path(u"bin/garbage.sh"_s));
     EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
     EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+}
+
+TEST_P(JobSequenceTest, ADatabaseThatGoesAwayInTheMiddleOfAJob)
+{
+    if (GetParam() != Backend::PostgreSql)
+        GTEST_SKIP() << "a server connection is what can go away";
+    setPackage(u"SLEEP=2"_s);
+    // While the package runs, the server drops the job's connection.
+    std::thread cut([settings = db_->settings()] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        auto admin = Database::open(settings);
+        admin->query({u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                      u" WHERE datname = current_database() AND pid <> pg_backend_pid()"_s,
+                      {}});
+    });
+    const RowState state = run(u"ZC01"_s);
+    cut.join();
+    EXPECT_EQ(state, RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"6:受信ｴﾗｰ"_s);
+    EXPECT_TRUE(QFile::exists(path(u"received/00000001_RCV_ZC01________.CII"_s)));  // what came in stays
+    EXPECT_TRUE(QFile::exists(path(u"backup/00000001_RCV_ZC01________.CII"_s)));
+
+    setPackage({});
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Finished);  // the next job connects again
+    EXPECT_TRUE(history().last().startsWith(u"2|3|R|1|41"_s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, JobSequenceTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),

@@ -1,0 +1,130 @@
+#include "app/Clock.h"
+#include "app/database/ColumnValues.h"
+#include "app/database/Database.h"
+#include "jobs/History.h"
+#include "support/TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi::test {
+namespace {
+
+std::unique_ptr<Database> withTables(const TestDatabase& database)
+{
+    database.createTables();
+    return database.open();
+}
+
+class HistoryTest : public ::testing::TestWithParam<Backend> {
+protected:
+    HistoryTest() : database_(GetParam()), db_(withTables(database_)) {}
+    HistoryStart job() const { return {0, 0, u"R"_s, u"1"_s, u"01"_s, u"ABC"_s}; }
+    HistoryStart step(qint32 serial) const { return {serial, 0, {}, {}, {}, u"ABC"_s}; }
+    QVariantList row(qint32 serial, qint16 branch) const
+    {
+        const ResultSet rows = db_->query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? AND 枝番 = ?"_s, {serial, branch}});
+        QVariantList values;
+        if (!rows.atEnd()) {
+            for (int i = 0; i < rows.record().count(); ++i)
+                values << rows.value(i);
+        }
+        return values;
+    }
+    int rowCount() const
+    {
+        int count = 0;
+        for (ResultSet rows = db_->query({u"SELECT * FROM FL1102処理履歴ファイル"_s, {}}); !rows.atEnd(); rows.next())
+            ++count;
+        return count;
+    }
+
+    TestDatabase database_;
+    std::unique_ptr<Database> db_;
+    ManualClock clock_{QDateTime(QDate(2003, 4, 1), QTime(9, 5, 7))};
+    History history_{*db_, clock_};
+};
+
+TEST_P(HistoryTest, SerialsAndBranchesCountOnFromTheHighest)
+{
+    HistoryStart first = job();
+    ASSERT_EQ(history_.openJob(first), u"0000"_s);
+    EXPECT_EQ(first.serial, 1);
+    EXPECT_EQ(first.branch, 0);
+    HistoryStart firstStep = step(1);
+    ASSERT_EQ(history_.addStep(firstStep), u"0000"_s);
+    EXPECT_EQ(firstStep.branch, 1);
+
+    // The highest serial wins however many branches it has, and gaps are not reused.
+    db_->execute({u"INSERT INTO FL1102処理履歴ファイル (通番, 枝番) VALUES (41, 0), (41, 1), (41, 2), (7, 9)"_s, {}});
+    HistoryStart next = job();
+    ASSERT_EQ(history_.openJob(next), u"0000"_s);
+    EXPECT_EQ(next.serial, 42);
+    HistoryStart onOld = step(41);
+    ASSERT_EQ(history_.addStep(onOld), u"0000"_s);
+    EXPECT_EQ(onOld.branch, 3);
+
+    // The job row keeps its values, a step row gets a blank for each empty one.
+    const QVariantList jobRow = row(1, 0);
+    EXPECT_EQ(jobRow.mid(2, 3), (QVariantList{u"R"_s, u"1"_s, u"01"_s}));
+    EXPECT_EQ(dateValue(jobRow[5]), QDate(2003, 4, 1));
+    EXPECT_EQ(timeValue(jobRow[6]), QTime(9, 5, 7));
+    EXPECT_EQ(row(1, 1).mid(2, 3), (QVariantList{u" "_s, u" "_s, u" "_s}));
+}
+
+TEST_P(HistoryTest, StepsAndCompletionsNeedTheirRow)
+{
+    HistoryStart orphan = step(0);
+    EXPECT_EQ(history_.addStep(orphan), u"9999"_s);
+    EXPECT_EQ(rowCount(), 0);
+
+    HistoryCompletion missing;
+    missing.serial = 5;
+    missing.branch = 1;
+    EXPECT_EQ(history_.closeRow(missing), u"0000"_s);
+    EXPECT_EQ(missing.endCode, u"9999"_s);
+    EXPECT_EQ(rowCount(), 0);
+    HistoryCompletion noSerial;
+    EXPECT_EQ(history_.closeRow(noSerial), u"9999"_s);
+
+    db_->execute({u"INSERT INTO FL1102処理履歴ファイル (通番, 枝番) VALUES (3, 32767)"_s, {}});
+    HistoryStart tooMany = step(3);
+    EXPECT_EQ(history_.addStep(tooMany), u"9999"_s);
+}
+
+TEST_P(HistoryTest, CompletionFillsDefaults)
+{
+    HistoryStart start = job();
+    ASSERT_EQ(history_.openJob(start), u"0000"_s);
+    clock_.advanceSeconds(65);
+    HistoryCompletion completion;
+    completion.serial = start.serial;
+    completion.inputRecords = 12;
+    ASSERT_EQ(history_.closeRow(completion), u"0000"_s);
+    const ResultSet rows = db_->query({u"SELECT * FROM FL1102処理履歴ファイル"_s, {}});
+    EXPECT_EQ(timeValue(rows.value(u"処理終了時刻"_s)), QTime(9, 6, 12));
+    EXPECT_EQ(rows.value(u"終了コード"_s).toString(), u"0000"_s);
+    EXPECT_EQ(rows.value(u"詳細コード"_s).toString(), u"0000"_s);
+    EXPECT_EQ(rows.value(u"BPID"_s).toString(), u" "_s);
+    EXPECT_EQ(rows.value(u"ファイル名"_s).toString(), u" "_s);
+    EXPECT_EQ(rows.value(u"入力レコード数"_s).toInt(), 12);
+}
+
+TEST_P(HistoryTest, ALostDatabaseGivesTheFailureCode)
+{
+    db_->execute({u"DROP TABLE FL1102処理履歴ファイル"_s, {}});
+    HistoryStart start = job();
+    EXPECT_EQ(history_.openJob(start), u"9999"_s);
+    HistoryStart next = step(1);
+    EXPECT_EQ(history_.addStep(next), u"9999"_s);
+    HistoryCompletion completion;
+    completion.serial = 1;
+    EXPECT_EQ(history_.closeRow(completion), u"9999"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
+                         [](const auto& info) { return backendName(info.param); });
+
+}  // namespace
+}  // namespace edi::test
