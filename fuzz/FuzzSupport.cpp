@@ -114,7 +114,7 @@ const std::vector<FixedFormat>& fixedFormats()
     return formats;
 }
 
-std::vector<LayoutItem> layoutRows(const std::vector<ItemSpec>& specs, bool local)
+std::vector<LayoutItem> layoutRows(const std::vector<FixedItem>& items, bool local)
 {
     std::vector<LayoutItem> rows;
     // Packing: a group's occurrences follow each other; the cursor moves past them when an item
@@ -126,34 +126,34 @@ std::vector<LayoutItem> layoutRows(const std::vector<ItemSpec>& specs, bool loca
     std::vector<Open> open;
     qint32 cursor = 1;
     auto close = [&](qint32 level) {
-        while (!open.empty() && specs[open.back().row].level >= level) {
+        while (!open.empty() && items[open.back().row].level >= level) {
             const Open group = open.back();
             open.pop_back();
-            const qint32 occurrences = std::max(1, specs[group.row].repeat);
+            const qint32 occurrences = std::max(1, items[group.row].repeat);
             cursor = group.start + (cursor - group.start) * occurrences;
         }
     };
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const ItemSpec& spec = specs[i];
-        close(spec.level);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const FixedItem& fixed = items[i];
+        close(fixed.level);
         LayoutItem item;
         item.serial = qint32(i + 1);
         item.counterpartSerial = qint32(i + 1);
-        item.level = spec.level;
-        item.itemNumber = spec.number;
-        item.attribute = QString::fromLatin1(spec.attribute);
-        item.length = spec.length;
-        item.decimals = spec.decimals;
-        item.multiDetailNumber = QString::number(spec.multiDetail);
-        item.repeatCount = spec.repeat;
+        item.level = fixed.level;
+        item.itemNumber = fixed.number;
+        item.attribute = QString::fromLatin1(fixed.attribute);
+        item.length = fixed.length;
+        item.decimals = fixed.decimals;
+        item.multiDetailNumber = QString::number(fixed.multiDetail);
+        item.repeatCount = fixed.repeat;
         item.name = u"項目%1"_s.arg(i + 1);
         if (local) {
-            const qint32 position = spec.position != 0 ? spec.position : cursor;
+            const qint32 position = fixed.position != 0 ? fixed.position : cursor;
             item.position = QString::number(position);
             if (item.isGroup()) {
                 cursor = position;
                 open.push_back({i, position});
-            } else if (spec.position == 0) {
+            } else if (fixed.position == 0) {
                 cursor += item.fieldWidth();
             }
         }

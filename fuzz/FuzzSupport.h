@@ -27,7 +27,7 @@ std::vector<uint8_t> repeated(const uint8_t* data, size_t size, size_t least);
 void describeRun(const ConversionResult& result, const std::string& outputFolder);
 
 // One item of a fixed layout; the local side packs the positions in order unless given.
-struct ItemSpec {
+struct FixedItem {
     qint32 level = 0;
     qint32 number = 0;
     const char* attribute = "X";
@@ -49,12 +49,12 @@ struct FixedFormat {
     QString infoClass;
     QString bpid;
     QString characterMode;  // XML文字コード
-    std::vector<ItemSpec> cii;
-    std::vector<ItemSpec> local;  // empty: as cii
+    std::vector<FixedItem> cii;
+    std::vector<FixedItem> local;  // empty: as cii
 };
 const std::vector<FixedFormat>& fixedFormats();
 
-std::vector<LayoutItem> layoutRows(const std::vector<ItemSpec>& specs, bool local);
+std::vector<LayoutItem> layoutRows(const std::vector<FixedItem>& items, bool local);
 
 // Masters held in memory: the fixed formats by information class; any other non-empty class
 // gets one of them chosen by its characters, so that mutated headers still reach the bodies.
