@@ -7,24 +7,7 @@ namespace edi::test {
 
 BodyBuilder& BodyBuilder::element(qint32 tag, const QByteArray& value)
 {
-    if (!twoByteSection_) {
-        bytes_ += char(tag);
-    } else if (tag < 61440) {
-        bytes_ += char(tag >> 8);
-        bytes_ += char(tag & 0xFF);
-    } else {
-        bytes_ += char(240 + (tag >> 16));
-        bytes_ += char((tag >> 8) & 0xFF);
-        bytes_ += char(tag & 0xFF);
-    }
-    if (value.size() < 240) {
-        bytes_ += char(value.size());
-    } else {
-        bytes_ += '\xF2';
-        bytes_ += char(value.size() >> 8);
-        bytes_ += char(value.size() & 0xFF);
-    }
-    bytes_ += value;
+    appendDataElement(bytes_, tag, value, twoByteSection_);
     return *this;
 }
 
@@ -37,20 +20,13 @@ BodyBuilder& BodyBuilder::twoByteSection()
 
 BodyBuilder& BodyBuilder::group()
 {
-    bytes_ += '\xFA';
+    appendGroupStart(bytes_, 0, false);
     return *this;
 }
 
 BodyBuilder& BodyBuilder::group(qint32 number)
 {
-    if (number < 256) {
-        bytes_ += '\xFA';
-        bytes_ += char(number);
-    } else {
-        bytes_ += '\xFD';
-        bytes_ += char(number >> 8);
-        bytes_ += char(number & 0xFF);
-    }
+    appendGroupStart(bytes_, number, true);
     return *this;
 }
 

@@ -1,6 +1,7 @@
 #include "convert/ciixml/MessageEncoder.h"
 
 #include "app/text/ShiftJis.h"
+#include "convert/localcii/CiiBlockWriter.h"
 #include "convert/localcii/ValueConversion.h"
 
 #include <cctype>
@@ -127,42 +128,14 @@ void MessageEncoder::appendValue(qint32 number, const QByteArray& value)
     }
     if (body_.size() + cut.size() + 6 > kMaxBody)
         return;
-    if (!twoByteSection_) {
-        body_ += char(number);
-    } else if (number < 61440) {
-        body_ += char(number >> 8);
-        body_ += char(number & 0xFF);
-    } else {
-        body_ += char(240 + (number >> 16));
-        body_ += char((number >> 8) & 0xFF);
-        body_ += char(number & 0xFF);
-    }
-    if (cut.size() < 240) {
-        body_ += char(cut.size());
-    } else {
-        body_ += char(242);
-        body_ += char(cut.size() >> 8);
-        body_ += char(cut.size() & 0xFF);
-    }
-    body_ += cut;
+    appendDataElement(body_, number, cut, twoByteSection_);
 }
 
 void MessageEncoder::groupStart(qint32 number)
 {
-    if (!twoByteSection_) {
-        body_ += char(0xFA);
-        return;
-    }
-    if (number != 0)
+    if (twoByteSection_ && number != 0)
         body_ += char(0xF0);  // readers ignore it in the two-byte section
-    if (number <= 255) {
-        body_ += char(0xFA);
-        body_ += char(number);
-    } else {
-        body_ += char(0xFD);
-        body_ += char(number >> 8);
-        body_ += char(number & 0xFF);
-    }
+    appendGroupStart(body_, number, twoByteSection_);
 }
 
 }  // namespace edi

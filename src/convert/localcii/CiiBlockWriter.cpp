@@ -27,6 +27,42 @@ QByteArray messageBytes(qint32 number, std::span<const char> body)
 
 }  // namespace
 
+void appendDataElement(QByteArray& body, qint32 itemNumber, QByteArrayView value, bool twoByteSection)
+{
+    if (!twoByteSection) {
+        body += char(itemNumber);
+    } else if (itemNumber < 61440) {
+        body += char(itemNumber >> 8);
+        body += char(itemNumber & 0xFF);
+    } else {
+        body += char(240 + (itemNumber >> 16));
+        body += char((itemNumber >> 8) & 0xFF);
+        body += char(itemNumber & 0xFF);
+    }
+    if (value.size() < 240) {
+        body += char(value.size());
+    } else {
+        body += char(0xF2);
+        body += char(value.size() >> 8);
+        body += char(value.size() & 0xFF);
+    }
+    body += value;
+}
+
+void appendGroupStart(QByteArray& body, qint32 number, bool twoByteSection)
+{
+    if (!twoByteSection) {
+        body += char(0xFA);
+    } else if (number <= 255) {
+        body += char(0xFA);
+        body += char(number);
+    } else {
+        body += char(0xFD);
+        body += char(number >> 8);
+        body += char(number & 0xFF);
+    }
+}
+
 void appendHeaderBlock(QByteArray& out, const MessageGroupHeader& header)
 {
     out += "0C";
