@@ -4,8 +4,8 @@
 #
 #   fuzz.sh [--smoke] [--seconds N] [TARGET...]
 #
-#   --smoke       10 seconds per target; without clang++ it says so and succeeds, so that CI can
-#                 call it everywhere
+#   --smoke       10 seconds per target; without clang++ and its libFuzzer runtime it says so
+#                 and succeeds, so that CI can call it everywhere
 #   --seconds N   time per target (default 240: twelve minutes for the three targets)
 #   TARGET        local_conversion, body_decoder, masters (default: all three)
 #
@@ -28,12 +28,17 @@ while [[ $# -gt 0 ]]; do
 done
 [[ ${#targets[@]} -gt 0 ]] || targets=(local_conversion body_decoder masters)
 
-if ! command -v clang++ >/dev/null; then
+# clang++ and its libFuzzer runtime: a program with an empty target must link.
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' > "$probe/probe.cpp"
+if ! command -v clang++ >/dev/null \
+   || ! clang++ -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1; then
     if [[ $smoke -eq 1 ]]; then
-        echo "fuzz.sh: clang++ is not installed; the fuzz smoke run is skipped"
+        echo "fuzz.sh: clang++ with libFuzzer is not installed; the fuzz smoke run is skipped"
         exit 0
     fi
-    echo "fuzz.sh: clang++ is needed (Debian: apt-get install clang libclang-rt-14-dev)" >&2
+    echo "fuzz.sh: clang++ with libFuzzer is needed (Debian: apt-get install clang libclang-rt-14-dev)" >&2
     exit 2
 fi
 
