@@ -111,6 +111,10 @@ TEST(LocalRecord, RefusesRecordsThatCannotBeBuilt)
     EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "M", 0, 0, 1 << 20, "1"), row(1, 2, "M", 0, 0, 1 << 20, "1"),
                                                  row(2, 3, "9", 0, 0, 0, "1")})),
                  LayoutError);
+    // A member outside its group's length (a level skipped) would be filled over and over in place.
+    EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "M", 0, 0, 1000000, "1"), row(2, 2, "9", 1000000, 0, 0, "1"),
+                                                 row(0, 3, "X", 1000000, 0, 0, "1")})),
+                 LayoutError);
 }
 
 TEST(LocalRecord, FieldsNeverSpillOrSplitACharacter)

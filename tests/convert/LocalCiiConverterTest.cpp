@@ -175,11 +175,19 @@ TEST_F(LocalConversionTest, EndingsOfTheFile)
 TEST_F(LocalConversionTest, StorageFlag20SkipsTheMessages)
 {
     addTextFormat(u"0201"_s);
-    GroupFields skipped = textGroup();
-    skipped.storageFlag = "20";
     const QByteArray body = BodyBuilder().element(1, "x").bytes();
-    ASSERT_EQ(convertLocal(ciiGroup(skipped, {body, body}) + ciiGroup(textGroup(), {body})).code, u"0000"_s);
-    EXPECT_EQ(localLines(u"0201"_s).size(), 1);
+    // Messages of several blocks are skipped whole, whatever their data looks like.
+    const QByteArray tricky = BodyBuilder().element(1, "Y" + QByteArray("0C9D").repeated(74)).bytes();
+    for (const char mode : {'M', 'S'}) {
+        GroupFields skipped = textGroup(u"0201"_s, mode);
+        skipped.storageFlag = "20";
+        const QByteArray big = BodyBuilder().element(1, QByteArray(33000, 'z')).bytes();
+        ASSERT_EQ(convertLocal(ciiGroup(skipped, {body, tricky, big}) + ciiGroup(textGroup(), {body})).code, u"0000"_s);
+        EXPECT_EQ(localLines(u"0201"_s).size(), 1) << mode;
+        EXPECT_EQ(logLines().size(), 1) << mode;  // no warnings
+        QFile::remove(path(u"OUT0201.LOC"_s));
+        QFile::remove(path(u"ERR.LOG"_s));
+    }
 }
 
 TEST_F(LocalConversionTest, MissingMastersEndTheRun)

@@ -10,6 +10,7 @@ namespace edi {
 
 ResultSet::ResultSet(QSqlQuery&& query)
     : query_(std::move(query))
+    , record_(query_.record())
 {
     next();
 }
@@ -23,7 +24,7 @@ void ResultSet::next()
 
 QVariant ResultSet::value(const QString& column) const
 {
-    const int index = query_.record().indexOf(column);
+    const int index = record_.indexOf(column);
     if (index < 0)
         throw DatabaseError(u"The result has no column "_s + column);
     return value(index);

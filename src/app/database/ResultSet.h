@@ -22,10 +22,11 @@ public:
     // DatabaseError for a column the result does not have or when there is no current row.
     QVariant value(const QString& column) const;
     QVariant value(int index) const;
-    QSqlRecord record() const { return query_.record(); }
+    const QSqlRecord& record() const { return record_; }
 
 private:
     QSqlQuery query_;
+    QSqlRecord record_;  // the columns, read once
     bool atEnd_ = true;
 };
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <libxml/xmlreader.h>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -93,11 +94,13 @@ private:
         file_ = std::fopen(QFile::encodeName(temporary_).constData(), "ab");
         if (!file_)
             throw ConversionIoError(u"Cannot write "_s + temporary_);
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+        std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);  // glibc ignores the size without a buffer
     }
 
+    static constexpr size_t kBufferSize = 1 << 20;
     QString path_;
     QString temporary_;
+    std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
     std::FILE* file_ = nullptr;
 };
 

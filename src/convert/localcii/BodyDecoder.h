@@ -37,7 +37,8 @@ concept BodyConsumer = requires(T consumer, qint32 index, qint32 level, std::spa
 // layout is decoded in one pass over it. Buffers are kept from message to message.
 class BodyDecoder {
 public:
-    BodyDecoder(CiiInput& input, const Layout& layout) : input_(input), layout_(layout) {}
+    BodyDecoder(CiiInput& input, const Layout& layout) : input_(input), layout_(&layout) {}
+    void setLayout(const Layout& layout) { layout_ = &layout; }
 
     template <BodyConsumer Consumer>
     BodyEnd decode(Consumer& consumer);
@@ -57,7 +58,7 @@ private:
     void openGroup(Consumer& consumer, bool twoByteSection, qint32 number);
 
     CiiInput& input_;
-    const Layout& layout_;
+    const Layout* layout_;
     qint32 level_ = 0;
     std::vector<qint32> cursors_;      // per level: 1-based layout index where searches start
     std::vector<qint32> repetitions_;  // per level
@@ -177,7 +178,7 @@ std::optional<BodyEnd> BodyDecoder::element(Consumer& consumer, qint32 tag)
     value_.resize(size_t(length));
     if (!input_.bodyBytes(value_.data(), length))
         return BodyEnd::EndOfFile;
-    const qint32 found = layout_.findItemByTag(cursors_[size_t(level_)], tag, level_);
+    const qint32 found = layout_->findItemByTag(cursors_[size_t(level_)], tag, level_);
     if (found != 0) {
         cursors_[size_t(level_)] = found;
         consumer.element(found, std::span<const char>(value_.data(), value_.size()), level_);
@@ -192,7 +193,7 @@ void BodyDecoder::openGroup(Consumer& consumer, bool twoByteSection, qint32 numb
         consumer.controlByteOutOfPlace(13);  // deeper than any layout can describe
         return;
     }
-    const qint32 found = layout_.findGroup(cursors_[size_t(level_)], level_, twoByteSection, number);
+    const qint32 found = layout_->findGroup(cursors_[size_t(level_)], level_, twoByteSection, number);
     if (found != 0)
         cursors_[size_t(level_)] = found;
     consumer.groupStart(number, level_, found, twoByteSection);

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/config/ConfigNumber.h"
 #include "convert/localcii/CiiInput.h"
 #include "convert/localcii/MessageGroupHeader.h"
 
 #include <QString>
+#include <algorithm>
 
 namespace edi {
 
@@ -25,15 +25,25 @@ concept FramingHandler = requires(T handler, const MessagePrefix& prefix, bool f
     handler.truncated();                         // error 7: the file ends inside a block
 };
 
+// The leading digits of a prefix field, read as a number.
+inline qint64 prefixNumber(const char* bytes, qsizetype count)
+{
+    qsizetype i = 0;
+    while (i < count && bytes[i] == ' ')
+        ++i;
+    qint64 number = 0;
+    for (; i < count && bytes[i] >= '0' && bytes[i] <= '9'; ++i)
+        number = number * 10 + (bytes[i] - '0');
+    return number;
+}
+
 // Reads a CII file block by block: group headers and trailers, message prefixes (short and long
-// form), and identifiers that are none, until the file ends or the handler stops. Message blocks
-// of a group whose storage flag is "20" are skipped.
+// form), and identifiers that are none, until the file ends or the handler stops. The messages
+// of a group whose storage flag is "20" are skipped whole, continuation blocks included, by the
+// length their prefix gives.
 template <FramingHandler Handler>
 void readCiiFile(CiiInput& input, MessageGroupHeader& header, MessageGroupTrailer& trailer, Handler& handler)
 {
-    auto digits = [](const char* bytes, qsizetype count) {
-        return leadingConfigNumber(QString::fromLatin1(bytes, count));
-    };
     for (;;) {
         char id[2];
         if (!input.readBytes(id, 2))
@@ -56,29 +66,31 @@ void readCiiFile(CiiInput& input, MessageGroupHeader& header, MessageGroupTraile
             handler.badIdentifier(id[0] < '0' || id[0] > '9');
             continue;
         }
-        if (header.skipsMessages()) {
-            if (!input.skipBytes(FixedRecord::kSize)) {
-                handler.truncated();
-                return;
-            }
-            continue;
-        }
         char prefix[7];
         if (!input.readBytes(prefix, 7)) {
             handler.truncated();
             return;
         }
-        MessagePrefix message{digits(prefix, 5), uchar(prefix[5]) * 256 + uchar(prefix[6]), 9};
+        MessagePrefix message{qint32(prefixNumber(prefix, 5)), uchar(prefix[5]) * 256 + uchar(prefix[6]), 9};
         if (uchar(prefix[5]) == 0x80 && uchar(prefix[6]) == 0x80) {
             char longForm[8];  // X'F7' and seven digits
             if (!input.readBytes(longForm, 8)) {
                 handler.truncated();
                 return;
             }
-            message.length = digits(longForm + 1, 7);
+            message.length = prefixNumber(longForm + 1, 7);
             message.consumed = 17;
         }
-        input.beginBody(blockSizesFor(header.storageMode()), message.consumed);
+        const BlockSizes sizes = blockSizesFor(header.storageMode());
+        input.beginBody(sizes, message.consumed);
+        if (header.skipsMessages()) {
+            const qint64 rest = std::max<qint64>(message.length + 1 - message.consumed, 0);
+            if (!input.bodyBytes(nullptr, qsizetype(rest)) || (sizes.padded && !input.skipRestOfBlock())) {
+                handler.truncated();
+                return;
+            }
+            continue;
+        }
         if (!handler.message(message))
             return;
     }

@@ -74,7 +74,8 @@ bool CiiInput::bodyBytes(char* dst, qsizetype count)
         const qsizetype chunk = qsizetype(std::min<qint64>(count, blockLeft_));
         if (!readBytes(dst, chunk))
             return false;
-        dst += chunk;
+        if (dst)
+            dst += chunk;
         count -= chunk;
         blockLeft_ -= chunk;
         bodyRead_ += chunk;

@@ -41,7 +41,7 @@ public:
         ++bodyRead_;
         return uchar(buffer_[pos_++]);
     }
-    // count body bytes into dst; false at the end of the file.
+    // count body bytes into dst (or dropped when dst is null); false at the end of the file.
     bool bodyBytes(char* dst, qsizetype count);
     // Drops the rest of the current block; false when the file ends first.
     bool skipRestOfBlock();

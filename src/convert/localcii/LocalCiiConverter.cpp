@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -49,7 +51,7 @@ public:
         file_ = std::fopen(QFile::encodeName(path).constData(), "ab");
         if (!file_)
             throw ConversionIoError(u"Cannot write "_s + path);
-        std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+        std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);  // glibc ignores the size without a buffer
         path_ = path;
     }
 
@@ -74,19 +76,21 @@ public:
     }
 
 private:
+    static constexpr size_t kBufferSize = 1 << 20;
+    std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
     std::FILE* file_ = nullptr;
     QString path_;
 };
 
-// The layouts of the current message group, made ready for decoding and placing.
+// A format's masters made ready for decoding and placing. They are read once per run: a file of
+// many message groups of one format asks the database once.
 struct GroupFormat {
+    FormatMasterRow row;
     Layout cii;
     Layout local;
     std::optional<LocalRecordLayout> record;
     std::vector<qint32> localIndex;           // per CII item: its local counterpart, 0 for none
     std::vector<LocalConversion> conversion;  // per CII item
-    QByteArray linePrefix;
-    QString outputPath;  // the file of the group's information class
 };
 
 // One run over one CII file: the framing handler and the body consumer of the local direction.
@@ -95,7 +99,7 @@ public:
     LocalRun(FormatMasters& masters, ConversionContext& context, ConversionLog& log, CiiInput& input,
              const QString& outputPath, const ConversionProgress& progress)
         : masters_(masters), context_(context), log_(log), input_(input), outputPath_(outputPath),
-          progress_(progress), decoder_(input, format_.cii)
+          progress_(progress), decoder_(input, noLayout_)
     {
     }
 
@@ -123,7 +127,7 @@ public:
     }
 
 private:
-    bool loadFormat();
+    std::unique_ptr<GroupFormat> loadFormat(const QString& infoClass, const QString& bpid);
     void reportProgress();
 
     FormatMasters& masters_;
@@ -132,8 +136,11 @@ private:
     CiiInput& input_;
     QString outputPath_;
     const ConversionProgress& progress_;
-    GroupFormat format_;
-    bool haveFormat_ = false;
+    std::map<std::pair<QString, QString>, std::unique_ptr<GroupFormat>> formats_;  // by class and BPID
+    const GroupFormat* format_ = nullptr;  // the current group's
+    QByteArray linePrefix_;
+    QString groupOutputPath_;  // the file of the group's information class
+    Layout noLayout_;
     BodyDecoder decoder_;
     LocalOutput output_;
     QByteArray record_;
@@ -144,28 +151,35 @@ private:
 
 bool LocalRun::header()
 {
-    haveFormat_ = false;
+    format_ = nullptr;
     output_.close();
-    if (!loadFormat())
-        return false;
-    haveFormat_ = true;
-    format_.outputPath = localOutputPath(outputPath_, context_.header.infoClass());
-    output_.open(format_.outputPath);
-    return true;
-}
-
-bool LocalRun::loadFormat()
-{
     const MessageGroupHeader& header = context_.header;
     const QString infoClass = header.infoClass();
     const QString bpid = header.bpid();
+    std::unique_ptr<GroupFormat>& cached = formats_[{infoClass, bpid}];
+    if (!cached)
+        cached = loadFormat(infoClass, bpid);
+    if (!cached)
+        return false;  // the error is logged and ends the run
+    format_ = cached.get();
+    context_.format.format = format_->row;
+    context_.format.characterMode = format_->row.xmlEncoding.isEmpty() ? QChar(u'M') : format_->row.xmlEncoding.front();
+    decoder_.setLayout(format_->cii);
+    linePrefix_ = header.linePrefix();
+    groupOutputPath_ = localOutputPath(outputPath_, infoClass);
+    output_.open(groupOutputPath_);
+    return true;
+}
+
+std::unique_ptr<GroupFormat> LocalRun::loadFormat(const QString& infoClass, const QString& bpid)
+{
+    auto format = std::make_unique<GroupFormat>();
     const std::optional<FormatMasterRow> row = masters_.lookUpFormat(infoClass, bpid);
     if (!row) {
         log_.error(NoFormat);
-        return false;
+        return nullptr;
     }
-    context_.format.format = *row;
-    context_.format.characterMode = row->xmlEncoding.isEmpty() ? QChar(u'M') : row->xmlEncoding.front();
+    format->row = *row;
 
     auto load = [&](QChar kind, int code, Layout& layout) {
         try {
@@ -181,36 +195,35 @@ bool LocalRun::loadFormat()
             return false;
         }
     };
-    if (!load(u'E', NoCiiLayout, format_.cii) || !load(u'L', NoLocalLayout, format_.local))
-        return false;
+    if (!load(u'E', NoCiiLayout, format->cii) || !load(u'L', NoLocalLayout, format->local))
+        return nullptr;
     try {
-        format_.record.emplace(format_.local);
+        format->record.emplace(format->local);
     } catch (const LayoutError& error) {
         log_.error(NoLocalLayout, error.message());
-        return false;
+        return nullptr;
     }
 
-    format_.localIndex.assign(size_t(format_.cii.size()), 0);
-    format_.conversion.assign(size_t(format_.cii.size()), LocalConversion::Unsupported);
-    for (qint32 index = 1; index <= format_.cii.size(); ++index) {
-        const LayoutItem& cii = format_.cii.item(index);
-        const qint32 local = cii.counterpartSerial != 0 ? format_.local.findBySerial(cii.counterpartSerial) : 0;
-        format_.localIndex[size_t(index - 1)] = local;
+    format->localIndex.assign(size_t(format->cii.size()), 0);
+    format->conversion.assign(size_t(format->cii.size()), LocalConversion::Unsupported);
+    for (qint32 index = 1; index <= format->cii.size(); ++index) {
+        const LayoutItem& cii = format->cii.item(index);
+        const qint32 local = cii.counterpartSerial != 0 ? format->local.findBySerial(cii.counterpartSerial) : 0;
+        format->localIndex[size_t(index - 1)] = local;
         if (local != 0)
-            format_.conversion[size_t(index - 1)] = localConversionFor(cii, format_.local.item(local));
+            format->conversion[size_t(index - 1)] = localConversionFor(cii, format->local.item(local));
     }
-    format_.linePrefix = header.linePrefix();
-    return true;
+    return format;
 }
 
 bool LocalRun::message(const MessagePrefix& prefix)
 {
-    if (!haveFormat_) {
+    if (!format_) {
         log_.error(NoFormat, u"メッセージグループヘッダがありません"_s);
         return false;
     }
     // Every record starts as the blank record; the buffer is reused from message to message.
-    const QByteArray& blank = format_.record->blankRecord();
+    const QByteArray& blank = format_->record->blankRecord();
     record_.resize(blank.size());
     std::memcpy(record_.data(), blank.constData(), size_t(blank.size()));
     surplusLogged_ = false;
@@ -225,8 +238,8 @@ bool LocalRun::message(const MessagePrefix& prefix)
     }
     if (input_.bodyBytesRead() != prefix.length + 1 - prefix.consumed)
         log_.warning(LengthMismatch, u"長さ違い"_s);
-    output_.open(format_.outputPath);  // again after a trailer that closed it
-    output_.writeLine(format_.linePrefix, record_);
+    output_.open(groupOutputPath_);  // again after a trailer that closed it
+    output_.writeLine(linePrefix_, record_);
     if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock()) {
         log_.error(Truncated);
         return false;
@@ -237,12 +250,12 @@ bool LocalRun::message(const MessagePrefix& prefix)
 
 void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level*/)
 {
-    const qint32 local = format_.localIndex[size_t(index - 1)];
+    const qint32 local = format_->localIndex[size_t(index - 1)];
     if (local == 0)
         return;  // the local record does not carry this item
-    const LayoutItem& localItem = format_.local.item(local);
-    switch (convertCiiToLocal(format_.conversion[size_t(index - 1)], QByteArrayView(value.data(), qsizetype(value.size())),
-                              format_.cii.item(index), localItem,
+    const LayoutItem& localItem = format_->local.item(local);
+    switch (convertCiiToLocal(format_->conversion[size_t(index - 1)], QByteArrayView(value.data(), qsizetype(value.size())),
+                              format_->cii.item(index), localItem,
                               context_.header.doubleByteCode(), converted_)) {
     case LocalValueStatus::UnsupportedPair:
         log_.warning(UnsupportedPair);
@@ -253,7 +266,7 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
     case LocalValueStatus::Converted:
         break;
     }
-    const qint64 offset = format_.record->offsetOf(local, [this](qint32 level) { return decoder_.repetition(level); });
+    const qint64 offset = format_->record->offsetOf(local, [this](qint32 level) { return decoder_.repetition(level); });
     if (offset < 0) {
         // More occurrences than the local record has room for: the value is dropped.
         if (!surplusLogged_)
@@ -261,7 +274,7 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
         surplusLogged_ = true;
         return;
     }
-    putIntoField(record_, offset, format_.record->placement(local).width,
+    putIntoField(record_, offset, format_->record->placement(local).width,
                  QByteArrayView(converted_.data(), qsizetype(converted_.size())));
 }
 

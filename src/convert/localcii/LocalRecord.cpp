@@ -95,6 +95,18 @@ LocalRecordLayout::LocalRecordLayout(const Layout& local)
     }
     if (recordLength > Layout::kMaxBytes)
         throw LayoutError(u"The local record would be %1 bytes long"_s.arg(recordLength));
+    // Blank values are written once per occurrence; a layout whose occurrences overlap (a member
+    // outside its group's length) could ask for far more writes than the record has bytes.
+    qint64 blankBytes = 0;
+    for (qint32 index = 1; index <= local.size(); ++index) {
+        const Placement& placement = placements_[size_t(index - 1)];
+        qint64 occurrences = 1;
+        for (const Placement::Enclosing& group : placement.enclosing)
+            occurrences *= group.occurrences;
+        blankBytes += occurrences * placement.width;
+        if (blankBytes > kMaxBlankBytes)
+            throw LayoutError(u"The local layout's blank values would take over %1 bytes"_s.arg(kMaxBlankBytes));
+    }
     blank_ = QByteArray(recordLength, ' ');
     fillBlankValues(local);
 }

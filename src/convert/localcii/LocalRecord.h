@@ -35,6 +35,9 @@ struct Placement {
 // records or occurrence counts beyond Layout::kMaxBytes.
 class LocalRecordLayout {
 public:
+    // The blank values of all occurrences together may take at most this many bytes.
+    static constexpr qint64 kMaxBlankBytes = 16 * Layout::kMaxBytes;
+
     explicit LocalRecordLayout(const Layout& local);
 
     const QByteArray& blankRecord() const { return blank_; }

@@ -26,8 +26,9 @@ void padLeft(std::string& text, qint32 width, char fill)
         text.insert(0, size_t(width) - text.size(), fill);
 }
 
-// The whole-number part of a decimal text, rounded towards minus infinity, formatted with at
-// least `width` digits ("-" in front of a negative number). False when the text is no number.
+// The whole-number part of a decimal text, rounded towards minus infinity, formatted in `width`
+// characters with leading zeros, the sign of a negative number taking the first of them. False
+// when the text is no number.
 bool formatIntegerPart(std::string_view text, qint32 width, std::string& out)
 {
     while (!text.empty() && text.front() == ' ')
@@ -60,7 +61,7 @@ bool formatIntegerPart(std::string_view text, qint32 width, std::string& out)
             ++digits[i - 1];
     }
     negative = negative && digits != "0";
-    padLeft(digits, width, '0');
+    padLeft(digits, negative ? width - 1 : width, '0');
     out.clear();
     if (negative)
         out += '-';
