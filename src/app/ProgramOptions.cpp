@@ -24,6 +24,8 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
                 return options;
             }
             options.runJobCentre = arguments[++i];
+        } else if (argument == u"--headless"_s) {
+            options.headless = true;
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
             options.help = true;
         } else if (argument == u"--version"_s) {
@@ -41,9 +43,11 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
 
 QString programUsage()
 {
-    return u"Usage: edi-auto [--ini EDI.ini] [--run-job CENTRE] [OPERATOR]\n"
+    return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--run-job CENTRE] [OPERATOR]\n"
            u"  --ini PATH         read the configuration from PATH instead of EDI.ini two folders\n"
            u"                     above the program's folder\n"
+           u"  --headless         no windows: the monitor's changes are log lines on standard error\n"
+           u"                     (also without a display)\n"
            u"  --run-job CENTRE   run one reception for the centre now, then exit: 0 when it\n"
            u"                     finished, 1 when it failed\n"
            u"  --help             show this text\n"

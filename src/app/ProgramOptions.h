@@ -10,6 +10,7 @@ namespace edi {
 struct ProgramOptions {
     QString configPath;  // --ini PATH
     QString runJobCentre;  // --run-job CENTRE: one reception now, then exit
+    bool headless = false; // --headless: no windows even where a display is
     QString operatorArgument;
     bool help = false;
     bool version = false;

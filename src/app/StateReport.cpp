@@ -1,7 +1,6 @@
 #include "app/StateReport.h"
 
 #include "app/AppState.h"
-#include "monitor/ScheduleQuery.h"
 
 #include <QStringList>
 
@@ -50,17 +49,6 @@ QString stateReport(const AppState& state)
                          colourText(state.statusColours.normal), colourText(state.statusColours.running),
                          colourText(state.statusColours.done), colourText(state.statusColours.error)));
     return lines.join(u'\n') + u'\n';
-}
-
-QString scheduleRowsReport(const std::vector<ScheduleMasterRow>& rows)
-{
-    QString text = u"曜日 起動時刻 センターコード センター名 送受信方式\n"_s;
-    for (const ScheduleMasterRow& row : rows) {
-        text += u"%1 %2 %3 %4 %5\n"_s.arg(row.weekday)
-                    .arg(row.startTime.toString(u"HH:mm:ss"_s), row.centreCode.leftJustified(12),
-                         row.centreName, row.transferMethod);
-    }
-    return text;
 }
 
 }  // namespace edi

@@ -1,6 +1,14 @@
 #include "jobs/JobContext.h"
 
+#include "app/AppState.h"
+
 namespace edi {
+
+JobSettings JobSettings::fromState(const AppState& state, const QString& programFolder)
+{
+    return {state.configPath,      state.settings.paths, state.settings.linkDriver,
+            state.operatorCode,    state.programId,      programFolder + QStringLiteral("/ERR.LOG")};
+}
 
 JobContext::JobContext(Database& database, const Clock& clock, JobSettings settings, MailReceiver& mail)
     : database_(database)

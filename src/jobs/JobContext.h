@@ -14,6 +14,8 @@ class Clock;
 class Database;
 class MailReceiver;
 
+struct AppState;
+
 // What a job needs from the program around it.
 struct JobSettings {
     QString configPath;     // the configuration file, read again for the registration keys
@@ -22,6 +24,9 @@ struct JobSettings {
     QString operatorCode;
     QString programId;      // "EDIAUTO"
     QString conversionLogPath;  // ERR.LOG
+
+    // The settings start-up read; the converters' log beside the program.
+    static JobSettings fromState(const AppState& state, const QString& programFolder);
 };
 
 // The services of one job thread: its database connection, the history, the converters' masters,

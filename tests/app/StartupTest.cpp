@@ -172,35 +172,46 @@ protected:
     }
 };
 
-TEST_F(ProgramTest, PrintsTheStateAndThisMachinesSchedule)
+TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
 {
     database_.loadDemoData(systemMachineName());
     writeIni(database_.environmentSection() + kProgramSections);
-    const Run result = run({u"--ini"_s, iniPath(), u"OP01"_s});
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_TRUE(result.out.contains(u"プログラムID: EDIAUTO"_s));
-    EXPECT_TRUE(result.out.contains(u"オペレータコード: OP01"_s));
-    EXPECT_TRUE(result.out.contains(u"1 08:30:00 ZC01         東日本受注センター Z"_s)) << result.out.toStdString();
-    EXPECT_FALSE(result.out.contains(u"ZC02"_s));  // another workstation's centre
+    QProcess process;
+    process.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath(), u"OP01"_s});
+    QString err;
+    for (int waited = 0; waited < 100 && !err.contains(u"ZC01"_s); ++waited) {
+        process.waitForReadyRead(100);
+        err += QString::fromUtf8(process.readAllStandardError());
+    }
+    process.terminate();  // SIGTERM: the program ends when no job runs
+    ASSERT_TRUE(process.waitForFinished(10000));
+    err += QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(err.contains(u"プログラムID: EDIAUTO"_s)) << err.toStdString();
+    EXPECT_TRUE(err.contains(u"オペレータコード: OP01"_s));
+    EXPECT_TRUE(err.contains(u"SCHMON01 1 ○ "_s));   // the timetable's first row
+    EXPECT_FALSE(err.contains(u"ZC02"_s));            // another workstation's centre
+    EXPECT_TRUE(err.contains(u"SCHMON01 終了"_s));
 }
 
 TEST_F(ProgramTest, EndsWithAMessageWhenThereIsNothingToRun)
 {
     database_.loadDemoData(u"ANOTHER-PC"_s);
     writeIni(database_.environmentSection() + kProgramSections);
-    const Run result = run({u"--ini"_s, iniPath()});
+    const Run result = run({u"--headless"_s, u"--ini"_s, iniPath()});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.contains(u"該当するデータがありませんでした"_s)) << result.err.toStdString();
 
     database_.open()->execute({u"DROP TABLE FL1912EDIスケジュールマスタ"_s, {}});
-    const Run withoutTables = run({u"--ini"_s, iniPath()});
+    const Run withoutTables = run({u"--headless"_s, u"--ini"_s, iniPath()});
     EXPECT_EQ(withoutTables.exitCode, 1);
     EXPECT_TRUE(withoutTables.err.contains(u"該当するデータがありませんでした"_s));
 }
 
 TEST_F(ProgramTest, StartupFailuresAndUsageErrorsExitNonZero)
 {
-    const Run missing = run({u"--ini"_s, database_.folder() + u"/none.ini"_s});
+    const Run missing = run({u"--headless"_s, u"--ini"_s, database_.folder() + u"/none.ini"_s});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains(u"SCHMON01 接続エラー"_s)) << missing.err.toStdString();
     EXPECT_EQ(run({u"--bogus"_s}).exitCode, 2);

@@ -1,0 +1,70 @@
+#include "monitor/HeadlessProgram.h"
+
+#include "app/AppState.h"
+#include "app/ConsoleOutput.h"
+#include "app/ProgramOptions.h"
+#include "app/StateReport.h"
+#include "app/Startup.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobSequence.h"
+#include "jobs/LoggingJobObserver.h"
+#include "monitor/HeadlessMonitor.h"
+#include "monitor/JobWorker.h"
+#include "monitor/MonitorEngine.h"
+#include "monitor/TimetableLoader.h"
+#include "transport/MailReceiver.h"
+
+#include <QCoreApplication>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+bool start(AppState& state, const ProgramOptions& options, const Clock& clock, MessageSink& messages)
+{
+    const StartupRequest request{QCoreApplication::applicationDirPath(), options.configPath, options.operatorArgument,
+                                 &clock};
+    return runStartup(state, request, messages);
+}
+
+}  // namespace
+
+int runHeadlessMonitor(const ProgramOptions& options)
+{
+    SystemClock clock;
+    ConsoleMessageSink messages(u"SCHMON01"_s, clock);
+    AppState state;
+    if (!start(state, options, clock, messages))
+        return 1;
+    std::optional<Timetable> timetable = loadTimetable(*state.database, state.machineName, clock.now(), messages);
+    if (!timetable)
+        return 1;
+    writeStandardError(stateReport(state));
+
+    NoMailReceiver mail;
+    auto worker = std::make_unique<JobWorker>(state.database->settings(),
+                                              JobSettings::fromState(state, QCoreApplication::applicationDirPath()), clock,
+                                              mail);
+    MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
+    HeadlessMonitor monitor(engine, clock);
+    monitor.showTimetable();
+    monitor.endOnSignals();
+    engine.start();
+    return QCoreApplication::exec();
+}
+
+int runOneJob(const ProgramOptions& options)
+{
+    SystemClock clock;
+    ConsoleMessageSink messages(u"SCHMON01"_s, clock);
+    AppState state;
+    if (!start(state, options, clock, messages))
+        return 1;
+    NoMailReceiver mail;
+    JobContext job(*state.database, clock, JobSettings::fromState(state, QCoreApplication::applicationDirPath()), mail);
+    LoggingJobObserver observer(options.runJobCentre, clock);
+    return runScheduledJob(job, options.runJobCentre, observer) == RowState::Finished ? 0 : 1;
+}
+
+}  // namespace edi
