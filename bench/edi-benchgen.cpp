@@ -265,24 +265,7 @@ public:
     {
         const ItemDef& def = format_.items[size_t(item - 1)];
         enterSection(def);
-        if (!twoByte_) {
-            body_ += char(def.number);
-        } else if (def.number < 61440) {
-            body_ += char(def.number >> 8);
-            body_ += char(def.number & 0xFF);
-        } else {
-            body_ += char(240 + (def.number >> 16));
-            body_ += char((def.number >> 8) & 0xFF);
-            body_ += char(def.number & 0xFF);
-        }
-        if (value.size() < 240) {
-            body_ += char(value.size());
-        } else {
-            body_ += '\xF2';
-            body_ += char(value.size() >> 8);
-            body_ += char(value.size() & 0xFF);
-        }
-        body_ += value;
+        edi::appendDataElement(body_, def.number, value, twoByte_);
         if (checks_ && !(def.attribute == 'N' && value.startsWith('-')))
             checks_->push_back({offsetOf(item), localForm(def, value)});
     }
@@ -298,16 +281,7 @@ public:
     {
         const ItemDef& def = format_.items[size_t(item - 1)];
         enterSection(def);
-        if (!twoByte_) {
-            body_ += '\xFA';
-        } else if (def.multiDetail < 256) {
-            body_ += '\xFA';
-            body_ += char(def.multiDetail);
-        } else {
-            body_ += '\xFD';
-            body_ += char(def.multiDetail >> 8);
-            body_ += char(def.multiDetail & 0xFF);
-        }
+        edi::appendGroupStart(body_, def.multiDetail, twoByte_);
         open_.push_back({item, 1});
     }
     void nextOccurrence()

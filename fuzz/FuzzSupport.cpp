@@ -1,6 +1,7 @@
 #include "FuzzSupport.h"
 
 #include "app/text/ShiftJis.h"
+#include "convert/localcii/CiiBlockWriter.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -218,24 +219,7 @@ MessageGroupHeader groupHeader(const QString& infoClass, const QString& bpid, ch
 
 BodyWriter& BodyWriter::element(qint32 tag, const QByteArray& value)
 {
-    if (!twoByte_) {
-        bytes_ += char(tag);
-    } else if (tag < 61440) {
-        bytes_ += char(tag >> 8);
-        bytes_ += char(tag & 0xFF);
-    } else {
-        bytes_ += char(240 + (tag >> 16));
-        bytes_ += char((tag >> 8) & 0xFF);
-        bytes_ += char(tag & 0xFF);
-    }
-    if (value.size() < 240) {
-        bytes_ += char(value.size());
-    } else {
-        bytes_ += '\xF2';
-        bytes_ += char(value.size() >> 8);
-        bytes_ += char(value.size() & 0xFF);
-    }
-    bytes_ += value;
+    appendDataElement(bytes_, tag, value, twoByte_);
     return *this;
 }
 
@@ -248,20 +232,13 @@ BodyWriter& BodyWriter::twoByteSection()
 
 BodyWriter& BodyWriter::group()
 {
-    bytes_ += '\xFA';
+    appendGroupStart(bytes_, 0, false);
     return *this;
 }
 
 BodyWriter& BodyWriter::group(qint32 number)
 {
-    if (number < 256) {
-        bytes_ += '\xFA';
-        bytes_ += char(number);
-    } else {
-        bytes_ += '\xFD';
-        bytes_ += char(number >> 8);
-        bytes_ += char(number & 0xFF);
-    }
+    appendGroupStart(bytes_, number, true);
     return *this;
 }
 
