@@ -9,28 +9,31 @@
 // md5sum's speed (default 1/3) and at least S MiB/s (default 0), its peak resident set below
 // M MiB (default 64); 1 when a limit or a check fails; 2 for usage and set-up errors.
 
+#include "BenchManifest.h"
+#include "BenchProcess.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using bench::Check;
+using bench::fail;
+using bench::Manifest;
+using bench::printable;
+using bench::readManifest;
+using bench::readText;
+using bench::run;
+using bench::RunResult;
 
 struct Options {
     std::string ediconv;
@@ -43,12 +46,6 @@ struct Options {
     double minMibps = 0;
     double maxRssMib = 64;
 };
-
-[[noreturn]] void fail(const std::string& message, int status = 2)
-{
-    std::fprintf(stderr, "edi-bench: %s\n", message.c_str());
-    std::exit(status);
-}
 
 Options parseOptions(int argc, char* argv[])
 {
@@ -93,56 +90,6 @@ Options parseOptions(int argc, char* argv[])
     return options;
 }
 
-struct RunResult {
-    int status = -1;      // exit status, or -1 after a signal
-    double seconds = 0;   // wall time
-    double peakRssMib = 0;
-};
-
-// Runs a program with stdout and stderr going to files. posix_spawn starts the child without a
-// copy of this process's memory, so the peak resident set that wait4 reports is the program's.
-RunResult run(const std::vector<std::string>& arguments, const std::string& stdoutPath, const std::string& stderrPath)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-    timespec start{};
-    timespec end{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    pid_t pid = 0;
-    const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
-        fail("cannot start " + arguments[0] + ": " + std::strerror(error));
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, 0, &usage) < 0) {
-        if (errno != EINTR)
-            fail(std::string("wait4: ") + std::strerror(errno));
-    }
-    clock_gettime(CLOCK_MONOTONIC, &end);
-
-    RunResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.seconds = double(end.tv_sec - start.tv_sec) + double(end.tv_nsec - start.tv_nsec) / 1e9;
-    result.peakRssMib = double(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
-    return result;
-}
-
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The conversion's outputs and log, removed before each run: the converter appends.
 void clearOutputs(const std::string& work)
 {
@@ -152,78 +99,6 @@ void clearOutputs(const std::string& work)
         if (local || name == "ERR.LOG")
             fs::remove(entry.path());
     }
-}
-
-struct Check {
-    long long position;  // 1-based in the line
-    std::string bytes;
-};
-
-struct Manifest {
-    long long bytes = 0;
-    long long groups = 0;
-    long long messages = 0;
-    std::map<std::string, long long> classes;                             // lines per class
-    std::map<std::string, std::map<long long, std::vector<Check>>> checks;  // class, line
-    size_t checkCount = 0;
-};
-
-std::string fromHex(const std::string& hex)
-{
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return bytes;
-}
-
-Manifest readManifest(const std::string& path)
-{
-    std::ifstream in(path);
-    if (!in)
-        fail("cannot read " + path);
-    Manifest manifest;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string kind;
-        fields >> kind;
-        if (kind == "bytes") {
-            fields >> manifest.bytes;
-        } else if (kind == "groups") {
-            fields >> manifest.groups;
-        } else if (kind == "messages") {
-            fields >> manifest.messages;
-        } else if (kind == "class") {
-            std::string infoClass;
-            long long count = 0;
-            fields >> infoClass >> count;
-            manifest.classes[infoClass] = count;
-        } else if (kind == "check") {
-            std::string infoClass;
-            std::string hex;
-            long long lineNumber = 0;
-            long long position = 0;
-            fields >> infoClass >> lineNumber >> position >> hex;
-            manifest.checks[infoClass][lineNumber].push_back({position, fromHex(hex)});
-            ++manifest.checkCount;
-        }
-    }
-    return manifest;
-}
-
-std::string printable(const std::string& bytes)
-{
-    std::string out;
-    for (const char c : bytes) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += c;
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", unsigned(static_cast<unsigned char>(c)));
-            out += hex;
-        }
-    }
-    return out;
 }
 
 // Checks the local files: one line per message of each class, all lines of a class of one length
