@@ -1,7 +1,7 @@
 // Writes a CII file for benchmarks and demos, the SQLite masters that convert it, and a manifest
 // of what the local conversion must produce.
 //
-//   edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--masters FILE.sqlite]
+//   edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group] [--masters FILE.sqlite]
 //                [--manifest FILE] [--schema schema.sql] OUTPUT.CII
 //
 // The file is made of message groups until it reaches the requested size (200 MiB by default):
@@ -12,6 +12,9 @@
 //   0301/BENCH301  stock reports of up to 800 lines: storage mode S, many messages above 32000
 //                  bytes (long-form prefix, continuation blocks)
 // With --demo-only the file holds 0101 groups alone, which the demo database converts as it is.
+// With --one-group it is a single message group of as many messages as reach the size: delivery
+// instructions, or firm orders in storage mode M with --demo-only (the XML direction writes one
+// document per group; message numbers and the trailer's count run on past 99999 modulo 100000).
 // Everything follows from the seed: the same arguments give the same bytes.
 //
 // The manifest is text, one entry per line:
@@ -32,6 +35,7 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <optional>
 #include <vector>
@@ -617,6 +621,7 @@ struct Options {
     qint64 bytes = 200ll << 20;
     quint64 seed = 20261208;
     bool demoOnly = false;
+    bool oneGroup = false;
     QString masters;
     QString manifest;
     QString schema = QStringLiteral(EDI_SCHEMA_FILE);
@@ -626,7 +631,7 @@ struct Options {
 [[noreturn]] void usage(const char* message)
 {
     std::fprintf(stderr,
-                 "edi-benchgen: %s\nusage: edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only]"
+                 "edi-benchgen: %s\nusage: edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group]"
                  " [--masters FILE.sqlite] [--manifest FILE] [--schema schema.sql] OUTPUT.CII\n",
                  message);
     std::exit(2);
@@ -657,6 +662,8 @@ Options parseOptions(const QStringList& arguments)
             options.seed = quint64(number());
         else if (argument == u"--demo-only"_s)
             options.demoOnly = true;
+        else if (argument == u"--one-group"_s)
+            options.oneGroup = true;
         else if (argument == u"--masters"_s)
             options.masters = value();
         else if (argument == u"--manifest"_s)
@@ -721,8 +728,18 @@ int main(int argc, char* argv[])
     QByteArray buffer;
     QByteArray body;
     std::vector<FieldCheck> checks;
+    // The buffer goes out whole groups at a time, and in pieces while one large group grows.
+    auto flush = [&] {
+        if (std::fwrite(buffer.constData(), 1, size_t(buffer.size()), out) != size_t(buffer.size()))
+            return false;
+        written += buffer.size();
+        buffer.clear();
+        return true;
+    };
     for (qint64 group = 0; written < options.bytes; ++group) {
-        const Kind kind = group < qint64(opening.size()) ? opening[size_t(group)] : random.pick(weighted);
+        const Kind kind = options.oneGroup ? (options.demoOnly ? Kind::OrderM : Kind::Delivery)
+                        : group < qint64(opening.size()) ? opening[size_t(group)]
+                                                         : random.pick(weighted);
         const KindInfo info = kindInfo(kind);
         const FormatDef& format = *info.format;
         const LocalPlan& plan = plans.at(info.format);
@@ -731,11 +748,15 @@ int main(int argc, char* argv[])
         // A small file gets small groups, so that it still holds several of them.
         const qint64 maxMessages = std::max<qint64>(info.minMessages / 10 + 1,
                                                     std::min<qint64>(info.maxMessages, options.bytes / (1 << 16)));
-        const qint64 count = random.between(std::min<qint64>(info.minMessages, maxMessages), maxMessages);
+        qint64 count = options.oneGroup ? std::numeric_limits<qint64>::max()
+                                        : random.between(std::min<qint64>(info.minMessages, maxMessages), maxMessages);
 
-        buffer.clear();
         edi::appendHeaderBlock(buffer, groupHeader(format, info.mode, sender, receiver, group));
         for (qint64 number = 1; number <= count; ++number) {
+            if (options.oneGroup && written + buffer.size() >= options.bytes) {
+                count = number - 1;  // the one group has filled the file
+                break;
+            }
             ++messages;
             manifest.count(format.infoClass);
             // The first and the last message of each group and one in 997 are checked.
@@ -753,15 +774,19 @@ int main(int argc, char* argv[])
                         manifest.check(format.infoClass, line, 40 + checks[i].offset, checks[i].bytes);
                 }
             }
+            if (buffer.size() >= (1 << 20) && !flush()) {
+                std::fprintf(stderr, "edi-benchgen: writing failed\n");
+                return 1;
+            }
         }
+        // The count has five digits, as the message numbers have.
         edi::MessageGroupTrailer trailer;
-        trailer.fill(1, edi::FixedRecord::kSize, QString::number(count).rightJustified(5, u'0'));
+        trailer.fill(1, edi::FixedRecord::kSize, QString::number(count % 100000).rightJustified(5, u'0'));
         edi::appendTrailerBlock(buffer, trailer);
-        if (std::fwrite(buffer.constData(), 1, size_t(buffer.size()), out) != size_t(buffer.size())) {
+        if (!flush()) {
             std::fprintf(stderr, "edi-benchgen: writing failed\n");
             return 1;
         }
-        written += buffer.size();
         ++groups;
     }
     if (std::fclose(out) != 0) {
