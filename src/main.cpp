@@ -1,15 +1,34 @@
 #include "app/ConsoleOutput.h"
 #include "app/ProgramOptions.h"
+#include "gui/WindowProgram.h"
 #include "monitor/HeadlessProgram.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+bool displayAvailable()
+{
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+        || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
-    QCoreApplication application(argc, argv);
-    const edi::ProgramOptions options = edi::parseProgramOptions(application.arguments().mid(1));
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const edi::ProgramOptions options = edi::parseProgramOptions(arguments);
+    const bool windows = !options.headless && options.runJobCentre.isEmpty() && displayAvailable();
+    std::unique_ptr<QCoreApplication> application =
+        windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+
     if (!options.error.isEmpty()) {
         edi::writeStandardError(options.error + u'\n' + edi::programUsage());
         return 2;
@@ -20,5 +39,5 @@ int main(int argc, char* argv[])
     }
     if (!options.runJobCentre.isEmpty())
         return edi::runOneJob(options);
-    return edi::runHeadlessMonitor(options);
+    return windows ? edi::runWindowMonitor(options) : edi::runHeadlessMonitor(options);
 }

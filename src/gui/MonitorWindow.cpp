@@ -1,0 +1,364 @@
+#include "gui/MonitorWindow.h"
+
+#include "app/database/CodeLookup.h"
+#include "gui/BusyWindow.h"
+#include "gui/ScheduleDialog.h"
+#include "gui/WindowMessages.h"
+#include "gui/WindowStyling.h"
+#include "monitor/MonitorEngine.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+// Column widths of the grid in twips (1/1440 inch): the mark, then columns 1 to 8.
+constexpr std::array<int, 9> kColumnTwips = {550, 1580, 950, 1680, 4600, 1160, 1440, 1440, 1440};
+constexpr int kRowTwips = 380;
+
+int pixels(const QWidget& widget, int twips)
+{
+    return twips * widget.logicalDpiX() / 1440;
+}
+
+QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+QString markOf(const ScheduleRow& row)
+{
+    return row.selected ? u"○"_s : u"×"_s;
+}
+
+}  // namespace
+
+MonitorWindow::MonitorWindow(MonitorEngine& engine, Database& database, const StatusColours& colours, QWidget* parent)
+    : QWidget(parent)
+    , engine_(engine)
+    , database_(database)
+    , colours_(colours)
+{
+    setObjectName(u"SCHMON01"_s);
+    setWindowTitle(u"組立メーカEDI自動受信"_s);
+    buildControls();
+    busy_ = new BusyWindow(this);
+
+    connect(&engine_, &MonitorEngine::rowChanged, this, &MonitorWindow::showRow);
+    connect(&engine_, &MonitorEngine::timetableReset, this, &MonitorWindow::fillGrid);
+    connect(&engine_, &MonitorEngine::runStateChanged, this, &MonitorWindow::updateButtons);
+    connect(&engine_, &MonitorEngine::jobStarted, this, &MonitorWindow::jobStarted);
+    connect(&engine_, &MonitorEngine::jobEnded, this, &MonitorWindow::jobEnded);
+    connect(&engine_, &MonitorEngine::busyAgain, busy_, [this] {
+        busy_->show();
+        busy_->raise();
+    });
+    updateButtons();
+}
+
+MonitorWindow::~MonitorWindow() = default;
+
+void MonitorWindow::buildControls()
+{
+    screenId_ = namedLabel(u"lbl_PGID"_s, {}, this);
+    operatorCode_ = namedLabel(u"lbl_OPCD"_s, {}, this);
+    operatorName_ = namedLabel(u"lbl_OPNM"_s, {}, this);
+    date_ = namedLabel(u"lbl_DATE"_s, {}, this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(screenId_);
+    top->addStretch();
+    top->addWidget(namedLabel(u"lbl__Koumoku"_s, {}, this));
+    top->addWidget(operatorCode_);
+    top->addWidget(operatorName_);
+    top->addStretch();
+    top->addWidget(date_);
+
+    // Titles above the grid, which has no title row of its own.
+    auto* titles = new QGridLayout;
+    titles->setSpacing(0);
+    auto title = [&](const char16_t* name, const char16_t* text, int row, int column, int rowSpan, int columnSpan) {
+        QLabel* label = namedLabel(QString::fromUtf16(name), QString::fromUtf16(text), this);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFrameShape(QFrame::Box);
+        int width = 0;
+        for (int c = column; c < column + columnSpan; ++c)
+            width += pixels(*this, kColumnTwips[size_t(c)]);
+        label->setFixedWidth(width);
+        titles->addWidget(label, row, column, rowSpan, columnSpan);
+    };
+    title(u"tit_chk", u"ｽｹｼﾞｭｰﾙ", 0, 0, 2, 1);
+    title(u"tit_suke", u"ｽｹｼﾞｭｰﾙ", 0, 1, 2, 2);
+    title(u"tit_cnt", u"ｾﾝﾀｰｺｰﾄﾞ", 0, 3, 2, 1);
+    title(u"tit_cntnm", u"ｾﾝﾀｰ名", 0, 4, 2, 1);
+    title(u"tit_jushinh", u"受信方式", 0, 5, 2, 1);
+    title(u"tit_jotai", u"状態", 0, 6, 1, 3);
+    title(u"tit_jushin", u"受 信", 1, 6, 1, 1);
+    title(u"tit_henkan", u"変 換", 1, 7, 1, 1);
+    title(u"tit_data", u"データ登録", 1, 8, 1, 1);
+    titles->setColumnStretch(9, 1);
+
+    // Column 0 is the grid's fixed column: the rows' header, which a click selects the line by.
+    grid_ = new QTableWidget(0, 8, this);
+    grid_->setObjectName(u"GRID"_s);
+    grid_->horizontalHeader()->hide();
+    grid_->verticalHeader()->setFixedWidth(pixels(*this, kColumnTwips[0]));
+    grid_->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(pixels(*this, kRowTwips));
+    for (int column = 1; column <= 8; ++column)
+        grid_->setColumnWidth(column - 1, pixels(*this, kColumnTwips[size_t(column)]));
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->installEventFilter(this);
+    connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int column) { clicked(row, column + 1); });
+    connect(grid_, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int column) { doubleClicked(row, column + 1); });
+    connect(grid_->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int row) { clicked(row, 1); });
+    connect(grid_->verticalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int row) { doubleClicked(row, 1); });
+
+    const std::array<const char16_t*, 4> captions = {u"自動実行開始(&S)", u"自動実行停止(&T)", u"追 加(&A)", u"変 更(&M)"};
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    for (size_t index = 0; index < captions.size(); ++index) {
+        buttons_[index] = new QPushButton(QString::fromUtf16(captions[index]), this);
+        buttons_[index]->setObjectName(u"CMD_%1"_s.arg(index));
+        bottom->addWidget(buttons_[index]);
+    }
+    connect(buttons_[0], &QPushButton::clicked, &engine_, &MonitorEngine::startAutomatic);
+    connect(buttons_[1], &QPushButton::clicked, &engine_, &MonitorEngine::stopAutomatic);
+    connect(buttons_[2], &QPushButton::clicked, this, [this] { openDialog(false, engine_.timetable().rowCount(), true); });
+    connect(buttons_[3], &QPushButton::clicked, this, [this] {
+        if (grid_->currentRow() >= 0)
+            openDialog(true, grid_->currentRow(), true);
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(titles);
+    layout->addWidget(grid_, 1);
+    layout->addLayout(bottom);
+    int width = 0;
+    for (int twips : kColumnTwips)
+        width += pixels(*this, twips);
+    resize(width + 60, 600);
+}
+
+void MonitorWindow::setLabels(const QString& operatorCode, const QString& operatorName, const QDate& today)
+{
+    screenId_->setText(u"SCHMON01"_s);
+    findChild<QLabel*>(u"lbl__Koumoku"_s)->setText(u"ｵﾍﾟﾚｰﾀｺｰﾄﾞ"_s);
+    operatorCode_->setText(operatorCode);
+    operatorName_->setText(operatorName);
+    date_->setText(today.toString(u"yyyy/MM/dd"_s));
+}
+
+bool MonitorWindow::fillGrid()
+{
+    const Timetable& timetable = engine_.timetable();
+    grid_->setRowCount(timetable.rowCount());
+    paintedStates_.assign(size_t(timetable.rowCount()), RowState::NotRun);
+    for (int row = 0; row < timetable.rowCount(); ++row) {
+        grid_->setVerticalHeaderItem(row, new QTableWidgetItem);
+        for (int column = 0; column < 8; ++column)
+            grid_->setItem(row, column, new QTableWidgetItem);
+        showRow(row);
+        colourRow(row, colours_.normal, false);  // a fill shows every row in the normal colour
+    }
+    if (timetable.rowCount() > 0) {
+        grid_->setCurrentCell(0, 0);
+        grid_->selectRow(0);
+    }
+    currentColumn_ = 0;
+    return true;
+}
+
+void MonitorWindow::showRow(int row)
+{
+    if (row >= grid_->rowCount())
+        return;
+    const ScheduleRow& entry = engine_.timetable().rows()[size_t(row)];
+    grid_->verticalHeaderItem(row)->setText(markOf(entry));
+    const QStringList texts = {entry.date.toString(u"yyyy/MM/dd"_s), entry.startTime.toString(u"HH:mm"_s),
+                               entry.centreCode, entry.centreName,
+                               methodName(entry.transferMethod),
+                               entry.receptionStatus, entry.conversionStatus, entry.registrationStatus};
+    for (int column = 0; column < 8; ++column)
+        grid_->item(row, column)->setText(texts[column]);
+    if (paintedStates_[size_t(row)] != entry.displayState) {
+        paintedStates_[size_t(row)] = entry.displayState;
+        colourRow(row, stateColour(entry.displayState), true);
+    }
+}
+
+QString MonitorWindow::methodName(const QString& code)
+{
+    const auto known = methodNames_.constFind(code);
+    if (known != methodNames_.constEnd())
+        return *known;
+    const QString name = lookUpCodeName(database_, u"送受信方式"_s, code);
+    methodNames_.insert(code, name);
+    return name;
+}
+
+void MonitorWindow::colourRow(int row, Colour colour, bool withMark)
+{
+    const QColor color = toQColor(colour);
+    if (withMark)
+        grid_->verticalHeaderItem(row)->setForeground(color);
+    for (int column = 0; column < 8; ++column)
+        grid_->item(row, column)->setForeground(color);
+}
+
+Colour MonitorWindow::stateColour(RowState state) const
+{
+    switch (state) {
+    case RowState::NotRun: return colours_.normal;
+    case RowState::Running: return colours_.running;
+    case RowState::Finished: return colours_.done;
+    case RowState::Failed: return colours_.error;
+    }
+    return Colour{};  // black
+}
+
+void MonitorWindow::updateButtons()
+{
+    const bool off = engine_.runState() == RunState::Off;
+    buttons_[0]->setEnabled(off);
+    buttons_[1]->setEnabled(!off);
+    buttons_[2]->setEnabled(engine_.editable());
+    buttons_[3]->setEnabled(engine_.editable());
+}
+
+// A click makes the line current; a second click on the current line, in its first columns,
+// toggles the mark of a row that has not run while automatic running is off.
+void MonitorWindow::clicked(int row, int column)
+{
+    currentColumn_ = column <= 1 ? 1 : column;
+    if (row == rememberedLine_ && currentColumn_ == 1)
+        engine_.toggleSelection(row);
+    currentColumn_ = 0;
+    grid_->selectRow(row);
+    rememberedLine_ = row;
+}
+
+void MonitorWindow::doubleClicked(int row, int column)
+{
+    Q_UNUSED(column);
+    // The click before it left column 0 current: no toggle here.
+    if (currentColumn_ == 1 && row == rememberedLine_)
+        engine_.toggleSelection(row);
+    const ScheduleRow& entry = engine_.timetable().rows()[size_t(row)];
+    if (entry.displayState == RowState::NotRun && engine_.editable())
+        openDialog(true, row, false);
+}
+
+void MonitorWindow::openDialog(bool change, int row, bool modal)
+{
+    if (!dialog_ || !engine_.editable())
+        return;
+    grid_->setFocus();
+    if (change)
+        dialog_->openForChange(row);
+    else
+        dialog_->openForAdd();
+    if (modal)
+        dialog_->exec();
+    else
+        dialog_->showFor(row);
+}
+
+void MonitorWindow::toggleFromCurrentDown()
+{
+    const int current = grid_->currentRow();
+    const QList<QTableWidgetSelectionRange> ranges = grid_->selectedRanges();
+    int last = current;
+    for (const QTableWidgetSelectionRange& range : ranges) {
+        if (range.topRow() <= current && current <= range.bottomRow())
+            last = range.topRow() < current ? -1 : range.bottomRow();  // made upwards: nothing
+    }
+    for (int row = current; row >= 0 && row <= last; ++row) {
+        if (engine_.timetable().rows()[size_t(row)].displayState == RowState::NotRun)
+            engine_.toggleSelection(row);
+    }
+}
+
+bool MonitorWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == grid_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Space:
+            if (engine_.runState() == RunState::Off)
+                toggleFromCurrentDown();
+            return true;
+        case Qt::Key_Escape:
+            askToEnd();
+            return true;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            rememberedLine_ = grid_->currentRow();
+            return false;
+        default:
+            return false;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MonitorWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        askToEnd();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MonitorWindow::askToEnd()
+{
+    if (engine_.mayEnd() && askYesNo(this, u"終了してもよろしいですか"_s))
+        QApplication::quit();
+}
+
+void MonitorWindow::closeEvent(QCloseEvent* event)
+{
+    // While automatic running is on or a job runs, the close is refused without a word.
+    if (engine_.mayEnd() && askYesNo(this, u"終了してもよろしいですか"_s)) {
+        event->accept();
+        QApplication::quit();
+    } else {
+        event->ignore();
+    }
+}
+
+void MonitorWindow::jobStarted(int row)
+{
+    grid_->setCurrentCell(row, 0);
+    grid_->selectRow(row);
+    busy_->setWindowTitle(windowTitle());
+    busy_->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    updateButtons();
+}
+
+void MonitorWindow::jobEnded()
+{
+    busy_->hide();
+    QApplication::restoreOverrideCursor();
+    updateButtons();
+}
+
+}  // namespace edi

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/config/Configuration.h"
+#include "jobs/JobObserver.h"
+
+#include <QHash>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace edi {
+
+class BusyWindow;
+class Database;
+class MonitorEngine;
+class ScheduleDialog;
+
+// The monitor window "組立メーカEDI自動受信" (SCHMON01): the labels, the four buttons, the grid
+// of the timetable with its status colours, the busy window while a job runs. It shows what the
+// engine tells and hands the operator's clicks and keys to it.
+class MonitorWindow : public QWidget {
+    Q_OBJECT
+public:
+    MonitorWindow(MonitorEngine& engine, Database& database, const StatusColours& colours, QWidget* parent = nullptr);
+    ~MonitorWindow() override;
+
+    void setScheduleDialog(ScheduleDialog* dialog) { dialog_ = dialog; }
+    // Start-up: the screen ID, the operator and the date (set once).
+    void setLabels(const QString& operatorCode, const QString& operatorName, const QDate& today);
+    // Fill grid: one line per timetable row, the status columns in the normal colour, line 0
+    // current. False when the grid could not be filled.
+    bool fillGrid();
+
+    QTableWidget* grid() const { return grid_; }
+    QPushButton* button(int index) const { return buttons_[size_t(index)]; }
+    BusyWindow* busyWindow() const { return busy_; }
+    // The grid's current column as the program counts it: 0 is the mark, 1 to 8 the others.
+    int currentColumn() const { return currentColumn_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void showRow(int row);
+    void colourRow(int row, Colour colour, bool withMark);
+    Colour stateColour(RowState state) const;
+    void updateButtons();
+    void clicked(int row, int column);
+    void doubleClicked(int row, int column);
+    void toggleFromCurrentDown();
+    void askToEnd();
+    void jobStarted(int row);
+    void jobEnded();
+    void openDialog(bool change, int row, bool modal);
+    QString methodName(const QString& code);
+
+    MonitorEngine& engine_;
+    Database& database_;
+    QHash<QString, QString> methodNames_;  // the code master's names of the transfer methods
+    StatusColours colours_;
+    ScheduleDialog* dialog_ = nullptr;
+    BusyWindow* busy_ = nullptr;
+    QTableWidget* grid_ = nullptr;
+    std::array<QPushButton*, 4> buttons_{};
+    QLabel* screenId_ = nullptr;
+    QLabel* operatorCode_ = nullptr;
+    QLabel* operatorName_ = nullptr;
+    QLabel* date_ = nullptr;
+    std::vector<RowState> paintedStates_;
+    int rememberedLine_ = -1;
+    int currentColumn_ = 0;
+};
+
+}  // namespace edi

@@ -1,0 +1,80 @@
+#include "gui/WindowProgram.h"
+
+#include "app/AppState.h"
+#include "app/ProgramOptions.h"
+#include "app/Startup.h"
+#include "gui/MonitorWindow.h"
+#include "gui/ScheduleDialog.h"
+#include "gui/WindowMessages.h"
+#include "gui/WindowStyling.h"
+#include "jobs/JobContext.h"
+#include "monitor/JobWorker.h"
+#include "monitor/MonitorEngine.h"
+#include "monitor/TimetableLoader.h"
+#include "transport/MailReceiver.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+// Without a desktop theme Qt picks an odd font; a Japanese gothic one is what the windows want.
+void chooseApplicationFont()
+{
+    for (const QString& family : {u"Noto Sans CJK JP"_s, u"IPAGothic"_s}) {
+        if (QFontDatabase::hasFamily(family)) {
+            QApplication::setFont(QFont(family, 9));
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int runWindowMonitor(const ProgramOptions& options)
+{
+    chooseApplicationFont();
+    SystemClock clock;
+    WindowMessageSink messages;
+    AppState state;
+    const StartupRequest request{QApplication::applicationDirPath(), options.configPath, options.operatorArgument, &clock};
+    if (!runStartup(state, request, messages))
+        return 1;
+    const QString stylingError = u"項目設定エラー"_s;
+
+    ScheduleDialog dialog(*state.database, clock, state.machineName, state.settings.styling);
+    if (!applyWindowStyling(dialog, state.settings.styling)) {
+        messages.showMessage(stylingError);
+        return 1;
+    }
+    std::optional<Timetable> timetable = loadTimetable(*state.database, state.machineName, clock.now(), messages);
+    if (!timetable)
+        return 1;
+
+    NoMailReceiver mail;
+    auto worker = std::make_unique<JobWorker>(state.database->settings(),
+                                              JobSettings::fromState(state, QApplication::applicationDirPath()), clock,
+                                              mail);
+    MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
+    MonitorWindow window(engine, *state.database, state.statusColours);
+    messages.setParent(&window);
+    dialog.setParent(&window, dialog.windowFlags());
+    dialog.attach(engine);
+    window.setScheduleDialog(&dialog);
+    window.fillGrid();
+    dialog.clearForm();
+    if (!applyWindowStyling(window, state.settings.styling)) {
+        messages.showMessage(stylingError);
+        return 1;
+    }
+    window.setLabels(state.operatorCode, state.operatorName, clock.today());
+    dialog.setScreenId();
+    window.show();
+    engine.start();
+    return QApplication::exec();
+}
+
+}  // namespace edi

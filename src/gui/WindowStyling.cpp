@@ -1,0 +1,123 @@
+#include "gui/WindowStyling.h"
+
+#include "app/config/ConfigNumber.h"
+#include "app/config/Configuration.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QWidget>
+#include <optional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+// System colour indexes (the low byte of a value with the top bit set) by palette role.
+QPalette::ColorRole systemRole(int index)
+{
+    switch (index) {
+    case 5: return QPalette::Base;            // window background
+    case 8: return QPalette::Text;            // window text
+    case 13: return QPalette::Highlight;
+    case 14: return QPalette::HighlightedText;
+    case 18: return QPalette::ButtonText;
+    default: return QPalette::Button;         // button face and the rest
+    }
+}
+
+// "True"/"False" or a number, 0 being false; nullopt for anything else.
+std::optional<bool> readBoolean(const QString& text)
+{
+    const QString value = text.trimmed();
+    if (value.isEmpty() || value.compare(u"False"_s, Qt::CaseInsensitive) == 0)
+        return false;
+    if (value.compare(u"True"_s, Qt::CaseInsensitive) == 0)
+        return true;
+    const std::optional<qint32> number = parseConfigInteger(value, 32);
+    if (!number)
+        return std::nullopt;
+    return *number != 0;
+}
+
+bool applyFont(QWidget& widget, const FontSettings& font)
+{
+    QFont styled = widget.font();
+    const std::optional<bool> bold = readBoolean(font.bold);
+    const std::optional<bool> italic = readBoolean(font.italic);
+    const std::optional<bool> strikeOut = readBoolean(font.strikethru);
+    const std::optional<bool> underline = readBoolean(font.underline);
+    if (!bold || !italic || !strikeOut || !underline)
+        return false;
+    styled.setBold(*bold);
+    styled.setItalic(*italic);
+    styled.setStrikeOut(*strikeOut);
+    styled.setUnderline(*underline);
+    if (!font.name.trimmed().isEmpty())
+        styled.setFamilies({font.name.trimmed(), QApplication::font().family()});  // falls back to an installed font
+    if (!font.size.trimmed().isEmpty()) {
+        bool ok = false;
+        const double points = font.size.trimmed().toDouble(&ok);
+        if (!ok || points <= 0 || points > 500)
+            return false;
+        styled.setPointSizeF(points);
+    }
+    widget.setFont(styled);
+    return true;
+}
+
+void applyColours(QWidget& widget, Colour background, Colour foreground)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, toQColor(background));
+    palette.setColor(QPalette::Base, toQColor(background));
+    palette.setColor(QPalette::WindowText, toQColor(foreground));
+    palette.setColor(QPalette::Text, toQColor(foreground));
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+}  // namespace
+
+QColor toQColor(Colour colour)
+{
+    if (colour.isSystemColour())
+        return QApplication::palette().color(systemRole(int(colour.value & 0xFF)));
+    return QColor(colour.red(), colour.green(), colour.blue());
+}
+
+bool applyWindowStyling(QWidget& window, const StylingSettings& styling)
+{
+    const std::optional<qint32> formBack = parseConfigInteger(styling.formBackColor, 32);
+    if (!styling.formBackColor.trimmed().isEmpty()) {
+        if (!formBack)
+            return false;
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, toQColor(Colour::fromConfigNumber(*formBack)));
+        window.setPalette(palette);
+        window.setAutoFillBackground(true);
+    }
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        const QString name = label->objectName();
+        if (name.startsWith(u"lbl_"_s) || name.startsWith(u"OPR_"_s)) {
+            applyColours(*label, styling.labelBackColor, styling.labelForeColor);
+            if (!applyFont(*label, styling.labelFont))
+                return false;
+        } else if (name.startsWith(u"tit_"_s)) {
+            applyColours(*label, styling.titleBackColor, styling.titleForeColor);
+            if (!applyFont(*label, styling.titleFont))
+                return false;
+        }
+    }
+    for (QLineEdit* field : window.findChildren<QLineEdit*>()) {
+        applyColours(*field, styling.textBackColor, styling.textForeColor);
+        if (!applyFont(*field, styling.textFont))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace edi

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/config/Colour.h"
+
+#include <QColor>
+
+class QWidget;
+
+namespace edi {
+
+struct StylingSettings;
+
+// A configuration colour as the screen shows it; system colours take the palette's.
+QColor toQColor(Colour colour);
+
+// Styles a window from section "Setting0": its background, the labels whose names begin "lbl_"
+// (and "OPR_"), the "tit_" labels and the entry fields. False when a value cannot be taken (a
+// background or font size that is no number, a font that does not exist); start-up then ends
+// with "項目設定エラー".
+bool applyWindowStyling(QWidget& window, const StylingSettings& styling);
+
+}  // namespace edi

@@ -1,0 +1,313 @@
+#include "../jobs/JobFixture.h"
+#include "gui/BusyWindow.h"
+#include "gui/MonitorWindow.h"
+#include "gui/ScheduleDialog.h"
+#include "gui/WindowStyling.h"
+#include "monitor/JobWorker.h"
+#include "monitor/MonitorEngine.h"
+#include "support/TestFiles.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi::test {
+namespace {
+
+// 2026-12-09 is a Wednesday.
+const QDate kWednesday(2026, 12, 9);
+
+ScheduleMasterRow master(const char* centre, QTime start, const char* method = "W")
+{
+    return {QString::fromLatin1(centre), u"センター"_s + QString::fromLatin1(centre), QString::fromLatin1(method), start, 4};
+}
+
+// Answers the next message box that opens with the given button, and keeps its text.
+class MessageBoxAnswer : public QObject {
+public:
+    MessageBoxAnswer(QMessageBox::StandardButton button) : button_(button)
+    {
+        connect(&poll_, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                text = box->text();
+                poll_.stop();
+                box->button(button_)->click();
+            }
+        });
+        poll_.start(10);
+    }
+    QString text;
+
+private:
+    QMessageBox::StandardButton button_;
+    QTimer poll_;
+};
+
+class MonitorWindowTest : public JobFixture {
+protected:
+    void open(const std::vector<ScheduleMasterRow>& schedule, QTime now)
+    {
+        clock_.set(QDateTime(kWednesday, now));
+        engine_ = std::make_unique<MonitorEngine>(clock_, Timetable::build(schedule, clock_.now()),
+                                                  std::make_unique<JobWorker>(db_->settings(), settings_, clock_, mail_));
+        colours_ = {Colour{0x000000}, Colour{0x0000FF}, Colour{0x008000}, Colour{0xFF0000}};
+        window_ = std::make_unique<MonitorWindow>(*engine_, *db_, colours_);
+        dialog_ = std::make_unique<ScheduleDialog>(*db_, clock_, u"TESTPC"_s, StylingSettings{});
+        dialog_->attach(*engine_);
+        window_->setScheduleDialog(dialog_.get());
+        window_->fillGrid();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    QTableWidget& grid() const { return *window_->grid(); }
+    QString cell(int row, int column) const
+    {
+        return column == 0 ? grid().verticalHeaderItem(row)->text() : grid().item(row, column - 1)->text();
+    }
+    QColor colour(int row, int column) const
+    {
+        return (column == 0 ? grid().verticalHeaderItem(row) : grid().item(row, column - 1))->foreground().color();
+    }
+    void clickCell(int row, int column, bool twice = false)
+    {
+        if (column == 0) {
+            QHeaderView* header = grid().verticalHeader();
+            const QPoint at(header->width() / 2, header->sectionViewportPosition(row) + header->sectionSize(row) / 2);
+            twice ? QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, at)
+                  : QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+            return;
+        }
+        const QPoint at = grid().visualItemRect(grid().item(row, column - 1)).center();
+        if (twice) {
+            QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, at);
+        } else {
+            QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, at);
+        }
+    }
+    void stop() { window_->button(1)->click(); }
+    // Shows the dialog and makes it the active window, so its fields take the focus.
+    void showDialog()
+    {
+        dialog_->show();
+        QApplication::setActiveWindow(dialog_.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+    }
+
+    StatusColours colours_;
+    std::unique_ptr<MonitorEngine> engine_;
+    std::unique_ptr<MonitorWindow> window_;
+    std::unique_ptr<ScheduleDialog> dialog_;
+};
+
+TEST_P(MonitorWindowTest, TheGridShowsTheTimetable)
+{
+    open({master("WC01", QTime(10, 0)), master("ZC01", QTime(12, 0), "Z"), master("XX01", QTime(13, 0), "Q")},
+         QTime(9, 0));
+    ASSERT_EQ(grid().rowCount(), 6);
+    EXPECT_EQ(window_->windowTitle(), u"組立メーカEDI自動受信"_s);
+    EXPECT_EQ(cell(0, 0), u"○"_s);
+    EXPECT_EQ(cell(0, 1), u"2026/12/09"_s);
+    EXPECT_EQ(cell(0, 2), u"10:00"_s);
+    EXPECT_EQ(cell(0, 3), u"WC01"_s);
+    EXPECT_EQ(cell(0, 4), u"センターWC01"_s);
+    EXPECT_EQ(cell(0, 5), u"持込"_s);
+    EXPECT_EQ(cell(1, 5), u"CVXLINK"_s);
+    EXPECT_EQ(cell(2, 5), QString());  // no code-master name: empty
+    EXPECT_EQ(cell(3, 1), u"2026/12/16"_s);
+    EXPECT_TRUE(grid().item(0, 7)->isSelected());  // line 0 highlighted
+    EXPECT_EQ(colour(0, 3), toQColor(colours_.normal));
+    // Automatic running is on: only the stop button.
+    EXPECT_FALSE(window_->button(0)->isEnabled());
+    EXPECT_TRUE(window_->button(1)->isEnabled());
+    EXPECT_FALSE(window_->button(2)->isEnabled());
+    EXPECT_FALSE(window_->button(3)->isEnabled());
+    EXPECT_EQ(window_->button(2)->text(), u"追 加(&A)"_s);
+}
+
+TEST_P(MonitorWindowTest, ASecondClickOnTheLineTogglesItsMark)
+{
+    open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    clickCell(1, 1);
+    clickCell(1, 1);
+    EXPECT_EQ(cell(1, 0), u"○"_s);  // not while automatic running is on
+    stop();
+    EXPECT_TRUE(window_->button(0)->isEnabled());
+    EXPECT_TRUE(window_->button(2)->isEnabled());
+    clickCell(1, 1);
+    EXPECT_EQ(cell(1, 0), u"×"_s);
+    clickCell(1, 0);  // the mark column counts as column 1
+    EXPECT_EQ(cell(1, 0), u"○"_s);
+    clickCell(1, 5);  // other columns only select
+    EXPECT_EQ(cell(1, 0), u"○"_s);
+    clickCell(0, 1);  // a new line: first click selects
+    EXPECT_EQ(cell(0, 0), u"○"_s);
+
+    // Space toggles the current line.
+    grid().setFocus();
+    QTest::keyClick(&grid(), Qt::Key_Space);
+    EXPECT_EQ(cell(0, 0), u"×"_s);
+    window_->button(0)->click();  // start again: the deselected row is passed over
+    EXPECT_EQ(engine_->timetable().cursor(), 1);
+}
+
+TEST_P(MonitorWindowTest, AJobColoursItsLine)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
+    clock_.set(QDateTime(kWednesday, QTime(10, 0)));
+    engine_->tick();  // nothing was handed over: the reception fails
+    EXPECT_TRUE(window_->busyWindow()->isVisible());
+    ASSERT_TRUE(ended.wait(30000));
+    EXPECT_FALSE(window_->busyWindow()->isVisible());
+    EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
+    EXPECT_EQ(cell(0, 7), QString());
+    for (int column = 0; column <= 8; ++column)
+        EXPECT_EQ(colour(0, column), toQColor(colours_.error)) << column;
+
+    // A refill shows every line in the normal colour again and keeps its texts.
+    engine_->timetableEdited();
+    EXPECT_EQ(colour(0, 6), toQColor(colours_.normal));
+    EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
+}
+
+TEST_P(MonitorWindowTest, EndingAsksOnlyWhileAutomaticRunningIsOff)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    QTest::keyClick(window_.get(), Qt::Key_Escape);  // automatic running on: nothing at all
+    window_->close();
+    EXPECT_TRUE(window_->isVisible());
+
+    stop();
+    MessageBoxAnswer no(QMessageBox::No);
+    QTest::keyClick(&grid(), Qt::Key_Escape);
+    EXPECT_EQ(no.text, u"終了してもよろしいですか"_s);
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
+{
+    open({master("WC01", QTime(10, 0)), master("WX01", QTime(12, 0))}, QTime(9, 0));
+    stop();
+    dialog_->openForAdd();
+    showDialog();
+    dialog_->focus(DateField);
+    QTest::keyClicks(dialog_->field(DateField), u"20261209"_s);
+    QTest::keyClick(dialog_->field(DateField), Qt::Key_Return);  // normalised, checked, next field
+    EXPECT_EQ(dialog_->field(DateField)->text(), u"2026/12/09"_s);
+    EXPECT_TRUE(dialog_->field(TimeField)->hasFocus());
+    QTest::keyClicks(dialog_->field(TimeField), u"12:00"_s);  // full: auto-advance in add mode
+    EXPECT_TRUE(dialog_->field(CentreField)->hasFocus());
+    QTest::keyClicks(dialog_->field(CentreField), u"wc,01"_s);  // capitals, no comma
+    EXPECT_EQ(dialog_->field(CentreField)->text(), u"WC01"_s);
+    MessageBoxAnswer yes(QMessageBox::Yes);
+    QTest::keyClick(dialog_->field(CentreField), Qt::Key_Return);
+    EXPECT_EQ(yes.text, u"更新してもよろしいですか"_s);
+    EXPECT_FALSE(dialog_->isVisible());
+    ASSERT_EQ(grid().rowCount(), 5);
+    EXPECT_EQ(cell(1, 3), u"WC01"_s);  // before WX01 at the same minute
+    EXPECT_EQ(cell(1, 4), u"北陸持込受注センター"_s);
+    EXPECT_EQ(cell(1, 2), u"12:00"_s);
+}
+
+TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    stop();
+    struct Case {
+        QString date, time, centre, message;
+    };
+    const Case cases[] = {
+        {u"20261208"_s, u"10:00"_s, u"WC01"_s, u"過去の日付は入力できません"_s},
+        {u"20261209"_s, u"09:00"_s, u"WC01"_s, u"過去の時刻は入力できません"_s},  // the current minute
+        {u"20261209"_s, u"10:00"_s, u"WC01"_s, u"同じﾃﾞｰﾀが存在しています"_s},
+        {u"20261209"_s, u"10:00"_s, u"PT01"_s, u"組立メーカではありません"_s},
+        {u"20261209"_s, u"10:00"_s, u"ZC02"_s, u"実行端末が違います"_s},
+        {u"20261209"_s, u"10:00"_s, u"NONE"_s, u"EDI制御マスタが登録されていません"_s},
+        {u"20030230"_s, u"10:00"_s, u"WC01"_s, u"日付が不正です"_s},
+    };
+    for (const Case& c : cases) {
+        dialog_->openForAdd();
+        dialog_->field(DateField)->setText(c.date);
+        dialog_->field(TimeField)->setText(c.time);
+        dialog_->field(CentreField)->setText(c.centre);
+        MessageBoxAnswer ok(QMessageBox::Ok);
+        EXPECT_EQ(dialog_->controller().save(), DialogStatus::Failed) << c.message.toStdString();
+        EXPECT_EQ(ok.text, c.message);
+    }
+    EXPECT_EQ(grid().rowCount(), 2);
+}
+
+TEST_P(MonitorWindowTest, ChangingARowMovesItInPlace)
+{
+    open({master("WC01", QTime(10, 0)), master("WX01", QTime(12, 0))}, QTime(9, 0));
+    stop();
+    clickCell(0, 3, true);  // a double-click opens the dialog for the row
+    ASSERT_TRUE(dialog_->isVisible());
+    showDialog();
+    EXPECT_EQ(dialog_->field(DateField)->text(), u"2026/12/09"_s);
+    EXPECT_EQ(dialog_->field(TimeField)->text(), u"10:00"_s);
+    EXPECT_FALSE(dialog_->field(CentreField)->isEnabled());
+    dialog_->focus(TimeField);
+    QTest::keyClicks(dialog_->field(TimeField), u"1300"_s);  // no auto-advance when changing
+    EXPECT_TRUE(dialog_->field(TimeField)->hasFocus());
+    MessageBoxAnswer yes(QMessageBox::Yes);
+    QTest::keyClick(dialog_->field(TimeField), Qt::Key_Return);  // the last enterable field saves
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(cell(0, 2), u"13:00"_s);  // the moved row keeps its line
+    EXPECT_EQ(cell(0, 3), u"WC01"_s);
+}
+
+TEST_P(MonitorWindowTest, NoInAddModeClearsTheFields)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    stop();
+    dialog_->openForAdd();
+    showDialog();
+    dialog_->field(DateField)->setText(u"2026/12/10"_s);
+    dialog_->field(TimeField)->setText(u"11:00"_s);
+    dialog_->field(CentreField)->setText(u"WC01"_s);
+    MessageBoxAnswer no(QMessageBox::No);
+    EXPECT_EQ(dialog_->controller().save(), DialogStatus::Stay);
+    for (int field = 0; field < 3; ++field)
+        EXPECT_TRUE(dialog_->field(field)->text().isEmpty());
+    EXPECT_TRUE(dialog_->findChild<QLabel*>(u"lbl_CNTNM"_s)->text().isEmpty());
+    EXPECT_EQ(dialog_->focusWidget(), dialog_->field(CentreField));
+    EXPECT_EQ(dialog_->findChild<QLabel*>(u"lbl_PGID"_s)->text(), u"SCHADD01"_s);
+}
+
+TEST_P(MonitorWindowTest, CodeSearchFillsTheCentre)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    stop();
+    dialog_->openForAdd();
+    showDialog();
+    dialog_->focus(CentreField);
+    // Pick the second listed centre from the popup with the keyboard.
+    QTimer::singleShot(50, [] {
+        QWidget* popup = QApplication::activeModalWidget();
+        auto* table = popup ? popup->findChild<QTableWidget*>() : nullptr;
+        if (!table)
+            return;
+        table->setCurrentCell(1, 0);
+        QTest::keyClick(table, Qt::Key_Return);
+    });
+    QTest::keyClick(dialog_->field(CentreField), Qt::Key_F5);
+    EXPECT_FALSE(dialog_->field(CentreField)->text().isEmpty());
+    EXPECT_FALSE(dialog_->findChild<QLabel*>(u"lbl_CNTNM"_s)->text().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, MonitorWindowTest, ::testing::Values(Backend::Sqlite),
+                         [](const auto& info) { return backendName(info.param); });
+
+}  // namespace
+}  // namespace edi::test
