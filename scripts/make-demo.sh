@@ -14,7 +14,19 @@ demo=$(cd "$demo" && pwd)
 mkdir -p "$demo"/{cvx/data/STS,cvx/recv,received,outgoing,backup,handover,partner,bin,mail/Maildir/{cur,new,tmp}} \
          "$demo"/registration/{status,command}
 sed "s|@DEMO@|$demo|g" "$root/demo/EDI.ini.in" > "$demo/EDI.ini"
-"$build/tools/edi-dbinit" --ini "$demo/EDI.ini" --demo "$demo" "$root/db/schema.sql" "$root/db/demo-data.sql"
+# Receptions a minute or two from now, so that the scheduler has something to do at once.
+soon() {  # minutes from now -> "(weekday, 'hh:mm:00')", weekday 1 = Sunday
+    local when
+    when=$(date -d "+$1 min" '+%u %H:%M')
+    echo "$(( ${when%% *} % 7 + 1 )), '${when##* }:00'"
+}
+cat > "$demo/soon.sql" <<SQL
+INSERT OR IGNORE INTO FL1912EDIスケジュールマスタ (センターコード, 曜日, 起動時刻, 送受信種別) VALUES
+    ('ZC01', $(soon 1), 'R'),
+    ('WC01', $(soon 2), 'R'),
+    ('WX01', $(soon 3), 'R');
+SQL
+"$build/tools/edi-dbinit" --ini "$demo/EDI.ini" --demo "$demo" "$root/db/schema.sql" "$root/db/demo-data.sql" "$demo/soon.sql"
 
 # The stand-ins, where the configuration expects the real programs.
 ln -s "$build/tools/edi-linkpkg" "$demo/cvx/z_tcp"
