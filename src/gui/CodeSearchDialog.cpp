@@ -2,6 +2,7 @@
 
 #include "app/database/DatabaseError.h"
 #include "gui/WindowMessages.h"
+#include "gui/WindowStyling.h"
 #include "monitor/CodeSearch.h"
 
 #include <QDialog>
@@ -22,11 +23,6 @@ namespace {
 
 constexpr int kColumnTwips[] = {1800, 2000, 1400, 1400, 3000, 2000};
 
-int pixels(const QWidget& widget, int twips)
-{
-    return twips * widget.logicalDpiX() / 1440;
-}
-
 class CodeSearchPopup : public QDialog {
 public:
     CodeSearchPopup(QWidget* parent, const std::vector<CodeSearchRow>& rows, QLineEdit& codeField, QLabel& nameField)
@@ -42,7 +38,7 @@ public:
         grid_->setSelectionMode(QAbstractItemView::SingleSelection);
         grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
         for (int column = 0; column < 6; ++column)
-            grid_->setColumnWidth(column, pixels(*this, kColumnTwips[column]));
+            grid_->setColumnWidth(column, twipsToPixels(*this, kColumnTwips[column]));
         for (int row = 0; row < int(rows.size()); ++row) {
             const CodeSearchRow& entry = rows[size_t(row)];
             const QStringList texts = {entry.centreCode, entry.centreName, entry.partnerKind, entry.transferMethod,
@@ -51,7 +47,7 @@ public:
                 grid_->setItem(row, column, new QTableWidgetItem(texts[column]));
         }
         grid_->setCurrentCell(0, 0);
-        grid_->setFixedWidth(pixels(*this, 12000));
+        grid_->setFixedWidth(twipsToPixels(*this, 12000));
         grid_->installEventFilter(this);
         auto* select = new QPushButton(u"選択"_s, this);
         select->setObjectName(u"SELECT"_s);
@@ -67,7 +63,7 @@ public:
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(grid_);
         layout->addLayout(buttons);
-        setFixedWidth(pixels(*this, 12500));
+        setFixedWidth(twipsToPixels(*this, 12500));
     }
 
 protected:

@@ -1,8 +1,8 @@
 #include "gui/MonitorWindow.h"
 
-#include "app/database/CodeLookup.h"
 #include "gui/BusyWindow.h"
 #include "gui/ScheduleDialog.h"
+#include "gui/TimetableModel.h"
 #include "gui/WindowMessages.h"
 #include "gui/WindowStyling.h"
 #include "monitor/MonitorEngine.h"
@@ -15,7 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -27,11 +27,6 @@ namespace {
 constexpr std::array<int, 9> kColumnTwips = {550, 1580, 950, 1680, 4600, 1160, 1440, 1440, 1440};
 constexpr int kRowTwips = 380;
 
-int pixels(const QWidget& widget, int twips)
-{
-    return twips * widget.logicalDpiX() / 1440;
-}
-
 QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -39,25 +34,19 @@ QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent)
     return label;
 }
 
-QString markOf(const ScheduleRow& row)
-{
-    return row.selected ? u"○"_s : u"×"_s;
-}
-
 }  // namespace
 
 MonitorWindow::MonitorWindow(MonitorEngine& engine, Database& database, const StatusColours& colours, QWidget* parent)
     : QWidget(parent)
     , engine_(engine)
-    , database_(database)
-    , colours_(colours)
+    , model_(new TimetableModel(engine.timetable(), database, colours, this))
 {
     setObjectName(u"SCHMON01"_s);
     setWindowTitle(u"組立メーカEDI自動受信"_s);
     buildControls();
     busy_ = new BusyWindow(this);
 
-    connect(&engine_, &MonitorEngine::rowChanged, this, &MonitorWindow::showRow);
+    connect(&engine_, &MonitorEngine::rowChanged, model_, &TimetableModel::rowChanged);
     connect(&engine_, &MonitorEngine::timetableReset, this, &MonitorWindow::fillGrid);
     connect(&engine_, &MonitorEngine::runStateChanged, this, &MonitorWindow::updateButtons);
     connect(&engine_, &MonitorEngine::jobStarted, this, &MonitorWindow::jobStarted);
@@ -95,7 +84,7 @@ void MonitorWindow::buildControls()
         label->setFrameShape(QFrame::Box);
         int width = 0;
         for (int c = column; c < column + columnSpan; ++c)
-            width += pixels(*this, kColumnTwips[size_t(c)]);
+            width += twipsToPixels(*this, kColumnTwips[size_t(c)]);
         label->setFixedWidth(width);
         titles->addWidget(label, row, column, rowSpan, columnSpan);
     };
@@ -111,21 +100,22 @@ void MonitorWindow::buildControls()
     titles->setColumnStretch(9, 1);
 
     // Column 0 is the grid's fixed column: the rows' header, which a click selects the line by.
-    grid_ = new QTableWidget(0, 8, this);
+    grid_ = new QTableView(this);
     grid_->setObjectName(u"GRID"_s);
+    grid_->setModel(model_);
     grid_->horizontalHeader()->hide();
-    grid_->verticalHeader()->setFixedWidth(pixels(*this, kColumnTwips[0]));
-    grid_->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid_->verticalHeader()->setFixedWidth(twipsToPixels(*this, kColumnTwips[0]));
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(pixels(*this, kRowTwips));
+    grid_->verticalHeader()->setDefaultSectionSize(twipsToPixels(*this, kRowTwips));
     for (int column = 1; column <= 8; ++column)
-        grid_->setColumnWidth(column - 1, pixels(*this, kColumnTwips[size_t(column)]));
+        grid_->setColumnWidth(column - 1, twipsToPixels(*this, kColumnTwips[size_t(column)]));
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->installEventFilter(this);
-    connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int column) { clicked(row, column + 1); });
-    connect(grid_, &QTableWidget::cellDoubleClicked, this,
-            [this](int row, int column) { doubleClicked(row, column + 1); });
+    connect(grid_, &QTableView::clicked, this,
+            [this](const QModelIndex& index) { clicked(index.row(), index.column() + 1); });
+    connect(grid_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { doubleClicked(index.row(), index.column() + 1); });
     connect(grid_->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int row) { clicked(row, 1); });
     connect(grid_->verticalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int row) { doubleClicked(row, 1); });
 
@@ -141,8 +131,8 @@ void MonitorWindow::buildControls()
     connect(buttons_[1], &QPushButton::clicked, &engine_, &MonitorEngine::stopAutomatic);
     connect(buttons_[2], &QPushButton::clicked, this, [this] { openDialog(false, engine_.timetable().rowCount(), true); });
     connect(buttons_[3], &QPushButton::clicked, this, [this] {
-        if (grid_->currentRow() >= 0)
-            openDialog(true, grid_->currentRow(), true);
+        if (grid_->currentIndex().isValid())
+            openDialog(true, grid_->currentIndex().row(), true);
     });
 
     auto* layout = new QVBoxLayout(this);
@@ -152,7 +142,7 @@ void MonitorWindow::buildControls()
     layout->addLayout(bottom);
     int width = 0;
     for (int twips : kColumnTwips)
-        width += pixels(*this, twips);
+        width += twipsToPixels(*this, twips);
     resize(width + 60, 600);
 }
 
@@ -165,72 +155,18 @@ void MonitorWindow::setLabels(const QString& operatorCode, const QString& operat
     date_->setText(today.toString(u"yyyy/MM/dd"_s));
 }
 
-bool MonitorWindow::fillGrid()
+void MonitorWindow::fillGrid()
 {
-    const Timetable& timetable = engine_.timetable();
-    grid_->setRowCount(timetable.rowCount());
-    paintedStates_.assign(size_t(timetable.rowCount()), RowState::NotRun);
-    for (int row = 0; row < timetable.rowCount(); ++row) {
-        grid_->setVerticalHeaderItem(row, new QTableWidgetItem);
-        for (int column = 0; column < 8; ++column)
-            grid_->setItem(row, column, new QTableWidgetItem);
-        showRow(row);
-        colourRow(row, colours_.normal, false);  // a fill shows every row in the normal colour
-    }
-    if (timetable.rowCount() > 0) {
-        grid_->setCurrentCell(0, 0);
-        grid_->selectRow(0);
-    }
+    model_->fill();
+    if (model_->rowCount() > 0)
+        selectLine(0);
     currentColumn_ = 0;
-    return true;
 }
 
-void MonitorWindow::showRow(int row)
+void MonitorWindow::selectLine(int row)
 {
-    if (row >= grid_->rowCount())
-        return;
-    const ScheduleRow& entry = engine_.timetable().rows()[size_t(row)];
-    grid_->verticalHeaderItem(row)->setText(markOf(entry));
-    const QStringList texts = {entry.date.toString(u"yyyy/MM/dd"_s), entry.startTime.toString(u"HH:mm"_s),
-                               entry.centreCode, entry.centreName,
-                               methodName(entry.transferMethod),
-                               entry.receptionStatus, entry.conversionStatus, entry.registrationStatus};
-    for (int column = 0; column < 8; ++column)
-        grid_->item(row, column)->setText(texts[column]);
-    if (paintedStates_[size_t(row)] != entry.displayState) {
-        paintedStates_[size_t(row)] = entry.displayState;
-        colourRow(row, stateColour(entry.displayState), true);
-    }
-}
-
-QString MonitorWindow::methodName(const QString& code)
-{
-    const auto known = methodNames_.constFind(code);
-    if (known != methodNames_.constEnd())
-        return *known;
-    const QString name = lookUpCodeName(database_, u"送受信方式"_s, code);
-    methodNames_.insert(code, name);
-    return name;
-}
-
-void MonitorWindow::colourRow(int row, Colour colour, bool withMark)
-{
-    const QColor color = toQColor(colour);
-    if (withMark)
-        grid_->verticalHeaderItem(row)->setForeground(color);
-    for (int column = 0; column < 8; ++column)
-        grid_->item(row, column)->setForeground(color);
-}
-
-Colour MonitorWindow::stateColour(RowState state) const
-{
-    switch (state) {
-    case RowState::NotRun: return colours_.normal;
-    case RowState::Running: return colours_.running;
-    case RowState::Finished: return colours_.done;
-    case RowState::Failed: return colours_.error;
-    }
-    return Colour{};  // black
+    grid_->setCurrentIndex(model_->index(row, 0));
+    grid_->selectRow(row);
 }
 
 void MonitorWindow::updateButtons()
@@ -250,7 +186,7 @@ void MonitorWindow::clicked(int row, int column)
     if (row == rememberedLine_ && currentColumn_ == 1)
         engine_.toggleSelection(row);
     currentColumn_ = 0;
-    grid_->selectRow(row);
+    selectLine(row);
     rememberedLine_ = row;
 }
 
@@ -282,12 +218,11 @@ void MonitorWindow::openDialog(bool change, int row, bool modal)
 
 void MonitorWindow::toggleFromCurrentDown()
 {
-    const int current = grid_->currentRow();
-    const QList<QTableWidgetSelectionRange> ranges = grid_->selectedRanges();
+    const int current = grid_->currentIndex().row();
     int last = current;
-    for (const QTableWidgetSelectionRange& range : ranges) {
-        if (range.topRow() <= current && current <= range.bottomRow())
-            last = range.topRow() < current ? -1 : range.bottomRow();  // made upwards: nothing
+    for (const QItemSelectionRange& range : grid_->selectionModel()->selection()) {
+        if (range.top() <= current && current <= range.bottom())
+            last = range.top() < current ? -1 : range.bottom();  // made upwards: nothing
     }
     for (int row = current; row >= 0 && row <= last; ++row) {
         if (engine_.timetable().rows()[size_t(row)].displayState == RowState::NotRun)
@@ -309,7 +244,7 @@ bool MonitorWindow::eventFilter(QObject* watched, QEvent* event)
             return true;
         case Qt::Key_Up:
         case Qt::Key_Down:
-            rememberedLine_ = grid_->currentRow();
+            rememberedLine_ = grid_->currentIndex().row();
             return false;
         default:
             return false;
@@ -346,8 +281,7 @@ void MonitorWindow::closeEvent(QCloseEvent* event)
 
 void MonitorWindow::jobStarted(int row)
 {
-    grid_->setCurrentCell(row, 0);
-    grid_->selectRow(row);
+    selectLine(row);
     busy_->setWindowTitle(windowTitle());
     busy_->show();
     QApplication::setOverrideCursor(Qt::WaitCursor);

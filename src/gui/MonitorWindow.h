@@ -1,17 +1,13 @@
 #pragma once
 
-#include "app/AppState.h"
 #include "app/config/Configuration.h"
-#include "jobs/JobObserver.h"
 
-#include <QHash>
 #include <QWidget>
 #include <array>
-#include <vector>
 
 class QLabel;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace edi {
 
@@ -19,6 +15,7 @@ class BusyWindow;
 class Database;
 class MonitorEngine;
 class ScheduleDialog;
+class TimetableModel;
 
 // The monitor window "組立メーカEDI自動受信" (SCHMON01): the labels, the four buttons, the grid
 // of the timetable with its status colours, the busy window while a job runs. It shows what the
@@ -33,10 +30,11 @@ public:
     // Start-up: the screen ID, the operator and the date (set once).
     void setLabels(const QString& operatorCode, const QString& operatorName, const QDate& today);
     // Fill grid: one line per timetable row, the status columns in the normal colour, line 0
-    // current. False when the grid could not be filled.
-    bool fillGrid();
+    // current.
+    void fillGrid();
 
-    QTableWidget* grid() const { return grid_; }
+    QTableView* grid() const { return grid_; }
+    const TimetableModel& gridModel() const { return *model_; }
     QPushButton* button(int index) const { return buttons_[size_t(index)]; }
     BusyWindow* busyWindow() const { return busy_; }
     // The grid's current column as the program counts it: 0 is the mark, 1 to 8 the others.
@@ -49,9 +47,7 @@ protected:
 
 private:
     void buildControls();
-    void showRow(int row);
-    void colourRow(int row, Colour colour, bool withMark);
-    Colour stateColour(RowState state) const;
+    void selectLine(int row);
     void updateButtons();
     void clicked(int row, int column);
     void doubleClicked(int row, int column);
@@ -60,21 +56,17 @@ private:
     void jobStarted(int row);
     void jobEnded();
     void openDialog(bool change, int row, bool modal);
-    QString methodName(const QString& code);
 
     MonitorEngine& engine_;
-    Database& database_;
-    QHash<QString, QString> methodNames_;  // the code master's names of the transfer methods
-    StatusColours colours_;
+    TimetableModel* model_ = nullptr;
     ScheduleDialog* dialog_ = nullptr;
     BusyWindow* busy_ = nullptr;
-    QTableWidget* grid_ = nullptr;
+    QTableView* grid_ = nullptr;
     std::array<QPushButton*, 4> buttons_{};
     QLabel* screenId_ = nullptr;
     QLabel* operatorCode_ = nullptr;
     QLabel* operatorName_ = nullptr;
     QLabel* date_ = nullptr;
-    std::vector<RowState> paintedStates_;
     int rememberedLine_ = -1;
     int currentColumn_ = 0;
 };

@@ -89,6 +89,11 @@ QColor toQColor(Colour colour)
     return QColor(colour.red(), colour.green(), colour.blue());
 }
 
+int twipsToPixels(const QWidget& widget, int twips)
+{
+    return twips * widget.logicalDpiX() / 1440;
+}
+
 bool applyWindowStyling(QWidget& window, const StylingSettings& styling)
 {
     const std::optional<qint32> formBack = parseConfigInteger(styling.formBackColor, 32);

@@ -13,6 +13,9 @@ struct StylingSettings;
 // A configuration colour as the screen shows it; system colours take the palette's.
 QColor toQColor(Colour colour);
 
+// A length in twips (1/1440 inch), the unit the screens' sizes are given in, as pixels.
+int twipsToPixels(const QWidget& widget, int twips);
+
 // Styles a window from section "Setting0": its background, the labels whose names begin "lbl_"
 // (and "OPR_"), the "tit_" labels and the entry fields. False when a value cannot be taken (a
 // background or font size that is no number, a font that does not exist); start-up then ends

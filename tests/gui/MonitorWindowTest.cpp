@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -68,15 +69,14 @@ protected:
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     }
-    QTableWidget& grid() const { return *window_->grid(); }
-    QString cell(int row, int column) const
+    QTableView& grid() const { return *window_->grid(); }
+    QVariant shown(int row, int column, int role) const
     {
-        return column == 0 ? grid().verticalHeaderItem(row)->text() : grid().item(row, column - 1)->text();
+        const QAbstractItemModel& model = *grid().model();
+        return column == 0 ? model.headerData(row, Qt::Vertical, role) : model.index(row, column - 1).data(role);
     }
-    QColor colour(int row, int column) const
-    {
-        return (column == 0 ? grid().verticalHeaderItem(row) : grid().item(row, column - 1))->foreground().color();
-    }
+    QString cell(int row, int column) const { return shown(row, column, Qt::DisplayRole).toString(); }
+    QColor colour(int row, int column) const { return shown(row, column, Qt::ForegroundRole).value<QColor>(); }
     void clickCell(int row, int column, bool twice = false)
     {
         if (column == 0) {
@@ -86,7 +86,7 @@ protected:
                   : QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
             return;
         }
-        const QPoint at = grid().visualItemRect(grid().item(row, column - 1)).center();
+        const QPoint at = grid().visualRect(grid().model()->index(row, column - 1)).center();
         if (twice) {
             QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, at);
@@ -113,7 +113,7 @@ TEST_P(MonitorWindowTest, TheGridShowsTheTimetable)
 {
     open({master("WC01", QTime(10, 0)), master("ZC01", QTime(12, 0), "Z"), master("XX01", QTime(13, 0), "Q")},
          QTime(9, 0));
-    ASSERT_EQ(grid().rowCount(), 6);
+    ASSERT_EQ(grid().model()->rowCount(), 6);
     EXPECT_EQ(window_->windowTitle(), u"組立メーカEDI自動受信"_s);
     EXPECT_EQ(cell(0, 0), u"○"_s);
     EXPECT_EQ(cell(0, 1), u"2026/12/09"_s);
@@ -124,8 +124,9 @@ TEST_P(MonitorWindowTest, TheGridShowsTheTimetable)
     EXPECT_EQ(cell(1, 5), u"CVXLINK"_s);
     EXPECT_EQ(cell(2, 5), QString());  // no code-master name: empty
     EXPECT_EQ(cell(3, 1), u"2026/12/16"_s);
-    EXPECT_TRUE(grid().item(0, 7)->isSelected());  // line 0 highlighted
+    EXPECT_TRUE(grid().selectionModel()->isRowSelected(0));  // line 0 highlighted
     EXPECT_EQ(colour(0, 3), toQColor(colours_.normal));
+    EXPECT_FALSE(colour(0, 0).isValid());  // the mark keeps the grid's own colour
     // Automatic running is on: only the stop button.
     EXPECT_FALSE(window_->button(0)->isEnabled());
     EXPECT_TRUE(window_->button(1)->isEnabled());
@@ -213,7 +214,7 @@ TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
     QTest::keyClick(dialog_->field(CentreField), Qt::Key_Return);
     EXPECT_EQ(yes.text, u"更新してもよろしいですか"_s);
     EXPECT_FALSE(dialog_->isVisible());
-    ASSERT_EQ(grid().rowCount(), 5);
+    ASSERT_EQ(grid().model()->rowCount(), 5);
     EXPECT_EQ(cell(1, 3), u"WC01"_s);  // before WX01 at the same minute
     EXPECT_EQ(cell(1, 4), u"北陸持込受注センター"_s);
     EXPECT_EQ(cell(1, 2), u"12:00"_s);
@@ -244,7 +245,7 @@ TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
         EXPECT_EQ(dialog_->controller().save(), DialogStatus::Failed) << c.message.toStdString();
         EXPECT_EQ(ok.text, c.message);
     }
-    EXPECT_EQ(grid().rowCount(), 2);
+    EXPECT_EQ(grid().model()->rowCount(), 2);
 }
 
 TEST_P(MonitorWindowTest, ChangingARowMovesItInPlace)
