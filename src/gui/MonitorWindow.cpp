@@ -265,7 +265,7 @@ void MonitorWindow::keyPressEvent(QKeyEvent* event)
 void MonitorWindow::askToEnd()
 {
     if (engine_.mayEnd() && askYesNo(this, u"終了してもよろしいですか"_s))
-        QApplication::quit();
+        Q_EMIT endRequested();
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* event)
@@ -273,7 +273,7 @@ void MonitorWindow::closeEvent(QCloseEvent* event)
     // While automatic running is on or a job runs, the close is refused without a word.
     if (engine_.mayEnd() && askYesNo(this, u"終了してもよろしいですか"_s)) {
         event->accept();
-        QApplication::quit();
+        Q_EMIT endRequested();
     } else {
         event->ignore();
     }

@@ -40,6 +40,11 @@ public:
     // The grid's current column as the program counts it: 0 is the mark, 1 to 8 the others.
     int currentColumn() const { return currentColumn_; }
 
+Q_SIGNALS:
+    // The operator confirmed ending the program. The program ends its event loop without closing
+    // the windows again, which would ask a second time.
+    void endRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -64,6 +64,7 @@ int runWindowMonitor(const ProgramOptions& options)
     dialog.setParent(&window, dialog.windowFlags());
     dialog.attach(engine);
     window.setScheduleDialog(&dialog);
+    QObject::connect(&window, &MonitorWindow::endRequested, &window, [] { QCoreApplication::exit(0); });
     window.fillGrid();
     dialog.clearForm();
     if (!applyWindowStyling(window, state.settings.styling)) {

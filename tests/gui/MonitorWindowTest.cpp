@@ -188,11 +188,21 @@ TEST_P(MonitorWindowTest, EndingAsksOnlyWhileAutomaticRunningIsOff)
     window_->close();
     EXPECT_TRUE(window_->isVisible());
 
+    QSignalSpy ending(window_.get(), &MonitorWindow::endRequested);
     stop();
-    MessageBoxAnswer no(QMessageBox::No);
-    QTest::keyClick(&grid(), Qt::Key_Escape);
-    EXPECT_EQ(no.text, u"終了してもよろしいですか"_s);
+    {
+        MessageBoxAnswer no(QMessageBox::No);
+        QTest::keyClick(&grid(), Qt::Key_Escape);
+        EXPECT_EQ(no.text, u"終了してもよろしいですか"_s);
+    }
     EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(ending.count(), 0);
+    {
+        MessageBoxAnswer yes(QMessageBox::Yes);
+        window_->close();
+        EXPECT_EQ(yes.text, u"終了してもよろしいですか"_s);
+    }
+    EXPECT_EQ(ending.count(), 1);
 }
 
 TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
