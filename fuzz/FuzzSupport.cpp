@@ -1,8 +1,13 @@
 #include "FuzzSupport.h"
 
 #include "app/text/ShiftJis.h"
+#include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/CiiBlockWriter.h"
+#include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionLog.h"
 
+#include <QFile>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -68,6 +73,69 @@ void describeRun(const ConversionResult& result, const std::string& outputFolder
                          std::uintmax_t(entry.file_size(ignored)));
         }
     }
+}
+
+void keepOutputs(const std::string& outputFolder)
+{
+    const char* keep = std::getenv("EDI_FUZZ_KEEP");
+    if (!keep || !*keep)
+        return;
+    std::error_code ignored;
+    fs::remove_all(keep, ignored);
+    fs::copy(outputFolder, keep, fs::copy_options::recursive, ignored);
+}
+
+bool isWellFormedResult(const ConversionResult& result)
+{
+    if (result.code.size() != 4)
+        return false;
+    for (QChar c : result.code) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return (result.code == u"9999"_s) == !result.failure.isEmpty();
+}
+
+std::vector<std::string> fileNamesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QByteArray readWholeFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::string xmlParseProblem(const std::string& documentPath)
+{
+    const std::string folder = scratchFolder() + "/parse";
+    fs::create_directories(folder);
+    FixedMasters masters;
+    ConversionContext context;
+    ConversionResult result;
+    {
+        ConversionLog log(QString::fromStdString(folder + "/ERR.LOG"));
+        result = convertCiiXml(masters, context, log, 1, QString::fromStdString(documentPath),
+                               QString::fromStdString(folder + "/OUT.CII"), {}, CiiXmlDirection::XmlToCii);
+    }
+    std::string problem;
+    if (result.code == u"0002"_s) {
+        for (const QString& line : threadShiftJis().decode(readWholeFile(folder + "/ERR.LOG")).split(u"\r\n"_s)) {
+            if (line.startsWith(u"0002"_s))
+                problem = line.toStdString();
+        }
+        if (problem.empty())
+            problem = "result 0002";
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return problem;
 }
 
 QByteArray sjis(const char* utf8) { return threadShiftJis().encode(QString::fromUtf8(utf8)); }

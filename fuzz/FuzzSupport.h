@@ -26,6 +26,20 @@ std::vector<uint8_t> repeated(const uint8_t* data, size_t size, size_t least);
 // (for looking at what an input does).
 void describeRun(const ConversionResult& result, const std::string& outputFolder);
 
+// With EDI_FUZZ_KEEP set to a folder, copies a run's output folder there (replacing what an
+// earlier run left), so that a finding's files can be looked at.
+void keepOutputs(const std::string& outputFolder);
+
+// A result as the converters give it: four digits, "9999" exactly when a failure is told.
+bool isWellFormedResult(const ConversionResult& result);
+// The names of the files in a folder, sorted.
+std::vector<std::string> fileNamesIn(const std::string& folder);
+// Reads a whole file; an empty array when it does not exist.
+QByteArray readWholeFile(const std::string& path);
+// Whether an XML document parses: it is converted to CII against the fixed masters in a folder
+// of its own. Empty when it does; otherwise the conversion log's error, which tells where.
+std::string xmlParseProblem(const std::string& documentPath);
+
 // One item of a fixed layout; the local side packs the positions in order unless given.
 struct FixedItem {
     qint32 level = 0;

@@ -1,16 +1,23 @@
 // Writes the seed corpora of the fuzz targets, a handful of small files each:
 //
-//   edi-fuzz-seeds FOLDER     -> FOLDER/local_conversion, FOLDER/body_decoder, FOLDER/masters
+//   edi-fuzz-seeds FOLDER     -> FOLDER/local_conversion, FOLDER/body_decoder, FOLDER/masters,
+//                                FOLDER/cii_to_xml, FOLDER/xml_to_cii
 //
 // The seeds are well-formed inputs (and a few with the faults the converter reports) for the
 // fixed formats of FuzzSupport.h, so that the fuzzers start from bodies that reach every layout.
+// The XML seeds are the CII seeds' documents as the CII-to-XML conversion writes them (in each
+// of the fixed masters' encodings) and a few written by hand with what else a document can hold.
 
 #include "FuzzSupport.h"
 
+#include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/CiiBlockWriter.h"
+#include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionLog.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -143,9 +150,64 @@ QByteArray row(int level, int number, int attribute, int length, int decimals, i
     return r;
 }
 
+// The documents the CII-to-XML conversion writes for a CII file, in group order.
+QList<QByteArray> documentsOf(const QByteArray& cii)
+{
+    QTemporaryDir scratch;
+    QFile input(scratch.filePath(u"IN.CII"_s));
+    if (!input.open(QIODevice::WriteOnly) || input.write(cii) != cii.size())
+        return {};
+    input.close();
+    edi::fuzz::FixedMasters masters;
+    edi::ConversionContext context;
+    {
+        edi::ConversionLog log(scratch.filePath(u"ERR.LOG"_s));
+        edi::convertCiiXml(masters, context, log, 1, input.fileName(), scratch.filePath(u"OUT.XML"_s), {},
+                           edi::CiiXmlDirection::CiiToXml);
+    }
+    QList<QByteArray> documents;
+    for (int group = 1; group <= 20; ++group) {
+        QFile document(scratch.filePath(group == 1 ? u"OUT.XML"_s : u"OUT_%1.XML"_s.arg(group)));
+        if (document.open(QIODevice::ReadOnly))
+            documents << document.readAll();
+    }
+    return documents;
+}
+
+// A document with what the generated ones lack: a document type with an entity, comments,
+// character references, CDATA, blanks around values, elements the converter passes over, a
+// message as a processing instruction and an empty one, a repetition left empty, a second
+// header that opens a group of another format, and a header that repeats the one before.
+const char* const kFeatures = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE CII-DEMO01010101-V10 [<!ENTITY firm "東日本自動車">]>
+<CII-DEMO01010101-V10>
+<!-- firm orders -->
+<JPMGH><JPC03>A</JPC03><JPC06>SENDER01</JPC06><JPC09>RECEIVER01</JPC09><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12><JPC14>0101</JPC14><JPC17>11</JPC17><JPC19>261208093000</JPC19><JPC23>M</JPC23><JPC25>M</JPC25></JPMGH>
+<JPTRM SEQ="1"><JP00001> PO&amp;0001 </JP00001><JP00002>261208</JP00002><JP00003>&firm;</JP00003><JP00004><![CDATA[TKY<1>]]></JP00004>
+<JPM0><JPM0R><JP00101>PART-1</JP00101><JP00102>&#x30DC;&#x30EB;&#x30C8;</JP00102><JP00103>-12.50</JP00103><JP00104>+0012345</JP00104><JP00105>0</JP00105></JPM0R><JPM0R/><JPM0R><JP00101>PART-<b>2</b></JP00101><!-- a note --></JPM0R></JPM0>
+<JP01001>至急</JP01001><OTHER>passed over</OTHER><JP>no number</JP><JP1234567>long</JP1234567><JPM99999><JP00001>x</JP00001></JPM99999></JPTRM>
+<?JPTRM?>
+<JPTRM/>
+<JPMGH><JPC03>A</JPC03><JPC06>SENDER01</JPC06><JPC09>RECEIVER01</JPC09><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12><JPC14>0101</JPC14><JPC17>11</JPC17><JPC19>261208093000</JPC19><JPC23>M</JPC23><JPC25>M</JPC25></JPMGH>
+<JPTRM><JP00001>PO00000002</JP00001></JPTRM>
+<JPMGH><JPC10>FUZZ</JPC10><JPC11>03</JPC11><JPC12>01</JPC12><JPC14>0301</JPC14><JPC17>10</JPC17><JPC23>S</JPC23><JPC25>J</JPC25></JPMGH>
+<JPTRM><JP00001>SR1</JP00001><JP00003>第一倉庫</JP00003><JPM0><JPM0R><JP00011>ZZ-1</JP00011><JP00013>999.00</JP00013><JP00015>991231</JP00015></JPM0R></JPM0><JP00020>1</JP00020></JPTRM>
+</CII-DEMO01010101-V10>
+)";
+
+// The odd layout's items (binary, a group number that is a tag) and header fields longer than
+// their places, in Shift_JIS.
+const char* const kOddLayout = R"(<?xml version="1.0" encoding="Shift_JIS"?>
+<CII-FUZZ04010401-V10>
+<JPMGH><JPC03>ア</JPC03><JPC04>ＬＯＮＧ－ＮＡＭＥ－ＯＦ－ＡＮ－ＯＲＩＧＩＮ</JPC04><JPC10>FUZZ</JPC10><JPC11>04</JPC11><JPC12>01</JPC12><JPC14>0401</JPC14><JPC17>20</JPC17><JPC23>M</JPC23><JPC25>M</JPC25></JPMGH>
+<JPTRM><JP00001>abcde</JP00001><JP00002>12.345</JP00002><JP00003>-9.5</JP00003><JP00004>東京</JP00004><JP00005>260401</JP00005><JP00006>00FF107f</JP00006>
+<JPM3><JPM3R><JP00008>abc</JP00008><JP00007>12</JP00007></JPM3R></JPM3><JPM4><JPM4R><JP00010>20260101</JP00010><JP00011>亜</JP00011></JPM4R><JPM4R><JP00010>991231</JP00010></JPM4R></JPM4><JP00012>last</JP00012></JPTRM>
+</CII-FUZZ04010401-V10>
+)";
+
 bool write(const QString& folder, const QString& name, const QByteArray& bytes)
 {
-    if (bytes.size() >= 4096) {
+    if (bytes.isEmpty() || bytes.size() >= 4096) {
         std::fprintf(stderr, "edi-fuzz-seeds: %s would be %lld bytes\n", name.toUtf8().constData(),
                      static_cast<long long>(bytes.size()));
         return false;
@@ -167,15 +229,18 @@ int main(int argc, char* argv[])
     const QString local = root + u"/local_conversion"_s;
     const QString body = root + u"/body_decoder"_s;
     const QString masters = root + u"/masters"_s;
+    const QString ciiToXml = root + u"/cii_to_xml"_s;
+    const QString xmlToCii = root + u"/xml_to_cii"_s;
     bool ok = true;
 
-    // The whole conversion.
+    // The whole conversion, to local records and to XML.
     const QByteArray shortOrder = BodyWriter().element(1, "PO00000002").element(2, "20261209").bytes();
-    ok &= write(local, u"order-m.cii"_s, group(u"0101"_s, u"DEMO0101"_s, 'M', {orderBody(), shortOrder}));
-    ok &= write(local, u"delivery-m.cii"_s, group(u"0201"_s, u"FUZZ0201"_s, 'M', {deliveryBody()}));
-    ok &= write(local, u"stock-s.cii"_s,
-                group(u"0301"_s, u"FUZZ0301"_s, 'S', {stockBody(3), stockBody(1), stockBody(12)}));
-    ok &= write(local, u"odd.cii"_s, group(u"0401"_s, u"FUZZ0401"_s, 'M', {oddBody()}));
+    QList<std::pair<QString, QByteArray>> ciiFiles{
+        {u"order-m.cii"_s, group(u"0101"_s, u"DEMO0101"_s, 'M', {orderBody(), shortOrder})},
+        {u"delivery-m.cii"_s, group(u"0201"_s, u"FUZZ0201"_s, 'M', {deliveryBody()})},
+        {u"stock-s.cii"_s, group(u"0301"_s, u"FUZZ0301"_s, 'S', {stockBody(3), stockBody(1), stockBody(12)})},
+        {u"odd.cii"_s, group(u"0401"_s, u"FUZZ0401"_s, 'M', {oddBody()})},
+    };
     {
         // A skipped group, bad identifiers, a long-form prefix, JIS text, a file cut in a block.
         QByteArray framing = group(u"0101"_s, u"DEMO0101"_s, 'M', {orderBody()}, 'M', "20");
@@ -184,8 +249,23 @@ int main(int argc, char* argv[])
         framing.chop(251);  // no trailer: the next block follows the header
         framing += longFormMessage(BodyWriter().element(1, "LONGFORM01").element(3, "\x30\x21\x24\x22").bytes());
         framing += group(u"0301"_s, u"FUZZ0301"_s, 'S', {stockBody(2)}).left(400);
-        ok &= write(local, u"framing.cii"_s, framing);
+        ciiFiles.append({u"framing.cii"_s, framing});
     }
+    for (const auto& [name, bytes] : ciiFiles) {
+        ok &= write(local, name, bytes);
+        ok &= write(ciiToXml, name, bytes);
+    }
+
+    // Documents: the XML the small CII files give (Shift_JIS, UTF-16, ISO-2022-JP), the
+    // hand-written ones, and one that ends in the middle.
+    ok &= write(xmlToCii, u"order.xml"_s, documentsOf(ciiFiles[0].second).value(0));
+    ok &= write(xmlToCii, u"delivery-utf16.xml"_s, documentsOf(ciiFiles[1].second).value(0));
+    const QByteArray stock = documentsOf(group(u"0301"_s, u"FUZZ0301"_s, 'S', {stockBody(3), stockBody(1)})).value(0);
+    ok &= write(xmlToCii, u"stock-iso2022jp.xml"_s, stock);
+    ok &= write(xmlToCii, u"odd.xml"_s, documentsOf(ciiFiles[3].second).value(0));
+    ok &= write(xmlToCii, u"features.xml"_s, kFeatures);
+    ok &= write(xmlToCii, u"odd-layout.xml"_s, sjis(kOddLayout));
+    ok &= write(xmlToCii, u"cut.xml"_s, QByteArray(kFeatures).left(700));
 
     // The body grammar: a control byte, then bodies (see fuzz_body_decoder.cpp).
     ok &= write(body, u"order"_s, '\x00' + orderBody() + '\xFE');

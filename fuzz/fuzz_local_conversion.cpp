@@ -21,22 +21,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
 namespace fs = std::filesystem;
-
-bool isCode(const QString& code)
-{
-    if (code.size() != 4)
-        return false;
-    for (QChar c : code) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -55,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         result = edi::convertLocalCii(masters, context, log, clock, 1, QString::fromStdString(input),
                                       QString::fromStdString(outputs + "/OUT.LOC"));
     }
-    if (!isCode(result.code) || (result.code == u"9999"_s) != !result.failure.isEmpty())
+    if (!edi::fuzz::isWellFormedResult(result))
         __builtin_trap();
     if (std::getenv("EDI_FUZZ_VERBOSE"))
         edi::fuzz::describeRun(result, outputs);

@@ -6,8 +6,8 @@
 #
 #   --smoke       10 seconds per target; without clang++ and its libFuzzer runtime it says so
 #                 and succeeds, so that CI can call it everywhere
-#   --seconds N   time per target (default 240: twelve minutes for the three targets)
-#   TARGET        local_conversion, body_decoder, masters (default: all three)
+#   --seconds N   time per target (default 240: twenty minutes for the five targets)
+#   TARGET        local_conversion, body_decoder, masters, xml_to_cii, cii_to_xml (default: all)
 #
 # Every run uses -timeout=10 (an input that takes longer is a finding) and leak detection. The
 # exit status is 1 when a target found a crash, a hang or a leak; the input that caused it is
@@ -22,11 +22,11 @@ while [[ $# -gt 0 ]]; do
     case $1 in
         --smoke) smoke=1; seconds=10; shift ;;
         --seconds) seconds=$2; shift 2 ;;
-        local_conversion|body_decoder|masters) targets+=("$1"); shift ;;
+        local_conversion|body_decoder|masters|xml_to_cii|cii_to_xml) targets+=("$1"); shift ;;
         *) echo "fuzz.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
-[[ ${#targets[@]} -gt 0 ]] || targets=(local_conversion body_decoder masters)
+[[ ${#targets[@]} -gt 0 ]] || targets=(local_conversion body_decoder masters xml_to_cii cii_to_xml)
 
 # clang++ and its libFuzzer runtime: a program with an empty target must link.
 probe=$(mktemp -d)
@@ -62,7 +62,8 @@ for target in "${targets[@]}"; do
     options=(-timeout=10 -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1
              -artifact_prefix="$build/artifacts/$target-")
     # Storage mode S needs inputs above one 32001-byte block to reach its continuation blocks.
-    [[ $target == local_conversion ]] && options+=(-max_len=70000)
+    [[ $target == local_conversion || $target == cii_to_xml ]] && options+=(-max_len=70000)
+    [[ $target == xml_to_cii ]] && options+=(-dict="$root/fuzz/xml.dict")
     log=$build/artifacts/$target.log
     echo "== $target: $seconds s"
     if "$build/fuzz/fuzz_$target" "${options[@]}" "$corpus" "$build/seeds/$target" >"$log" 2>&1; then
