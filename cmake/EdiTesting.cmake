@@ -1,20 +1,28 @@
-# edi_add_test(NAME SOURCES... [POSTGRES] [GUI] [ENVIRONMENT VAR=VALUE...])
+# edi_add_test(NAME SOURCES... [POSTGRES] [GUI | SCREEN] [ENVIRONMENT VAR=VALUE...])
 # One test executable per test file group, linked to the core library and the test support.
 # POSTGRES: the test needs the throw-away PostgreSQL server that the ctest fixture starts.
 # GUI: the test drives the windows, on Qt's offscreen platform.
+# SCREEN: a window test that draws on a real X server, Xvfb through xvfb-run (offscreen without it).
+find_program(EDI_XVFB_RUN xvfb-run)
 function(edi_add_test name)
-    cmake_parse_arguments(T "POSTGRES;GUI" "" "SOURCES;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(T "POSTGRES;GUI;SCREEN" "" "SOURCES;ENVIRONMENT" ${ARGN})
     add_executable(test_${name} ${T_SOURCES})
     target_link_libraries(test_${name} PRIVATE edi_test_support)
     set(environment EDI_SOURCE_DIR=${PROJECT_SOURCE_DIR} EDI_BUILD_DIR=${PROJECT_BINARY_DIR}
                     ${T_ENVIRONMENT})
-    if(T_GUI)
+    set(command test_${name})
+    if(T_GUI OR T_SCREEN)
         target_link_libraries(test_${name} PRIVATE edigui Qt6::Test edi_gui_test_main)
-        list(APPEND environment QT_QPA_PLATFORM=offscreen)
+        if(T_SCREEN AND EDI_XVFB_RUN)
+            set(command ${EDI_XVFB_RUN} -a -s "-screen 0 1600x1000x24" $<TARGET_FILE:test_${name}>)
+            list(APPEND environment QT_QPA_PLATFORM=xcb)
+        else()
+            list(APPEND environment QT_QPA_PLATFORM=offscreen)
+        endif()
     else()
         target_link_libraries(test_${name} PRIVATE edi_test_main)
     endif()
-    add_test(NAME ${name} COMMAND test_${name})
+    add_test(NAME ${name} COMMAND ${command})
     if(T_POSTGRES)
         list(APPEND environment EDI_TEST_PG_DIR=${EDI_TEST_PG_DIR} ODBCSYSINI=${EDI_TEST_PG_DIR})
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED postgres)

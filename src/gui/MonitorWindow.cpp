@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -26,6 +27,22 @@ namespace {
 // Column widths of the grid in twips (1/1440 inch): the mark, then columns 1 to 8.
 constexpr std::array<int, 9> kColumnTwips = {550, 1580, 950, 1680, 4600, 1160, 1440, 1440, 1440};
 constexpr int kRowTwips = 380;
+
+// The highlighted line keeps its state colour: the highlight is a light background and the text
+// is drawn in the line's own colour.
+class StateColourDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant colour = index.data(Qt::ForegroundRole);
+        if (colour.isValid())
+            option->palette.setColor(QPalette::HighlightedText, colour.value<QColor>());
+    }
+};
 
 QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent)
 {
@@ -103,6 +120,10 @@ void MonitorWindow::buildControls()
     grid_ = new QTableView(this);
     grid_->setObjectName(u"GRID"_s);
     grid_->setModel(model_);
+    grid_->setItemDelegate(new StateColourDelegate(grid_));
+    QPalette highlight = grid_->palette();
+    highlight.setColor(QPalette::Highlight, QColor(0xCC, 0xE4, 0xF7));
+    grid_->setPalette(highlight);
     grid_->horizontalHeader()->hide();
     grid_->verticalHeader()->setFixedWidth(twipsToPixels(*this, kColumnTwips[0]));
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -14,26 +14,10 @@
 #include "transport/MailReceiver.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
-namespace {
-
-// Without a desktop theme Qt picks an odd font; a Japanese gothic one is what the windows want.
-void chooseApplicationFont()
-{
-    for (const QString& family : {u"Noto Sans CJK JP"_s, u"IPAGothic"_s}) {
-        if (QFontDatabase::hasFamily(family)) {
-            QApplication::setFont(QFont(family, 9));
-            return;
-        }
-    }
-}
-
-}  // namespace
-
 int runWindowMonitor(const ProgramOptions& options)
 {
     chooseApplicationFont();

@@ -89,6 +89,16 @@ QColor toQColor(Colour colour)
     return QColor(colour.red(), colour.green(), colour.blue());
 }
 
+void chooseApplicationFont()
+{
+    for (const QString& family : {u"Noto Sans CJK JP"_s, u"IPAGothic"_s}) {
+        if (QFontDatabase::hasFamily(family)) {
+            QApplication::setFont(QFont(family, 9));
+            return;
+        }
+    }
+}
+
 int twipsToPixels(const QWidget& widget, int twips)
 {
     return twips * widget.logicalDpiX() / 1440;

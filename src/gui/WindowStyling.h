@@ -13,6 +13,9 @@ struct StylingSettings;
 // A configuration colour as the screen shows it; system colours take the palette's.
 QColor toQColor(Colour colour);
 
+// Without a desktop theme Qt picks an odd font: the windows want a Japanese gothic one.
+void chooseApplicationFont();
+
 // A length in twips (1/1440 inch), the unit the screens' sizes are given in, as pixels.
 int twipsToPixels(const QWidget& widget, int twips);
 
