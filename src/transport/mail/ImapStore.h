@@ -1,0 +1,49 @@
+#pragma once
+
+#include "transport/mail/MailError.h"
+#include "transport/mail/MailStore.h"
+
+#include <QByteArray>
+#include <set>
+
+namespace edi {
+
+// A folder on an IMAP server, reached through libcurl: imap://host[:port]/FOLDER or imaps://...
+// (INBOX when the URL names none), signed on with the profile name and password. Unread messages
+// are those without \Seen, named by their UIDs. Fetching a message sets \Seen on the server;
+// every message that was fetched and not marked read has \Seen taken away again, in batches while
+// the reception goes on and at the latest at sign-off, so only stored messages end up read.
+class ImapStore final : public MailStore {
+public:
+    ImapStore(QString url, QString user, QString password);
+    ~ImapStore() override;
+
+    void signOn() override;
+    QStringList unreadMessages() override;
+    QByteArray header(const QString& message) override;
+    MessageFile content(const QString& message, const QString& workFolder) override;
+    void leaveUnread(const QString& message) override;
+    void markRead(const QString& message) override;
+    void signOff() override;
+
+    // The folder URL curl works with: scheme, server and folder, without a final "/".
+    static QByteArray folderUrl(const QString& store);
+
+private:
+    struct Transfer;
+    // Runs one request on the session's connection: a command of our own, or a fetch of the URL
+    // `suffix` appended to the folder URL. Returns curl's code; `error` gets its text.
+    int perform(const QByteArray& suffix, const QByteArray& command, Transfer& transfer, QString& error);
+    void command(const QByteArray& text, MailErrorNumber failure, const QString& what);
+    void restoreUnread(bool all);
+
+    QByteArray url_;
+    QByteArray user_;
+    QByteArray password_;
+    void* curl_ = nullptr;
+    qint64 messageCount_ = -1;           // from the folder's selection; -1 when the server gave none
+    std::set<qint64> fetched_;           // messages whose \Seen the session may have set
+    std::set<qint64> toRestore_;         // looked at and not taken, \Seen not yet taken away
+};
+
+}  // namespace edi

@@ -1,0 +1,211 @@
+#include "transport/mail/MimeAttachment.h"
+
+#include <QFile>
+#include <fcntl.h>
+#include <gmime/gmime.h>
+#include <mutex>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+void initialiseGMime()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+// Owns one reference of a GObject.
+template <typename T>
+struct Ref {
+    T* object = nullptr;
+    explicit Ref(T* o = nullptr) : object(o) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref()
+    {
+        if (object)
+            g_object_unref(object);
+    }
+    T* get() const { return object; }
+};
+
+struct ParserOptions {
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    ~ParserOptions() { g_mime_parser_options_free(options); }
+};
+
+// The parser's findings that make a message's structure unusable.
+struct Problems {
+    QString first;
+
+    static void warn(gint64 offset, GMimeParserWarning code, const gchar* item, gpointer user)
+    {
+        auto* problems = static_cast<Problems*>(user);
+        const char* what = nullptr;
+        switch (code) {
+        case GMIME_WARN_MALFORMED_MULTIPART: what = "multipart without parts"; break;
+        case GMIME_WARN_TRUNCATED_MESSAGE: what = "truncated message"; break;
+        case GMIME_WARN_MALFORMED_MESSAGE: what = "malformed message"; break;
+        case GMIME_WARN_PART_WITHOUT_CONTENT: what = "part without content"; break;
+        case GMIME_CRIT_INVALID_HEADER_NAME: what = "invalid header name"; break;
+        case GMIME_CRIT_CONFLICTING_HEADER:
+            // Two different Content-Type headers leave the structure open; two subjects do not.
+            if (!item || g_ascii_strncasecmp(item, "Content-", 8) != 0)
+                return;
+            what = "conflicting header";
+            break;
+        case GMIME_CRIT_CONFLICTING_PARAMETER: what = "conflicting parameter"; break;
+        case GMIME_CRIT_MULTIPART_WITHOUT_BOUNDARY: what = "multipart without boundary"; break;
+        case GMIME_CRIT_NESTING_OVERFLOW: what = "nesting too deep"; break;
+        case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT: what = "part without headers or content"; break;
+        default: return;  // duplicated headers, 8-bit headers, bad parameters and the like are read anyway
+        }
+        if (problems->first.isEmpty()) {
+            problems->first = QString::fromLatin1(what) + u" at "_s + QString::number(offset);
+            if (item)
+                problems->first += u" ("_s + QString::fromUtf8(item).left(80) + u')';
+        }
+    }
+};
+
+QString firstMailbox(InternetAddressList* list)
+{
+    if (!list)
+        return {};
+    for (int i = 0; i < internet_address_list_length(list); ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_MAILBOX(address))
+            return QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+        if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            const QString member = firstMailbox(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)));
+            if (!member.isEmpty())
+                return member;
+        }
+    }
+    return {};
+}
+
+bool isAttachment(GMimeObject* object)
+{
+    if (GMIME_IS_PART(object))
+        return g_mime_part_is_attachment(GMIME_PART(object)) || g_mime_part_get_filename(GMIME_PART(object));
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
+    if (disposition && g_mime_content_disposition_is_attachment(disposition))
+        return true;
+    return g_mime_object_get_content_disposition_parameter(object, "filename")
+        || g_mime_object_get_content_type_parameter(object, "name");
+}
+
+// The first attachment below object, depth first in the order of the parts.
+GMimeObject* firstAttachment(GMimeObject* object)
+{
+    if (!object)
+        return nullptr;
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            if (GMimeObject* found = firstAttachment(g_mime_multipart_get_part(multipart, i)))
+                return found;
+        return nullptr;
+    }
+    // A single part, or a message inside the message: either is attached whole or is text.
+    return isAttachment(object) ? object : nullptr;
+}
+
+QString attachmentName(GMimeObject* object)
+{
+    if (GMIME_IS_PART(object))
+        if (const char* name = g_mime_part_get_filename(GMIME_PART(object)))
+            return QString::fromUtf8(name);
+    return {};
+}
+
+}  // namespace
+
+HeaderFields readHeaderFields(const QByteArray& header)
+{
+    initialiseGMime();
+    HeaderFields fields;
+    QByteArray block = header;
+    if (!block.endsWith("\n\n") && !block.endsWith("\n\r\n"))
+        block += "\r\n\r\n";  // so the parser sees where the header ends
+    Ref<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(block.constData(), size_t(block.size())));
+    Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    ParserOptions options;
+    Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options.options));
+    if (!message.get())
+        return fields;
+    fields.parsed = true;
+    fields.firstRecipient = firstMailbox(g_mime_message_get_to(message.get()));
+    if (fields.firstRecipient.isEmpty())
+        fields.firstRecipient = firstMailbox(g_mime_message_get_cc(message.get()));
+    if (const char* subject = g_mime_message_get_subject(message.get()))
+        fields.subject = QString::fromUtf8(subject);
+    return fields;
+}
+
+bool sameAddress(const QString& recipient, const QString& partner)
+{
+    const QString a = recipient.trimmed();
+    const QString b = partner.trimmed();
+    const qsizetype atA = a.lastIndexOf(u'@');
+    const qsizetype atB = b.lastIndexOf(u'@');
+    if (atA < 0 || atB < 0)
+        return !a.isEmpty() && a == b;
+    return a.left(atA) == b.left(atB) && a.mid(atA).compare(b.mid(atB), Qt::CaseInsensitive) == 0;
+}
+
+SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
+{
+    initialiseGMime();
+    SavedAttachment saved;
+    const int input = ::open(QFile::encodeName(messagePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        return saved;
+    // The parser keeps the parts as ranges of the file instead of copying their content.
+    Ref<GMimeStream> stream(g_mime_stream_fs_new(input));
+    Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    g_mime_parser_set_persist_stream(parser.get(), TRUE);
+    ParserOptions options;
+    Problems problems;
+    g_mime_parser_options_set_warning_callback(options.options, &Problems::warn, &problems);
+    Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options.options));
+    if (!message.get() || !problems.first.isEmpty()) {
+        saved.outcome = AttachmentOutcome::Broken;
+        saved.detail = message.get() ? problems.first : u"no message"_s;
+        return saved;
+    }
+    GMimeObject* attachment = firstAttachment(g_mime_message_get_mime_part(message.get()));
+    if (!attachment) {
+        saved.outcome = AttachmentOutcome::NoAttachment;
+        return saved;
+    }
+    saved.fileName = attachmentName(attachment);
+
+    const int output = ::dup(target.handle());
+    if (output < 0) {
+        saved.outcome = AttachmentOutcome::WriteFailed;
+        return saved;
+    }
+    Ref<GMimeStream> fileStream(g_mime_stream_fs_new(output));
+    Ref<GMimeStream> buffered(g_mime_stream_buffer_new(fileStream.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
+    gint64 written = 0;
+    if (GMIME_IS_PART(attachment)) {
+        GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(attachment));
+        written = content ? g_mime_data_wrapper_write_to_stream(content, buffered.get()) : 0;
+    } else if (GMIME_IS_MESSAGE_PART(attachment)) {
+        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(attachment));
+        written = inner ? g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, buffered.get()) : 0;
+    }
+    if (written < 0 || g_mime_stream_flush(buffered.get()) != 0) {
+        saved.outcome = AttachmentOutcome::WriteFailed;
+        return saved;
+    }
+    saved.outcome = AttachmentOutcome::Saved;
+    return saved;
+}
+
+}  // namespace edi
