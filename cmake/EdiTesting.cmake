@@ -1,11 +1,12 @@
 # edi_add_test(NAME SOURCES... [POSTGRES] [GUI | SCREEN] [ENVIRONMENT VAR=VALUE...])
 # One test executable per test file group, linked to the core library and the test support.
 # POSTGRES: the test needs the throw-away PostgreSQL server that the ctest fixture starts.
+# DOVECOT: the test needs the throw-away Dovecot IMAP server that the ctest fixture starts.
 # GUI: the test drives the windows, on Qt's offscreen platform.
 # SCREEN: a window test that draws on a real X server, Xvfb through xvfb-run (offscreen without it).
 find_program(EDI_XVFB_RUN xvfb-run)
 function(edi_add_test name)
-    cmake_parse_arguments(T "POSTGRES;GUI;SCREEN" "" "SOURCES;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(T "POSTGRES;DOVECOT;GUI;SCREEN" "" "SOURCES;ENVIRONMENT" ${ARGN})
     add_executable(test_${name} ${T_SOURCES})
     target_link_libraries(test_${name} PRIVATE edi_test_support)
     set(environment EDI_SOURCE_DIR=${PROJECT_SOURCE_DIR} EDI_BUILD_DIR=${PROJECT_BINARY_DIR}
@@ -26,6 +27,10 @@ function(edi_add_test name)
     if(T_POSTGRES)
         list(APPEND environment EDI_TEST_PG_DIR=${EDI_TEST_PG_DIR} ODBCSYSINI=${EDI_TEST_PG_DIR})
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED postgres)
+    endif()
+    if(T_DOVECOT)
+        list(APPEND environment EDI_TEST_DOVECOT_DIR=${EDI_TEST_DOVECOT_DIR})
+        set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED dovecot)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 600)
 endfunction()

@@ -1,0 +1,189 @@
+#include "TestMail.h"
+
+#include "TestFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace edi::test {
+namespace {
+
+const QByteArray kBoundary = "=-partner-boundary-42";
+
+std::atomic<int> deliveries{0};
+
+QByteArray base64Lines(const QByteArray& content)
+{
+    const QByteArray encoded = content.toBase64();
+    QByteArray lines;
+    lines.reserve(encoded.size() + encoded.size() / 38 + 2);
+    for (qsizetype at = 0; at < encoded.size(); at += 76)
+        lines += encoded.mid(at, 76) + "\r\n";
+    return lines;
+}
+
+qint64 statusValue(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLongLong() * 1024;
+    return -1;
+}
+
+}  // namespace
+
+QByteArray textPart(const QByteArray& text)
+{
+    return "Content-Type: text/plain; charset=us-ascii\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" + text + "\r\n";
+}
+
+QByteArray base64Part(const QByteArray& content, const QByteArray& dispositionParameters)
+{
+    return "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+           "Content-Disposition: attachment; "
+         + dispositionParameters + "\r\n\r\n" + base64Lines(content);
+}
+
+QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, const QByteArray& moreHeaders)
+{
+    QByteArray message = "From: EDI Centre <edi@partner.example.jp>\r\nTo: " + to
+                       + "\r\nDate: Tue, 1 Apr 2003 09:00:00 +0900\r\nMIME-Version: 1.0\r\n" + moreHeaders;
+    if (!moreHeaders.startsWith("Subject:") && !moreHeaders.contains("\nSubject:"))
+        message += "Subject: orders\r\n";
+    if (parts.isEmpty())
+        return message + "Content-Type: text/plain\r\n\r\nno attachment today\r\n";
+    message += "Content-Type: multipart/mixed; boundary=\"" + kBoundary + "\"\r\n\r\nThis is a MIME message.\r\n";
+    for (const QByteArray& part : parts)
+        message += "--" + kBoundary + "\r\n" + part;
+    return message + "--" + kBoundary + "--\r\n";
+}
+
+std::optional<ImapServer> testImapServer()
+{
+    const QString state = qEnvironmentVariable("EDI_TEST_DOVECOT_DIR");
+    if (state.isEmpty() || !QFileInfo::exists(state + QStringLiteral("/port")))
+        return std::nullopt;
+    ImapServer server;
+    server.port = readFile(state + QStringLiteral("/port")).trimmed().toInt();
+    server.maildir = QString::fromUtf8(readFile(state + QStringLiteral("/maildir")).trimmed());
+    const QList<QByteArray> owner = readFile(state + QStringLiteral("/owner")).trimmed().split(':');
+    server.uid = owner.value(0).toUInt();
+    server.gid = owner.value(1).toUInt();
+    return server;
+}
+
+TestMailbox::TestMailbox(QString folder, QString store, std::optional<std::pair<uint, uint>> owner)
+    : folder_(std::move(folder))
+    , store_(std::move(store))
+    , owner_(owner)
+{
+    for (const char* sub : {"", "/cur", "/new", "/tmp"}) {
+        const QString path = folder_ + QString::fromLatin1(sub);
+        if (!QDir().mkpath(path))
+            throw std::runtime_error("cannot create " + path.toStdString());
+        own(path);
+    }
+}
+
+TestMailbox TestMailbox::maildir(const QString& folder)
+{
+    return TestMailbox(folder, folder, std::nullopt);
+}
+
+TestMailbox TestMailbox::imapFolder(const ImapServer& server, const QString& name)
+{
+    return TestMailbox(server.maildir + QStringLiteral("/.") + name,
+                       QStringLiteral("imap://127.0.0.1:%1/%2").arg(server.port).arg(name),
+                       std::make_pair(server.uid, server.gid));
+}
+
+void TestMailbox::own(const QString& path) const
+{
+    if (owner_ && ::chown(QFile::encodeName(path).constData(), owner_->first, owner_->second) != 0)
+        throw std::runtime_error("cannot hand over " + path.toStdString());
+}
+
+QString TestMailbox::deliver(const QByteArray& message, bool read)
+{
+    const QString unique = nextUnique();
+    // Written in tmp/ and renamed into place, as a delivery agent does.
+    const QString temporary = folder_ + QStringLiteral("/tmp/") + unique;
+    writeFile(temporary, message);
+    return place(temporary, unique, read);
+}
+
+QString TestMailbox::deliverFile(const QString& file)
+{
+    const QString unique = nextUnique();
+    const QString temporary = folder_ + QStringLiteral("/tmp/") + unique;
+    if (!QFile::rename(file, temporary))
+        throw std::runtime_error("cannot move " + file.toStdString());
+    return place(temporary, unique, false);
+}
+
+QString TestMailbox::nextUnique()
+{
+    const int n = ++deliveries;
+    return QStringLiteral("%1.M%2P%3.edi-test").arg(1700000000 + n).arg(n).arg(::getpid());
+}
+
+QString TestMailbox::place(const QString& temporary, const QString& unique, bool read) const
+{
+    const QString path = read ? folder_ + QStringLiteral("/cur/") + unique + QStringLiteral(":2,S")
+                              : folder_ + QStringLiteral("/new/") + unique;
+    own(temporary);
+    if (!QFile::rename(temporary, path))
+        throw std::runtime_error("cannot deliver " + path.toStdString());
+    return unique;
+}
+
+QString TestMailbox::pathOf(const QString& unique) const
+{
+    for (const char* sub : {"/new", "/cur"}) {
+        const QDir folder(folder_ + QString::fromLatin1(sub));
+        for (const QString& name : folder.entryList({unique + QLatin1Char('*')}, QDir::Files))
+            if (name == unique || name.startsWith(unique + QLatin1Char(':')))
+                return folder.filePath(name);
+    }
+    return {};
+}
+
+bool TestMailbox::exists(const QString& unique) const { return !pathOf(unique).isEmpty(); }
+
+bool TestMailbox::isRead(const QString& unique) const
+{
+    const QString path = pathOf(unique);
+    const qsizetype info = path.lastIndexOf(QStringLiteral(":2,"));
+    return info >= 0 && path.mid(info + 3).contains(QLatin1Char('S'));
+}
+
+QStringList TestMailbox::readMessages() const
+{
+    QStringList read;
+    for (const QString& name : QDir(folder_ + QStringLiteral("/cur")).entryList(QDir::Files)) {
+        const qsizetype info = name.lastIndexOf(QStringLiteral(":2,"));
+        if (info >= 0 && name.mid(info + 3).contains(QLatin1Char('S')))
+            read << name.left(name.indexOf(QLatin1Char(':')));
+    }
+    return read;
+}
+
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+qint64 peakMemory() { return statusValue("VmHWM:"); }
+qint64 currentMemory() { return statusValue("VmRSS:"); }
+
+}  // namespace edi::test

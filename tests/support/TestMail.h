@@ -1,0 +1,100 @@
+#pragma once
+
+#include "QtPrinters.h"
+
+#include "transport/MailProgress.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace edi::test {
+
+// What the mail transport told its window: "started", each line, "error: <message>", "finished".
+class RecordingMailProgress final : public MailProgress {
+public:
+    void started() override { add(QStringLiteral("started")); }
+    void line(const QString& text) override { add(text); }
+    void error(const QString& message) override { add(QStringLiteral("error: ") + message); }
+    void finished() override { add(QStringLiteral("finished")); }
+
+    QStringList events() const
+    {
+        QMutexLocker lock(&mutex_);
+        return events_;
+    }
+    void clear()
+    {
+        QMutexLocker lock(&mutex_);
+        events_.clear();
+    }
+
+private:
+    void add(const QString& event)
+    {
+        QMutexLocker lock(&mutex_);
+        events_ << event;
+    }
+    mutable QMutex mutex_;
+    QStringList events_;
+};
+
+// Messages as a partner's mail program writes them (CR LF line ends).
+QByteArray textPart(const QByteArray& text);
+// A base64 attachment: disposition "attachment" with the given parameters (e.g. filename="A.CII").
+QByteArray base64Part(const QByteArray& content, const QByteArray& dispositionParameters = "filename=\"ORDERS.DAT\"");
+// A message to `to` from a partner: multipart/mixed of the parts, or a plain text body without parts.
+// Its subject is "orders" unless moreHeaders has one.
+QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, const QByteArray& moreHeaders = {});
+
+// The Dovecot server the ctest fixture started (scripts/test-dovecot.sh); nullopt without one.
+struct ImapServer {
+    int port = 0;
+    QString maildir;  // the Maildir of user "edi", password "secret"
+    uint uid = 0;
+    uint gid = 0;
+};
+std::optional<ImapServer> testImapServer();
+
+// A real Maildir to deliver into: a folder of its own, or a folder of the IMAP user's mailbox
+// (Maildir++ ".NAME", its files owned by the server's mail user).
+class TestMailbox {
+public:
+    static TestMailbox maildir(const QString& folder);
+    static TestMailbox imapFolder(const ImapServer& server, const QString& name);
+
+    // The [MAPI] Store value that reaches it.
+    const QString& store() const { return store_; }
+    const QString& folder() const { return folder_; }
+
+    // Delivers a message as new mail, or as mail already read; returns its unique name. Messages
+    // arrive in the order they are delivered.
+    QString deliver(const QByteArray& message, bool read = false);
+    // Delivers the message a file holds, moving the file.
+    QString deliverFile(const QString& file);
+    bool isRead(const QString& unique) const;
+    // The unique names of all messages that are read, from one listing.
+    QStringList readMessages() const;
+    bool exists(const QString& unique) const;
+
+private:
+    TestMailbox(QString folder, QString store, std::optional<std::pair<uint, uint>> owner);
+    static QString nextUnique();
+    QString place(const QString& temporary, const QString& unique, bool read) const;
+    QString pathOf(const QString& unique) const;
+    void own(const QString& path) const;
+
+    QString folder_;
+    QString store_;
+    std::optional<std::pair<uint, uint>> owner_;
+};
+
+// Peak resident memory of this process since the last reset, in bytes (Linux /proc).
+void resetPeakMemory();
+qint64 peakMemory();
+qint64 currentMemory();
+
+}  // namespace edi::test
