@@ -12,7 +12,8 @@
 #include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
 #include "monitor/TimetableLoader.h"
-#include "transport/MailReceiver.h"
+#include "transport/MailProgress.h"
+#include "transport/MailTransport.h"
 
 #include <QCoreApplication>
 
@@ -42,10 +43,10 @@ int runHeadlessMonitor(const ProgramOptions& options)
         return 1;
     writeStandardError(stateReport(state));
 
-    NoMailReceiver mail;
-    auto worker = std::make_unique<JobWorker>(state.database->settings(),
-                                              JobSettings::fromState(state, QCoreApplication::applicationDirPath()), clock,
-                                              mail);
+    const JobSettings settings = JobSettings::fromState(state, QCoreApplication::applicationDirPath());
+    ConsoleMailProgress mailProgress(clock);
+    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailProgress);
+    auto worker = std::make_unique<JobWorker>(state.database->settings(), settings, clock, mail);
     MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
     HeadlessMonitor monitor(engine, clock);
     monitor.showTimetable();
@@ -61,8 +62,10 @@ int runOneJob(const ProgramOptions& options)
     AppState state;
     if (!start(state, options, clock, messages))
         return 1;
-    NoMailReceiver mail;
-    JobContext job(*state.database, clock, JobSettings::fromState(state, QCoreApplication::applicationDirPath()), mail);
+    const JobSettings settings = JobSettings::fromState(state, QCoreApplication::applicationDirPath());
+    ConsoleMailProgress mailProgress(clock);
+    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailProgress);
+    JobContext job(*state.database, clock, settings, mail);
     LoggingJobObserver observer(options.runJobCentre, clock);
     return runScheduledJob(job, options.runJobCentre, observer) == RowState::Finished ? 0 : 1;
 }

@@ -5,7 +5,8 @@
 #include "jobs/JobContext.h"
 #include "jobs/JobObserver.h"
 #include "support/TestDatabase.h"
-#include "transport/MailReceiver.h"
+#include "support/TestMail.h"
+#include "transport/MailTransport.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -29,7 +30,8 @@ struct RecordingObserver final : JobObserver {
 // A workstation for jobs: the demo masters for machine TESTPC in a real database, the folders the
 // configuration names, the stand-in communication package and registration program in place, and
 // partner data waiting. Centres of the demo data: ZC01 (package, CII), WC01 (hand-over, CII),
-// WX01 (hand-over, XML), MX01 and MC01 (mail).
+// WX01 (hand-over, XML), MX01 and MC01 (mail). The mail transport is the real one; EDI.ini names
+// no mail store until a test adds [MAPI].
 class JobFixture : public ::testing::TestWithParam<Backend> {
 protected:
     JobFixture();
@@ -53,7 +55,8 @@ protected:
     TestDatabase database_;
     std::unique_ptr<Database> db_;
     ManualClock clock_{QDateTime(QDate(2003, 4, 1), QTime(9, 5, 7))};
-    NoMailReceiver mail_;
+    RecordingMailProgress mailProgress_;
+    MailTransport mail_{path(QStringLiteral("EDI.ini")), path(QStringLiteral("received/")), mailProgress_};
     JobSettings settings_;
     std::unique_ptr<JobContext> job_;
     RecordingObserver observer_;
