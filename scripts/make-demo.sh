@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Creates a fresh demo set-up in FOLDER: EDI.ini, the SQLite database with the demo data for this
 # machine, the folders the configuration names, the stand-in communication package and
-# registration program, and partner data waiting to be received.
+# registration program, and partner data waiting to be received (a partner's mail among it).
 #   make-demo.sh BUILD_DIR FOLDER
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,7 +24,8 @@ cat > "$demo/soon.sql" <<SQL
 INSERT OR IGNORE INTO FL1912EDIスケジュールマスタ (センターコード, 曜日, 起動時刻, 送受信種別) VALUES
     ('ZC01', $(soon 1), 'R'),
     ('WC01', $(soon 2), 'R'),
-    ('WX01', $(soon 3), 'R');
+    ('WX01', $(soon 3), 'R'),
+    ('MX01', $(soon 4), 'R');
 SQL
 "$build/tools/edi-dbinit" --ini "$demo/EDI.ini" --demo "$demo" "$root/db/schema.sql" "$root/db/demo-data.sql" "$demo/soon.sql"
 
@@ -45,3 +46,21 @@ INI
 "$build/bench/edi-benchgen" --kib 4 --demo-only --seed 2 "$demo/handover/WC01.CII" >/dev/null
 "$build/bench/edi-benchgen" --kib 4 --demo-only --seed 3 "$demo/partner/WX01.CII" >/dev/null
 "$build/tools/ediconv" xml --ini "$demo/EDI.ini" --log "$demo/ERR.LOG" "$demo/partner/WX01.CII" "$demo/handover/WX01.XML"
+
+# A partner's mail for MX01 (orders@kansai.example.jp): its orders as an XML attachment, unread in
+# the Maildir that [MAPI] Store names.
+"$build/bench/edi-benchgen" --kib 4 --demo-only --one-group --seed 4 "$demo/partner/MX01.CII" >/dev/null
+"$build/tools/ediconv" xml --ini "$demo/EDI.ini" --log "$demo/ERR.LOG" "$demo/partner/MX01.CII" "$demo/partner/MX01.XML"
+maildir=$demo/mail/Maildir
+message=$(date +%s).M1P$$.demo
+{
+    printf 'From: EDI Kansai <edi@kansai.example.jp>\r\nTo: =?ISO-2022-JP?B?GyRCPHVDbRsoQg==?= <orders@kansai.example.jp>\r\n'
+    printf 'Subject: =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?=\r\nDate: %s\r\nMIME-Version: 1.0\r\n' "$(date -R)"
+    printf 'Content-Type: multipart/mixed; boundary="demo-boundary"\r\n\r\n'
+    printf -- '--demo-boundary\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nOrders attached.\r\n'
+    printf -- '--demo-boundary\r\nContent-Type: application/xml\r\nContent-Transfer-Encoding: base64\r\n'
+    printf 'Content-Disposition: attachment; filename="MX01.XML"\r\n\r\n'
+    base64 -w 76 "$demo/partner/MX01.XML" | sed 's/$/\r/'
+    printf -- '--demo-boundary--\r\n'
+} >"$maildir/tmp/$message"
+mv "$maildir/tmp/$message" "$maildir/new/$message"

@@ -11,7 +11,8 @@
 #include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
 #include "monitor/TimetableLoader.h"
-#include "transport/MailReceiver.h"
+#include "transport/MailProgress.h"
+#include "transport/MailTransport.h"
 
 #include <QApplication>
 
@@ -38,10 +39,10 @@ int runWindowMonitor(const ProgramOptions& options)
     if (!timetable)
         return 1;
 
-    NoMailReceiver mail;
-    auto worker = std::make_unique<JobWorker>(state.database->settings(),
-                                              JobSettings::fromState(state, QApplication::applicationDirPath()), clock,
-                                              mail);
+    const JobSettings settings = JobSettings::fromState(state, QApplication::applicationDirPath());
+    ConsoleMailProgress mailProgress(clock);  // log lines until the mail window MAILTX01 shows them
+    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailProgress);
+    auto worker = std::make_unique<JobWorker>(state.database->settings(), settings, clock, mail);
     MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
     MonitorWindow window(engine, *state.database, state.statusColours);
     messages.setParent(&window);
