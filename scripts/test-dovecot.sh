@@ -22,7 +22,14 @@ write_config() {
         local me
         me=$(id -un)
         rootless="default_login_user = $me
-default_internal_user = $me"
+default_internal_user = $me
+default_internal_group = $(id -gn)
+service anvil {
+  chroot =
+}
+service imap-login {
+  chroot =
+}"
     fi
     cat >"$base/dovecot.conf" <<CONF
 protocols = imap
