@@ -36,7 +36,7 @@ TEST_P(MailJobTest, AnXmlCentreConvertsAndRegistersThePartnersAttachment)
     const QString mail = mailbox_.deliver(mailMessage(
         "orders@kansai.example.jp", {textPart("orders attached"), base64Part(readFile(path(u"partner/MX01.XML"_s)), "filename=\"MX01.XML\"")}));
 
-    ASSERT_EQ(run(u"MX01"_s), RowState::Finished) << mailProgress_.events().join(u'\n').toStdString();
+    ASSERT_EQ(run(u"MX01"_s), RowState::Finished) << mailProgress_.events.join(u'\n').toStdString();
     EXPECT_EQ(observer_.texts, kReceived);
     EXPECT_EQ(history(), (QStringList{
                              u"1|0|R|1|01|MX01|done|K0002| |0101|3|3| |0000|0000|received/00000001_RCV_MX01________0101.LOC"_s,
@@ -48,7 +48,7 @@ TEST_P(MailJobTest, AnXmlCentreConvertsAndRegistersThePartnersAttachment)
     EXPECT_EQ(readFile(path(u"received/00000001_RCV_MX01________.XML"_s)), readFile(path(u"partner/MX01.XML"_s)));
     EXPECT_EQ(files(u"backup"_s), files(u"received"_s));
     EXPECT_TRUE(mailbox_.isRead(mail));
-    EXPECT_EQ(mailProgress_.events().last(2), (QStringList{u"ログオフ"_s, u"finished"_s}));
+    EXPECT_EQ(mailProgress_.events.last(2), (QStringList{u"ログオフ"_s, u"finished"_s}));
 }
 
 TEST_P(MailJobTest, ACiiCentreTakesOnlyItsOwnPartnersMail)
@@ -56,7 +56,7 @@ TEST_P(MailJobTest, ACiiCentreTakesOnlyItsOwnPartnersMail)
     const QString forKansai = mailbox_.deliver(mailMessage("orders@kansai.example.jp", {base64Part("NOT CII")}));
     const QString mail = mailbox_.deliver(mailMessage("cii@chubu.example.jp", {base64Part(demoCii(2), "filename=\"MC01.CII\"")}));
 
-    ASSERT_EQ(run(u"MC01"_s), RowState::Finished) << mailProgress_.events().join(u'\n').toStdString();
+    ASSERT_EQ(run(u"MC01"_s), RowState::Finished) << mailProgress_.events.join(u'\n').toStdString();
     EXPECT_EQ(observer_.texts, kReceived);
     EXPECT_EQ(history().mid(1), (QStringList{
                                     u"1|1|R|1|10|MC01|done| | | |0|0| |0000|0000| "_s,
@@ -79,7 +79,7 @@ TEST_P(MailJobTest, AMailErrorFailsTheReceptionStep)
     ASSERT_EQ(run(u"MC01"_s), RowState::Failed);
     EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:受信ｴﾗｰ"_s}));
     EXPECT_EQ(history().last(), u"1|1|R|1|10|MC01|done| | | |0|0| |5100|9999| "_s);
-    EXPECT_TRUE(mailProgress_.events().value(6).startsWith(u"error: Error 204: "_s));
+    EXPECT_TRUE(mailProgress_.events.value(6).startsWith(u"error: Error 204: "_s));
     EXPECT_TRUE(files(u"received"_s).isEmpty());
     EXPECT_FALSE(mailbox_.isRead(bare));
 }

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,32 +13,12 @@
 namespace edi::test {
 
 // What the mail transport told its window: "started", each line, "error: <message>", "finished".
-class RecordingMailProgress final : public MailProgress {
-public:
-    void started() override { add(QStringLiteral("started")); }
-    void line(const QString& text) override { add(text); }
-    void error(const QString& message) override { add(QStringLiteral("error: ") + message); }
-    void finished() override { add(QStringLiteral("finished")); }
-
-    QStringList events() const
-    {
-        QMutexLocker lock(&mutex_);
-        return events_;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&mutex_);
-        events_.clear();
-    }
-
-private:
-    void add(const QString& event)
-    {
-        QMutexLocker lock(&mutex_);
-        events_ << event;
-    }
-    mutable QMutex mutex_;
-    QStringList events_;
+struct RecordingMailProgress final : MailProgress {
+    void started() override { events << QStringLiteral("started"); }
+    void line(const QString& text) override { events << text; }
+    void error(const QString& message) override { events << QStringLiteral("error: ") + message; }
+    void finished() override { events << QStringLiteral("finished"); }
+    QStringList events;
 };
 
 // Messages as a partner's mail program writes them (CR LF line ends).

@@ -1,10 +1,16 @@
-#include "MailFixture.h"
-
 #include "support/TestFiles.h"
+#include "support/TestMail.h"
+#include "transport/MailTransport.h"
+#include "transport/TransferRequests.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,10 +19,63 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi::test {
 namespace {
 
+enum class StoreKind { Maildir, Imap };
+
+const QByteArray kPartner = "orders@kansai.example.jp";
+const QStringList kSuccess{u"started"_s,       u"パラメータチェック"_s, u"INIファイル読込み"_s,
+                           u"受信処理開始"_s,     u"ログオン"_s,          u"受信トレイ検索"_s,
+                           u"添付ファイル格納"_s, u"ログオフ"_s,          u"finished"_s};
 const QString kJobCii = u"00000012_RCV_ABC_________.CII"_s;
 const QString kJobXml = u"00000012_RCV_ABC_________.XML"_s;
 
-class MailReceptionTest : public MailFixture {};
+// A workstation that receives mail: EDI.ini with [MAPI], a received-files folder, and a mailbox
+// of its own, either a Maildir folder or a folder on the test IMAP server.
+class MailReceptionTest : public ::testing::TestWithParam<StoreKind> {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(path(u"received"_s));
+        if (GetParam() == StoreKind::Imap) {
+            const std::optional<ImapServer> server = testImapServer();
+            ASSERT_TRUE(server) << "the test IMAP server is not running; run the tests through ctest";
+            static std::atomic<int> folders{0};
+            mailbox_.emplace(TestMailbox::imapFolder(*server, u"T%1x%2"_s.arg(::getpid()).arg(++folders)));
+        } else {
+            mailbox_.emplace(TestMailbox::maildir(path(u"Maildir"_s)));
+        }
+        writeIni(mailbox_->store());
+    }
+
+    QString path(const QString& relative) const { return dir_.filePath(relative); }
+    void writeIni(const QString& store, const QString& user = u"edi"_s, const QString& password = u"secret"_s)
+    {
+        writeFile(path(u"EDI.ini"_s), (u"[MAPI]\nProfileName="_s + user + u"\nPassword="_s + password + u"\nStore="_s
+                                       + store + u"\n[MAIL]\nMAIL-TEXT=受信\\n以上\n"_s)
+                                          .toUtf8());
+    }
+    // A reception of serial 12 for centre ABC and the partner orders@kansai.example.jp.
+    QString receive(const QString& format = u"C"_s, qint32 serial = 12)
+    {
+        return receive(MailRequest{u"ABC"_s, serial, u"R"_s, format, QString::fromLatin1(kPartner), {}});
+    }
+    QString receive(MailRequest request)
+    {
+        progress_.events.clear();
+        MailTransport transport(path(u"EDI.ini"_s), path(u"received/"_s), progress_);
+        const QString code = transport.receive(request);
+        EXPECT_EQ(request.resultCode, code);
+        return code;
+    }
+    // The received-files folder's entries, hidden ones included.
+    QStringList received() const
+    {
+        return QDir(path(u"received"_s)).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    QTemporaryDir dir_;
+    std::optional<TestMailbox> mailbox_;
+    RecordingMailProgress progress_;
+};
 
 TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
 {
@@ -29,8 +88,8 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     const QString mine = mailbox_->deliver(
         mailMessage("=?ISO-2022-JP?B?GyRCPHVDbRsoQg==?= <orders@Kansai.EXAMPLE.jp>", {textPart("body"), base64Part("CII DATA\r\n")}));
 
-    ASSERT_EQ(receive(), u"0000"_s) << progress_.events().join(u'\n').toStdString();
-    EXPECT_EQ(progress_.events(), kSuccess);
+    ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(progress_.events, kSuccess);
     EXPECT_EQ(received(), QStringList{kJobCii});  // no temporary file is left behind
     EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), QByteArray("CII DATA\r\n"));
     EXPECT_TRUE(mailbox_->isRead(mine));
@@ -40,7 +99,7 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
 
     // The next reception finds nothing new: it succeeds and stores nothing.
     ASSERT_EQ(receive(u"X"_s, 13), u"0000"_s);
-    EXPECT_EQ(progress_.events(), kSuccess);
+    EXPECT_EQ(progress_.events, kSuccess);
     EXPECT_EQ(received(), QStringList{kJobCii});
 }
 
@@ -68,7 +127,7 @@ TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
         mailMessage(kPartner, {}, "Subject: =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?=\r\n"));  // 注文, and no attachment
 
     ASSERT_EQ(receive(), u"9999"_s);
-    const QStringList events = progress_.events();
+    const QStringList events = progress_.events;
     ASSERT_EQ(events.size(), 8);
     EXPECT_EQ(events.mid(0, 6), kSuccess.mid(0, 6));
     EXPECT_TRUE(events[6].startsWith(u"error: Error 204: 添付ファイルがありません: "_s)) << events[6].toStdString();
@@ -106,7 +165,7 @@ TEST_P(MailReceptionTest, EncodingsAndShapesOfThePartnersMail)
                                        "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
                                        "<?xml version=3D\"1.0\"?><a>=E6=B3=A8=E6=96=87</a>=\r\n<b/>\r\n";
     mailbox_->deliver(mailMessage(kPartner, {alternative, quotedPrintable, base64Part("SECOND ATTACHMENT")}));
-    ASSERT_EQ(receive(u"X"_s), u"0000"_s) << progress_.events().join(u'\n').toStdString();
+    ASSERT_EQ(receive(u"X"_s), u"0000"_s) << progress_.events.join(u'\n').toStdString();
     EXPECT_EQ(readFile(path(u"received/"_s + kJobXml)), QByteArray("<?xml version=\"1.0\"?><a>注文</a><b/>"));
 
     // A message that is nothing but its attachment.
@@ -140,7 +199,7 @@ TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
     for (const QByteArray& message : broken) {
         const QString name = mailbox_->deliver(message);
         EXPECT_EQ(receive(), u"9999"_s);
-        EXPECT_TRUE(progress_.events().value(6).startsWith(u"error: Error 203: "_s)) << progress_.events().join(u'\n').toStdString();
+        EXPECT_TRUE(progress_.events.value(6).startsWith(u"error: Error 203: "_s)) << progress_.events.join(u'\n').toStdString();
         EXPECT_TRUE(received().isEmpty());
         EXPECT_FALSE(mailbox_->isRead(name));
         QFile::remove(mailbox_->folder() + u"/new/"_s + name);  // out of the way of the next case
@@ -162,29 +221,29 @@ TEST_P(MailReceptionTest, RequestsAndSettingsThatCannotWork)
     };
     for (const MailRequest& request : invalid) {
         EXPECT_EQ(receive(request), u"9999"_s);
-        EXPECT_EQ(progress_.events(), (QStringList{u"started"_s, u"finished"_s}));  // no message
+        EXPECT_EQ(progress_.events, (QStringList{u"started"_s, u"finished"_s}));  // no message
     }
 
     QFile::remove(path(u"EDI.ini"_s));
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_EQ(progress_.events(),
+    EXPECT_EQ(progress_.events,
               (QStringList{u"started"_s, u"パラメータチェック"_s, u"error: INIﾌｧｲﾙ読込エラー"_s, u"finished"_s}));
 
     writeIni({});
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_EQ(progress_.events().value(4), u"error: Error 101: メールストアが設定されていません ([MAPI] Store)"_s);
+    EXPECT_EQ(progress_.events.value(4), u"error: Error 101: メールストアが設定されていません ([MAPI] Store)"_s);
 
     writeIni(GetParam() == StoreKind::Imap ? mailbox_->store() + u"-missing"_s : u"no-such-maildir"_s);
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_TRUE(progress_.events().value(4).startsWith(GetParam() == StoreKind::Imap ? u"error: Error 104: "_s
+    EXPECT_TRUE(progress_.events.value(4).startsWith(GetParam() == StoreKind::Imap ? u"error: Error 104: "_s
                                                                                      : u"error: Error 102: "_s))
-        << progress_.events().join(u'\n').toStdString();
+        << progress_.events.join(u'\n').toStdString();
 
     // A received-files folder that is not there: the attachment has nowhere to go.
     writeIni(mailbox_->store());
     QDir(path(u"received"_s)).removeRecursively();
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_TRUE(progress_.events().value(6).startsWith(u"error: Error 205: "_s)) << progress_.events().join(u'\n').toStdString();
+    EXPECT_TRUE(progress_.events.value(6).startsWith(u"error: Error 205: "_s)) << progress_.events.join(u'\n').toStdString();
     EXPECT_TRUE(QDir(path({})).entryList({u"*.CII"_s}, QDir::Files).isEmpty());
 }
 
@@ -196,9 +255,9 @@ TEST_P(MailReceptionTest, ImapSignOnFailures)
 
     writeIni(mailbox_->store(), u"edi"_s, u"wrong"_s);
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_EQ(progress_.events().mid(0, 4), kSuccess.mid(0, 4));
-    EXPECT_TRUE(progress_.events().value(4).startsWith(u"error: Error 104: ログオンできません: "_s))
-        << progress_.events().join(u'\n').toStdString();
+    EXPECT_EQ(progress_.events.mid(0, 4), kSuccess.mid(0, 4));
+    EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 104: ログオンできません: "_s))
+        << progress_.events.join(u'\n').toStdString();
 
     // A server that is down: nothing listens on the port any more.
     const int closed = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -212,14 +271,83 @@ TEST_P(MailReceptionTest, ImapSignOnFailures)
     const int port = ntohs(address.sin_port);
     writeIni(u"imap://127.0.0.1:%1/INBOX"_s.arg(port));
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_TRUE(progress_.events().value(4).startsWith(u"error: Error 103: メールサーバに接続できません: "_s))
-        << progress_.events().join(u'\n').toStdString();
+    EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 103: メールサーバに接続できません: "_s))
+        << progress_.events.join(u'\n').toStdString();
 
     EXPECT_TRUE(received().isEmpty());
     EXPECT_FALSE(mailbox_->isRead(waiting));
 }
 
+constexpr qint64 kMiB = 1024 * 1024;
+
+class MailLimitsTest : public MailReceptionTest {
+protected:
+    // Runs a reception and returns how far the peak resident memory rose above what was in use.
+    qint64 receiveMeasured(const QString& format = u"C"_s)
+    {
+        const qint64 before = currentMemory();
+        resetPeakMemory();
+        EXPECT_EQ(receive(format), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+        return peakMemory() - before;
+    }
+};
+
+TEST_P(MailLimitsTest, AHugeAttachmentIsStreamedToItsFile)
+{
+    // 64 MiB of attachment, written into the mailbox piece by piece.
+    QByteArray block(3 * 256 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < block.size(); ++i)
+        block[i] = char((i * 7 + i / 251) & 0xff);
+    const qint64 blocks = 64 * kMiB / block.size() + 1;
+    QCryptographicHash expected(QCryptographicHash::Sha256);
+    const QString name = path(u"huge.eml"_s);
+    {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("From: edi@partner.example.jp\r\nTo: " + kPartner + "\r\nSubject: big\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/mixed; boundary=\"big\"\r\n\r\n--big\r\n" + textPart("see the attachment")
+                   + "--big\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+                     "Content-Disposition: attachment; filename=\"HUGE.CII\"\r\n\r\n");
+        const QByteArray encoded = block.toBase64();
+        QByteArray lines;
+        for (qsizetype at = 0; at < encoded.size(); at += 76)
+            lines += encoded.mid(at, 76) + "\r\n";
+        for (qint64 i = 0; i < blocks; ++i) {
+            file.write(lines);
+            expected.addData(block);
+        }
+        file.write("--big--\r\n");
+    }
+    mailbox_->deliverFile(name);
+
+    const qint64 rise = receiveMeasured();
+    EXPECT_LT(rise, 16 * kMiB);
+    QFile stored(path(u"received/00000012_RCV_ABC_________.CII"_s));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.size(), blocks * block.size());
+    QCryptographicHash actual(QCryptographicHash::Sha256);
+    actual.addData(&stored);
+    EXPECT_EQ(actual.result().toHex(), expected.result().toHex());
+}
+
+TEST_P(MailLimitsTest, ThousandsOfUnreadMessagesForOthers)
+{
+    const int count = GetParam() == StoreKind::Imap ? 2500 : 5000;
+    for (int i = 0; i < count; ++i)
+        mailbox_->deliver(mailMessage("centre" + QByteArray::number(i % 7) + "@example.jp", {base64Part("OTHER")}));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("MINE")}));
+
+    EXPECT_LT(receiveMeasured(), 16 * kMiB);
+    EXPECT_EQ(readFile(path(u"received/00000012_RCV_ABC_________.CII"_s)), QByteArray("MINE"));
+    EXPECT_EQ(mailbox_->readMessages(), QStringList{mine});
+}
+
+std::string storeName(const ::testing::TestParamInfo<StoreKind>& info)
+{
+    return info.param == StoreKind::Imap ? "Imap" : "Maildir";
+}
 INSTANTIATE_TEST_SUITE_P(Stores, MailReceptionTest, ::testing::Values(StoreKind::Maildir, StoreKind::Imap), storeName);
+INSTANTIATE_TEST_SUITE_P(Stores, MailLimitsTest, ::testing::Values(StoreKind::Maildir, StoreKind::Imap), storeName);
 
 }  // namespace
 }  // namespace edi::test
