@@ -111,13 +111,13 @@ void TestMailbox::own(const QString& path) const
         throw std::runtime_error("cannot hand over " + path.toStdString());
 }
 
-QString TestMailbox::deliver(const QByteArray& message, bool read)
+QString TestMailbox::deliver(const QByteArray& message, const QString& flags)
 {
     const QString unique = nextUnique();
     // Written in tmp/ and renamed into place, as a delivery agent does.
     const QString temporary = folder_ + QStringLiteral("/tmp/") + unique;
     writeFile(temporary, message);
-    return place(temporary, unique, read);
+    return place(temporary, unique, flags);
 }
 
 QString TestMailbox::deliverFile(const QString& file)
@@ -126,7 +126,7 @@ QString TestMailbox::deliverFile(const QString& file)
     const QString temporary = folder_ + QStringLiteral("/tmp/") + unique;
     if (!QFile::rename(file, temporary))
         throw std::runtime_error("cannot move " + file.toStdString());
-    return place(temporary, unique, false);
+    return place(temporary, unique, {});
 }
 
 QString TestMailbox::nextUnique()
@@ -135,10 +135,10 @@ QString TestMailbox::nextUnique()
     return QStringLiteral("%1.M%2P%3.edi-test").arg(1700000000 + n).arg(n).arg(::getpid());
 }
 
-QString TestMailbox::place(const QString& temporary, const QString& unique, bool read) const
+QString TestMailbox::place(const QString& temporary, const QString& unique, const QString& flags) const
 {
-    const QString path = read ? folder_ + QStringLiteral("/cur/") + unique + QStringLiteral(":2,S")
-                              : folder_ + QStringLiteral("/new/") + unique;
+    const QString path = flags.isEmpty() ? folder_ + QStringLiteral("/new/") + unique
+                                         : folder_ + QStringLiteral("/cur/") + unique + QStringLiteral(":2,") + flags;
     own(temporary);
     if (!QFile::rename(temporary, path))
         throw std::runtime_error("cannot deliver " + path.toStdString());
@@ -158,11 +158,11 @@ QString TestMailbox::pathOf(const QString& unique) const
 
 bool TestMailbox::exists(const QString& unique) const { return !pathOf(unique).isEmpty(); }
 
-bool TestMailbox::isRead(const QString& unique) const
+QString TestMailbox::flags(const QString& unique) const
 {
     const QString path = pathOf(unique);
     const qsizetype info = path.lastIndexOf(QStringLiteral(":2,"));
-    return info >= 0 && path.mid(info + 3).contains(QLatin1Char('S'));
+    return info < 0 ? QString() : path.mid(info + 3);
 }
 
 QStringList TestMailbox::readMessages() const

@@ -49,12 +49,13 @@ public:
     const QString& store() const { return store_; }
     const QString& folder() const { return folder_; }
 
-    // Delivers a message as new mail, or as mail already read; returns its unique name. Messages
-    // arrive in the order they are delivered.
-    QString deliver(const QByteArray& message, bool read = false);
+    // Delivers a message as new mail, or with Maildir flags into cur/ ("S": already read); returns
+    // its unique name. Messages arrive in the order they are delivered.
+    QString deliver(const QByteArray& message, const QString& flags = {});
     // Delivers the message a file holds, moving the file.
     QString deliverFile(const QString& file);
-    bool isRead(const QString& unique) const;
+    QString flags(const QString& unique) const;
+    bool isRead(const QString& unique) const { return flags(unique).contains(QLatin1Char('S')); }
     // The unique names of all messages that are read, from one listing.
     QStringList readMessages() const;
     bool exists(const QString& unique) const;
@@ -62,7 +63,7 @@ public:
 private:
     TestMailbox(QString folder, QString store, std::optional<std::pair<uint, uint>> owner);
     static QString nextUnique();
-    QString place(const QString& temporary, const QString& unique, bool read) const;
+    QString place(const QString& temporary, const QString& unique, const QString& flags) const;
     QString pathOf(const QString& unique) const;
     void own(const QString& path) const;
 
