@@ -111,13 +111,15 @@ stop() {
     [[ -f "$state/basedir" ]] || return 0
     local base pid
     base=$(cat "$state/basedir")
-    # The master's pid file; "doveadm stop" waits for seconds, a TERM to the master is enough here.
+    # A throw-away server needs no orderly shutdown (that takes Dovecot several seconds): its
+    # master and the master's children are killed, and waited for before their folder goes.
     if [[ -f "$base/run/master.pid" ]]; then
         pid=$(cat "$base/run/master.pid")
-        kill "$pid" 2>/dev/null || true
-        for wait in $(seq 1 50); do
+        children=$(pgrep -P "$pid" || true)
+        kill -KILL "$pid" $children 2>/dev/null || true
+        for wait in $(seq 1 100); do
             kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
+            sleep 0.05
         done
     fi
     rm -rf "$base" "$state/basedir" "$state/port" "$state/maildir" "$state/owner"
