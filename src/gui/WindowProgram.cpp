@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/ProgramOptions.h"
 #include "app/Startup.h"
+#include "gui/MailWindow.h"
 #include "gui/MonitorWindow.h"
 #include "gui/ScheduleDialog.h"
 #include "gui/WindowMessages.h"
@@ -11,14 +12,15 @@
 #include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
 #include "monitor/TimetableLoader.h"
-#include "transport/MailProgress.h"
 #include "transport/MailTransport.h"
 
 #include <QApplication>
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
+
 int runWindowMonitor(const ProgramOptions& options)
 {
     chooseApplicationFont();
@@ -30,8 +32,9 @@ int runWindowMonitor(const ProgramOptions& options)
         return 1;
     const QString stylingError = u"項目設定エラー"_s;
 
-    ScheduleDialog dialog(*state.database, clock, state.machineName, state.settings.styling);
-    if (!applyWindowStyling(dialog, state.settings.styling)) {
+    // The dialog becomes the monitor window's child below, which then owns it.
+    auto dialog = std::make_unique<ScheduleDialog>(*state.database, clock, state.machineName, state.settings.styling);
+    if (!applyWindowStyling(*dialog, state.settings.styling)) {
         messages.showMessage(stylingError);
         return 1;
     }
@@ -40,24 +43,26 @@ int runWindowMonitor(const ProgramOptions& options)
         return 1;
 
     const JobSettings settings = JobSettings::fromState(state, QApplication::applicationDirPath());
-    ConsoleMailProgress mailProgress(clock);  // log lines until the mail window MAILTX01 shows them
-    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailProgress);
+    // A window of its own, not the monitor's child: jobs report to it until the engine has ended.
+    MailWindow mailWindow;
+    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailWindow);
     auto worker = std::make_unique<JobWorker>(state.database->settings(), settings, clock, mail);
     MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
     MonitorWindow window(engine, *state.database, state.statusColours);
     messages.setParent(&window);
-    dialog.setParent(&window, dialog.windowFlags());
-    dialog.attach(engine);
-    window.setScheduleDialog(&dialog);
+    dialog->setParent(&window, dialog->windowFlags());
+    ScheduleDialog& scheduleDialog = *dialog.release();
+    scheduleDialog.attach(engine);
+    window.setScheduleDialog(&scheduleDialog);
     QObject::connect(&window, &MonitorWindow::endRequested, &window, [] { QCoreApplication::exit(0); });
     window.fillGrid();
-    dialog.clearForm();
-    if (!applyWindowStyling(window, state.settings.styling)) {
+    scheduleDialog.clearForm();
+    if (!applyWindowStyling(window, state.settings.styling) || !applyWindowStyling(mailWindow, state.settings.styling)) {
         messages.showMessage(stylingError);
         return 1;
     }
     window.setLabels(state.operatorCode, state.operatorName, clock.today());
-    dialog.setScreenId();
+    scheduleDialog.setScreenId();
     window.show();
     engine.start();
     return QApplication::exec();
