@@ -146,6 +146,48 @@ TEST_F(CiiXmlTest, EveryDocumentEncoding)
     }
 }
 
+TEST_F(CiiXmlTest, ANumberedGroupInTheOneByteSectionKeepsItsNumber)
+{
+    addFormat(u"0501"_s, u"NUMG0001"_s,
+              {{1, 0, 1, "1", "X", 2}, {2, 0, 9, "3", "M", 0, 0, "3", 2}, {3, 1, 5, "3", "X", 2}});
+    GroupFields fields;
+    fields.infoClass = u"0501"_s;
+    fields.bpid = u"NUMG0001"_s;
+    writeFile(path(u"A.CII"_s), ciiGroup(fields, {BodyBuilder().element(1, "AB").bytes()}));
+    ASSERT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s);
+    const QString group = u"<JPM3><JPM3R><JP00005>N1</JP00005></JPM3R><JPM3R><JP00005>N2</JP00005></JPM3R></JPM3>"_s;
+    writeFile(path(u"B.XML"_s), xmlText(u"A.XML"_s).replace(u"</JP00001>"_s, u"</JP00001>"_s + group).toUtf8());
+    writeFile(path(u"B.XML"_s), readFile(path(u"B.XML"_s)).replace("Shift_JIS", "UTF-8"));
+
+    ASSERT_EQ(convert(u"B.XML"_s, u"B.CII"_s).code, u"0000"_s);
+    const QByteArray cii = readFile(path(u"B.CII"_s));
+    EXPECT_TRUE(cii.contains(QByteArray("\x01\x02" "AB" "\xF0\xFA\x03\x00\x05\x02" "N1", 12))) << cii.toHex().constData();
+    ASSERT_EQ(convertLocal(cii).code, u"0000"_s);
+    EXPECT_EQ(localLines(u"0501"_s).value(0).mid(39), QByteArray("ABN1N2 "));
+    ASSERT_EQ(convert(u"B.CII"_s, u"C.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(xmlText(u"C.XML"_s).contains(u"<JP00005>N2</JP00005>"_s));
+}
+
+TEST_F(CiiXmlTest, DocumentsAreWellFormedWhateverTheCiiHolds)
+{
+    // A message that ends inside a group: its open elements are closed with it.
+    writeFile(path(u"A.CII"_s), ciiGroup({}, {BodyBuilder().element(1, "PO1").group().element(101, "P").bytes()}));
+    ASSERT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(xmlText(u"A.XML"_s).endsWith(u"<JP00101>P</JP00101>\r\n</JPM0R>\r\n</JPM0>\r\n</JPTRM>\r\n</CII-DEMO01010101-V10>"_s))
+        << qPrintable(xmlText(u"A.XML"_s));
+    EXPECT_EQ(convert(u"A.XML"_s, u"A2.CII"_s).code, u"0000"_s);  // it parses
+
+    // A BPID of characters the document's encoding lacks: the root name stays writable.
+    db_->execute({u"UPDATE FL1902フォーマット情報マスタ SET BPID = ?, XML文字コード = 'S'"_s, {u"ﾃｽﾄ0101"_s}});
+    db_->execute({u"UPDATE FL1903レコードフォーマット情報マスタ SET BPID = ?"_s, {u"ﾃｽﾄ0101"_s}});
+    GroupFields katakana;
+    katakana.bpid = u"ﾃｽﾄ0101"_s;
+    writeFile(path(u"K.CII"_s), ciiGroup(katakana, {demoMessage()}));
+    ASSERT_EQ(convert(u"K.CII"_s, u"K.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(readFile(path(u"K.XML"_s)).contains("<CII-___01010101-V10>"));
+    EXPECT_EQ(convert(u"K.XML"_s, u"K2.CII"_s).code, u"0000"_s);
+}
+
 TEST_F(CiiXmlTest, GroupsAfterTheFirstGetTheirOwnDocuments)
 {
     GroupFields skipped;

@@ -32,12 +32,16 @@ QByteArrayView lineBreak(qint32 spaces)
     return QByteArrayView(breaks).first(2 + std::clamp<qint32>(spaces, 0, Layout::kMaxLevel * 4));
 }
 
-// An element or root name: characters that cannot stand in a name become "_".
+// An element or root name: anything but ASCII letters, digits, "-", "_" and "." becomes "_",
+// so that the name is valid XML and every document encoding can write it.
 QString elementName(const QString& name)
 {
     QString result = name;
     for (QChar& c : result) {
-        if (!(c.isLetterOrNumber() || c == u'-' || c == u'_' || c == u'.'))
+        const char16_t u = c.unicode();
+        const bool kept = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-'
+                       || u == u'_' || u == u'.';
+        if (!kept)
             c = u'_';
     }
     return result;
@@ -169,13 +173,16 @@ bool XmlRun::message(const MessagePrefix& prefix)
     }
     document_->raw(kLineBreak);
     document_->startElement("JPTRM", "SEQ", QByteArray::number(prefix.number));
+    const size_t messageDepth = document_->depth();
     repetitionNames_.clear();
     if (decoder_.decode(*this) != BodyEnd::EndByte)
         return true;  // the file ended: no trailer will save the document
     if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock())
         return true;
-    document_->raw(kLineBreak);
-    document_->endElement();
+    while (document_->depth() >= messageDepth) {  // with the groups whose end the message lacks
+        document_->raw(kLineBreak);
+        document_->endElement();
+    }
     return log_.resultCode().isEmpty();
 }
 

@@ -133,8 +133,12 @@ void MessageEncoder::appendValue(qint32 number, const QByteArray& value)
 
 void MessageEncoder::groupStart(qint32 number)
 {
-    if (twoByteSection_ && number != 0)
-        body_ += char(0xF0);  // readers ignore it in the two-byte section
+    // Only the two-byte section carries group numbers: a numbered group switches to it (the
+    // switch byte is also written, and ignored by readers, when the section is already on).
+    if (number != 0) {
+        body_ += char(0xF0);
+        twoByteSection_ = true;
+    }
     appendGroupStart(body_, number, twoByteSection_);
 }
 

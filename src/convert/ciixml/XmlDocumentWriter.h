@@ -27,6 +27,8 @@ public:
     void startElement(QByteArrayView name, QByteArrayView attribute, QByteArrayView value);
     // Closes the innermost open element with an end tag, also when it is empty.
     void endElement();
+    // The number of open elements.
+    size_t depth() const { return openElements_.size(); }
     // A whole element holding one text.
     void element(QByteArrayView name, QByteArrayView utf8Text);
     void text(QByteArrayView utf8);
