@@ -32,11 +32,11 @@ ScheduleDialog::ScheduleDialog(Database& database, const Clock& clock, const QSt
     screenId_->setObjectName(u"lbl_PGID"_s);
     layout->addWidget(screenId_, 0, 0, 1, 3);
     for (int index = 0; index < 3; ++index) {
-        const FieldSpec& spec = scheduleFields()[size_t(index)];
-        layout->addWidget(new QLabel(QString::fromUtf16(spec.label), this), index + 1, 0);
+        const FieldDefinition& definition = scheduleFields()[size_t(index)];
+        layout->addWidget(new QLabel(QString::fromUtf16(definition.label), this), index + 1, 0);
         fields_[size_t(index)] = new QLineEdit(this);
-        fields_[size_t(index)]->setObjectName(QString::fromUtf16(spec.control));
-        fields_[size_t(index)]->setMaxLength(spec.maxLength);
+        fields_[size_t(index)]->setObjectName(QString::fromUtf16(definition.control));
+        fields_[size_t(index)]->setMaxLength(definition.maxLength);
         fields_[size_t(index)]->installEventFilter(this);
         layout->addWidget(fields_[size_t(index)], index + 1, 1);
     }

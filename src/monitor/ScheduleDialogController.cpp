@@ -32,9 +32,9 @@ QTime minuteOf(const QTime& time)
 
 }  // namespace
 
-const std::array<FieldSpec, 3>& scheduleFields()
+const std::array<FieldDefinition, 3>& scheduleFields()
 {
-    static const std::array<FieldSpec, 3> fields = {{
+    static const std::array<FieldDefinition, 3> fields = {{
         {u"SDATE", u"処理日", u"B", u"yyyy/mm/dd", 10},
         {u"KTIME", u"開始時刻", u"C", u"hh:mm", 5},
         {u"CNTCD", u"ｾﾝﾀｰｺｰﾄﾞ", u"2U", u"", 12},
@@ -86,8 +86,8 @@ DialogStatus ScheduleDialogController::refuse(int, const QString& message)
 
 DialogStatus ScheduleDialogController::checkField(int field)
 {
-    const FieldSpec& spec = scheduleFields()[size_t(field)];
-    view_.setText(field, normaliseFieldText(view_.text(field), QString::fromUtf16(spec.displayFormat), spec.maxLength,
+    const FieldDefinition& definition = scheduleFields()[size_t(field)];
+    view_.setText(field, normaliseFieldText(view_.text(field), QString::fromUtf16(definition.displayFormat), definition.maxLength,
                                             clock_.today()));
     switch (field) {
     case DateField: return checkDate();
@@ -269,12 +269,12 @@ void ScheduleDialogController::autoAdvance(int field)
 {
     if (field == kFieldCount - 1 || field == CentreField || !view_.isEnterable(CentreField))
         return;  // the last field, and the date and time of a moved row, wait for Enter
-    const FieldSpec& spec = scheduleFields()[size_t(field)];
+    const FieldDefinition& definition = scheduleFields()[size_t(field)];
     const QString text = view_.text(field);
-    if (ansiByteLength(text) > spec.maxLength)
-        view_.setText(field, cutToAnsiBytes(text, spec.maxLength));
+    if (ansiByteLength(text) > definition.maxLength)
+        view_.setText(field, cutToAnsiBytes(text, definition.maxLength));
     const QString current = view_.text(field);
-    const bool full = current.size() == spec.maxLength;
+    const bool full = current.size() == definition.maxLength;
     if (!full || !(view_.caretAtEnd(field) || view_.wholeTextSelected(field)))
         return;
     if (checkField(field) != DialogStatus::Done)

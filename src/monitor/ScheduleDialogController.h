@@ -17,14 +17,14 @@ enum class Answer { Yes, No, Cancel };
 // The add-schedule dialog's entry fields, numbered as their tab order.
 enum ScheduleField { DateField = 0, TimeField = 1, CentreField = 2 };
 
-struct FieldSpec {
+struct FieldDefinition {
     const char16_t* control;  // SDATE, KTIME, CNTCD
     const char16_t* label;
     const char16_t* attributeCode;  // drives the keystroke filter
     const char16_t* displayFormat;  // drives the field normaliser
     int maxLength;                  // in Shift-JIS bytes
 };
-const std::array<FieldSpec, 3>& scheduleFields();
+const std::array<FieldDefinition, 3>& scheduleFields();
 
 // What the controller needs of the dialog window.
 class ScheduleDialogView {
