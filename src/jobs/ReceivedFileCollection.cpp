@@ -59,6 +59,20 @@ private:
         start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode};
         return job_.history().addStep(start) == u"0000"_s;
     }
+    // Completes a conversion step's row with the format converted and the converter's code.
+    void closeStep(const HistoryStart& start, const ConversionResult& result, const QString& file)
+    {
+        HistoryCompletion completion;
+        completion.serial = serial_;
+        completion.branch = start.branch;
+        completion.bpid = converted_.bpid;
+        completion.transactionCategory = converted_.infoClass;
+        completion.storageMode = converted_.storageMode;
+        completion.endCode = result.code;
+        completion.detailCode = result.code;
+        completion.fileName = file;
+        job_.history().closeRow(completion);
+    }
 
     JobContext& job_;
     const ControlRow& centre_;
@@ -81,18 +95,8 @@ bool Collection::convertXmlFiles()
                                                       file, files_.receivedCii());
         const FormatState& format = job_.conversions().format;
         converted_ = {format.bpid, format.infoClass, format.format.storageMode};
-        if (recorded) {
-            HistoryCompletion completion;
-            completion.serial = serial_;
-            completion.branch = start.branch;
-            completion.bpid = converted_.bpid;
-            completion.transactionCategory = converted_.infoClass;
-            completion.storageMode = converted_.storageMode;
-            completion.endCode = result.code;
-            completion.detailCode = result.code;
-            completion.fileName = file;
-            job_.history().closeRow(completion);
-        }
+        if (recorded)
+            closeStep(start, result, file);
         if (!result.succeeded())
             return false;
     }
@@ -105,18 +109,8 @@ bool Collection::convertToLocal()
     const bool recorded = addStep(u"31"_s, start);
     const ConversionResult result = convertLocalCii(job_.masters(), job_.conversions(), job_.localLog(), job_.clock(),
                                                     serial_, files_.receivedCii(), files_.localFile());
-    if (recorded) {
-        HistoryCompletion completion;
-        completion.serial = serial_;
-        completion.branch = start.branch;
-        completion.bpid = converted_.bpid;
-        completion.transactionCategory = converted_.infoClass;
-        completion.storageMode = converted_.storageMode;
-        completion.endCode = result.code;
-        completion.detailCode = result.code;
-        completion.fileName = files_.receivedCii();
-        job_.history().closeRow(completion);
-    }
+    if (recorded)
+        closeStep(start, result, files_.receivedCii());
     return result.succeeded();
 }
 
