@@ -23,19 +23,8 @@ while [[ $# -gt 0 ]]; do
 done
 [[ -n "$build" ]] || { echo "--build is required" >&2; exit 2; }
 
-work=$(mktemp -d /tmp/edi-history.XXXXXX)
-own_server=""
-cleanup() {
-    [[ -n "$own_server" ]] && bash "$root/scripts/test-postgres.sh" stop "$work/pg" >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-if [[ -z "$pgstate" ]]; then
-    pgstate=$work/pg
-    bash "$root/scripts/test-postgres.sh" start "$pgstate" >/dev/null
-    own_server=yes
-fi
-port=$(cat "$pgstate/port")
+source "$root/bench/bench-postgres.sh"
+bench_postgres "$root" edi-history "$pgstate"
 database=edi_hb$$
 psql -h 127.0.0.1 -p "$port" -U edi -d postgres -qc "CREATE DATABASE $database"
 
