@@ -1,5 +1,6 @@
 #include "jobs/ControlRow.h"
 
+#include "app/ResultCode.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 #include "app/text/TextHelpers.h"
@@ -28,7 +29,7 @@ ControlRowLookup loadControlRow(Database& database, const QString& centreCode)
         row.partnerAddress = rows.value(u"相手先メールアドレス"_s);
         if (row.transferMethod == u"Z"_s && row.receiveFilePath.isEmpty())
             return {u"6101"_s, row};
-        return {u"0000"_s, row};
+        return {ResultCode::ok, row};
     } catch (const DatabaseError&) {
         return {u"7002"_s, std::nullopt};
     }

@@ -1,6 +1,7 @@
 #include "jobs/History.h"
 
 #include "app/Clock.h"
+#include "app/ResultCode.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 
@@ -9,12 +10,10 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-const QString kOk = u"0000"_s;
-const QString kFailed = u"9999"_s;
 const QString kTable = u"FL1102処理履歴ファイル"_s;
 
 QString orBlank(const QString& text) { return text.isEmpty() ? u" "_s : text; }
-QString orZeros(const QString& code) { return code.isEmpty() ? kOk : code; }
+QString orZeros(const QString& code) { return code.isEmpty() ? ResultCode::ok : code; }
 
 }  // namespace
 
@@ -44,7 +43,7 @@ QString History::openJob(HistoryStart& start)
             start.branch = 0;
             try {
                 insertRow(start, false);
-                return kOk;
+                return ResultCode::ok;
             } catch (const DatabaseError&) {
                 // Another workstation may have taken the serial between the look-up and the
                 // insert: look again. Any other failure ends here.
@@ -55,40 +54,40 @@ QString History::openJob(HistoryStart& start)
         }
     } catch (const DatabaseError&) {
         start.serial = 0;
-        return kFailed;
+        return ResultCode::failed;
     }
 }
 
 QString History::addStep(HistoryStart& start)
 {
     if (start.serial == 0)
-        return kFailed;
+        return ResultCode::failed;
     try {
         const ResultSet rows = database_.query(
             {u"SELECT 枝番 FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番 DESC"_s + database_.firstRowOnly(),
              {start.serial}});
         const qint32 branch = rows.atEnd() ? 1 : rows.value(u"枝番"_s).toInt() + 1;
         if (branch > 32767)
-            return kFailed;
+            return ResultCode::failed;
         start.branch = qint16(branch);
         insertRow(start, true);
-        return kOk;
+        return ResultCode::ok;
     } catch (const DatabaseError&) {
-        return kFailed;
+        return ResultCode::failed;
     }
 }
 
 QString History::closeRow(HistoryCompletion& completion)
 {
     if (completion.serial == 0)
-        return kFailed;
+        return ResultCode::failed;
     try {
         UpdatableResultSet row = database_.queryForUpdate(
             {u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? AND 枝番 = ?"_s, {completion.serial, completion.branch}},
             kTable, {u"通番"_s, u"枝番"_s});
         if (row.atEnd()) {
-            completion.endCode = kFailed;
-            return kOk;
+            completion.endCode = ResultCode::failed;
+            return ResultCode::ok;
         }
         const QDateTime now = clock_.now();
         row.setValue(u"処理終了日付"_s, now.date());
@@ -106,9 +105,9 @@ QString History::closeRow(HistoryCompletion& completion)
         row.setValue(u"詳細コード"_s, orZeros(completion.detailCode));
         row.setValue(u"ファイル名"_s, orBlank(completion.fileName));
         row.update();
-        return kOk;
+        return ResultCode::ok;
     } catch (const DatabaseError&) {
-        return kFailed;
+        return ResultCode::failed;
     }
 }
 

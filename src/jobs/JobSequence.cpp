@@ -1,5 +1,6 @@
 #include "jobs/JobSequence.h"
 
+#include "app/ResultCode.h"
 #include "app/database/Database.h"
 #include "app/files/FileHelpers.h"
 #include "app/text/TextHelpers.h"
@@ -21,8 +22,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-const QString kOk = u"0000"_s;
-const QString kFailed = u"9999"_s;
 
 // A step's result; anything a step lets escape is its failure.
 QString guarded(const std::function<QString()>& step)
@@ -30,7 +29,7 @@ QString guarded(const std::function<QString()>& step)
     try {
         return step();
     } catch (const std::exception&) {
-        return kFailed;
+        return ResultCode::failed;
     }
 }
 
@@ -49,19 +48,19 @@ TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint
         const JobSettings& settings = job.settings();
         runLinkTransfer(request, centre.receiveFilePath,
                         {settings.linkDriver, settings.paths.linkDataFolder, settings.paths.receivedFolder});
-        return request.resultCode == kOk ? TransferOutcome{kOk, {}} : TransferOutcome{u"5001"_s, request.resultCode};
+        return request.resultCode == ResultCode::ok ? TransferOutcome{ResultCode::ok, {}} : TransferOutcome{u"5001"_s, request.resultCode};
     }
     if (method == u"M"_s) {
         MailRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
                             centre.partnerAddress.toString(), {}};
         const QString code = job.mail().receive(request);
-        return code == kOk ? TransferOutcome{kOk, {}} : TransferOutcome{u"5100"_s, code};
+        return code == ResultCode::ok ? TransferOutcome{ResultCode::ok, {}} : TransferOutcome{u"5100"_s, code};
     }
     if (method == u"W"_s) {
         HandOverRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
                                 centre.receiveFilePath, job.settings().programId, {}};
         const QString code = runHandOver(request, job.settings().paths.receivedFolder);
-        return code == kOk ? TransferOutcome{kOk, {}} : TransferOutcome{u"5100"_s, code};
+        return code == ResultCode::ok ? TransferOutcome{ResultCode::ok, {}} : TransferOutcome{u"5100"_s, code};
     }
     return {};  // an unknown method transfers nothing
 }
@@ -72,12 +71,12 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
 {
     HistoryStart start{serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode};
     const QString added = job.history().addStep(start);
-    if (added != kOk)
+    if (added != ResultCode::ok)
         return added;  // without its row there is nothing to complete
 
     TransferOutcome outcome;
     const ControlRowLookup lookup = loadControlRow(job.database(), centreCode);
-    if (lookup.code != kOk) {
+    if (lookup.code != ResultCode::ok) {
         outcome.endCode = lookup.code;
     } else {
         outcome.endCode = guarded([&] {
@@ -86,7 +85,7 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
             return transferred.endCode;
         });
     }
-    if (!outcome.endCode.isEmpty() && outcome.endCode != kOk)
+    if (!outcome.endCode.isEmpty() && outcome.endCode != ResultCode::ok)
         observer.note(u"受信ｴﾗｰ %1 %2/%3"_s.arg(centreCode, outcome.endCode, outcome.detailCode));
 
     HistoryCompletion completion;
@@ -95,7 +94,7 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
     completion.endCode = outcome.endCode;
     completion.detailCode = outcome.detailCode;
     const QString closed = job.history().closeRow(completion);
-    return !outcome.endCode.isEmpty() && outcome.endCode != kOk ? outcome.endCode : closed;
+    return !outcome.endCode.isEmpty() && outcome.endCode != ResultCode::ok ? outcome.endCode : closed;
 }
 
 bool backupJobFiles(JobContext& job, qint32 serial)
@@ -124,27 +123,27 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         // The job row's insert fails below and says so.
     }
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode};
-    if (job.history().openJob(start) != kOk) {
+    if (job.history().openJob(start) != ResultCode::ok) {
         fail(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
     } else {
         const qint32 serial = start.serial;
         observer.statusText(StatusColumn::Reception, u"受信中"_s);
         const QString received = guarded([&] { return runTransfer(job, centreCode, serial, observer); });
         observer.busyAgain();
-        if (received != kOk) {
+        if (received != ResultCode::ok) {
             fail(StatusColumn::Reception, u"受信ｴﾗｰ"_s);
         } else {
             observer.statusText(StatusColumn::Reception, u"OK"_s);
             observer.statusText(StatusColumn::Conversion, u"変換中"_s);
             const QString converted = guarded([&] { return collectReceivedFiles(job, centreCode, serial); });
             observer.busyAgain();
-            if (converted != kOk) {
+            if (converted != ResultCode::ok) {
                 fail(StatusColumn::Conversion, u"変換ｴﾗｰ"_s);
             } else {
                 observer.statusText(StatusColumn::Conversion, u"OK"_s);
                 observer.statusText(StatusColumn::Registration, u"登録中"_s);
                 const QString registered = guarded([&] { return runRegistration(job, centreCode, serial); });
-                if (registered == kOk)
+                if (registered == ResultCode::ok)
                     observer.statusText(StatusColumn::Registration, u"OK"_s);
                 else
                     fail(StatusColumn::Registration, u"登録ｴﾗｰ"_s);

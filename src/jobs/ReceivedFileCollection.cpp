@@ -1,5 +1,6 @@
 #include "jobs/ReceivedFileCollection.h"
 
+#include "app/ResultCode.h"
 #include "app/text/TextHelpers.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/LocalCiiConverter.h"
@@ -15,7 +16,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-const QString kFailed = u"9999"_s;
 
 // The files of a folder whose names contain a match of the pattern, as full paths, by name.
 QStringList matchingFiles(const QString& folder, const QString& pattern)
@@ -46,8 +46,8 @@ public:
     QString run()
     {
         if (centre_.dataFormat.toString() == u"X"_s && !convertXmlFiles())
-            return kFailed;
-        return convertToLocal() ? u"0000"_s : kFailed;
+            return ResultCode::failed;
+        return convertToLocal() ? ResultCode::ok : ResultCode::failed;
     }
 
 private:
@@ -57,7 +57,7 @@ private:
     bool addStep(const QString& processingKind, HistoryStart& start)
     {
         start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode};
-        return job_.history().addStep(start) == u"0000"_s;
+        return job_.history().addStep(start) == ResultCode::ok;
     }
     // Completes a conversion step's row with the format converted and the converter's code.
     void closeStep(const HistoryStart& start, const ConversionResult& result, const QString& file)
@@ -120,12 +120,12 @@ QString collectReceivedFiles(JobContext& job, const QString& centreCode, qint32 
 {
     const ControlRowLookup lookup = loadControlRow(job.database(), centreCode);
     if (!lookup.row)
-        return kFailed;
+        return ResultCode::failed;
     try {
         const JobFiles files(job.settings().paths.receivedFolder, serial, centreCode);
         return Collection(job, *lookup.row, serial, files).run();
     } catch (const std::invalid_argument&) {
-        return kFailed;
+        return ResultCode::failed;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "jobs/Registration.h"
 
+#include "app/ResultCode.h"
 #include "app/config/ConfigNumber.h"
 #include "app/config/IniFile.h"
 #include "app/database/Database.h"
@@ -21,8 +22,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-const QString kOk = u"0000"_s;
-const QString kFailed = u"9999"_s;
 
 // The partner companies of the centre, in the order the database gives them.
 std::optional<QStringList> partnerCompanies(Database& database, const QString& centreCode)
@@ -79,8 +78,8 @@ private:
     JobContext& job_;
     QString centreCode_;
     qint32 serial_;
-    QString stepCode_ = kOk;
-    QString stepDetail_ = kOk;
+    QString stepCode_ = ResultCode::ok;
+    QString stepDetail_ = ResultCode::ok;
     HistoryCompletion completion_;
 };
 
@@ -98,16 +97,16 @@ QString RegistrationStep::run()
         } else if (settings.categories.isEmpty()
                    || !writeCommandFile(commandFile, registrationCommandLines(settings.categories, files.baseName(),
                                                                               job_.settings().operatorCode, statusFile))) {
-            fail(kFailed, kOk);
+            fail(ResultCode::failed, ResultCode::ok);
         } else if (startRegistrationProgram(settings, commandFile) != FileStatus::Done) {
             fail(u"4100"_s, u"0001"_s);
         } else if (!QFileInfo(statusFile).isFile()) {
             fail(u"4100"_s, u"0002"_s);
         } else if (!recordStatusFile(statusFile, companies->first(), files)) {
-            fail(kFailed, stepDetail_);
+            fail(ResultCode::failed, stepDetail_);
         }
     } catch (const std::invalid_argument&) {
-        fail(kFailed, kOk);
+        fail(ResultCode::failed, ResultCode::ok);
     }
 
     // The job row is completed here and nowhere else.
@@ -117,7 +116,7 @@ QString RegistrationStep::run()
     const QString closed = job_.history().closeRow(completion_);
     if (leadingConfigNumber(stepCode_) != 0)
         return stepCode_;
-    if (completion_.endCode != kOk)
+    if (completion_.endCode != ResultCode::ok)
         return completion_.endCode;
     return closed;
 }
@@ -138,19 +137,19 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
         if (line.kind == u"1"_s)
             break;
         if (line.failed)
-            stepCode_ = kFailed;
-        if (stepCode_ != kFailed) {
+            stepCode_ = ResultCode::failed;
+        if (stepCode_ != ResultCode::failed) {
             completion_.partnerCompany = firstCompany;
             completion_.transactionCategory = line.category;
             completion_.inputRecords = line.inputRecords;
             completion_.outputRecords = line.outputRecords;
             completion_.fileName = files.localCategoryFile(line.category);
-            stepCode_ = kOk;
+            stepCode_ = ResultCode::ok;
         }
         completion_.endCode = stepCode_;
         completion_.detailCode = stepDetail_;
         HistoryStart start{serial_, 0, u"R"_s, u"1"_s, u"41"_s, centreCode_};
-        if (job_.history().addStep(start) == kOk) {
+        if (job_.history().addStep(start) == ResultCode::ok) {
             completion_.branch = start.branch;
             job_.history().closeRow(completion_);
         }

@@ -1,5 +1,6 @@
 #include "transport/CommunicationPackageDriver.h"
 
+#include "app/ResultCode.h"
 #include "app/config/ConfigNumber.h"
 #include "app/process/RunAndWait.h"
 #include "app/text/TextHelpers.h"
@@ -59,7 +60,7 @@ std::optional<QString> readStatusCode(const QString& path)
     while (field.endsWith('\n') || field.endsWith('\r'))
         field.chop(1);
     const QString code = QString::fromLatin1(field.left(4));
-    return leadingConfigNumber(code) == 0 ? u"0000"_s : code;
+    return leadingConfigNumber(code) == 0 ? ResultCode::ok : code;
 }
 
 // The transfer log is read backwards a record at a time: in each 88-byte record the eight
@@ -108,7 +109,7 @@ FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath,
     const std::optional<qint32> sequence = findLastSequence(where.dataFolder, request.serial);
     if (!code || !sequence)
         return FileStatus::Error;
-    if (*code == u"0000"_s) {
+    if (*code == ResultCode::ok) {
         try {
             const JobFiles files(where.receivedFolder, request.serial, request.centreCode);
             if (copyFile(packageFilePath, files.receivedCii()) != FileStatus::Done)

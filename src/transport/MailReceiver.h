@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ResultCode.h"
 #include "transport/TransferRequests.h"
 
 namespace edi {
@@ -17,7 +18,7 @@ class NoMailReceiver final : public MailReceiver {
 public:
     QString receive(MailRequest& request) override
     {
-        request.resultCode = QStringLiteral("9999");
+        request.resultCode = ResultCode::failed;
         return request.resultCode;
     }
 };

@@ -1,9 +1,11 @@
 #include "transport/MailTransport.h"
 
+#include "app/ResultCode.h"
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
 #include "jobs/JobFiles.h"
 #include "transport/MailProgress.h"
+#include "transport/TransferCodes.h"
 #include "transport/mail/MailError.h"
 #include "transport/mail/MailStore.h"
 #include "transport/mail/MimeAttachment.h"
@@ -19,22 +21,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-const QString kOk = u"0000"_s;
-const QString kFailed = u"9999"_s;
-
-QString extensionFor(const QString& dataFormat)
-{
-    if (QStringList{u"C"_s, u"c"_s, u"Ｃ"_s, u"ｃ"_s}.contains(dataFormat))
-        return u".CII"_s;
-    if (QStringList{u"X"_s, u"x"_s, u"Ｘ"_s, u"ｘ"_s}.contains(dataFormat))
-        return u".XML"_s;
-    return {};
-}
-
-bool isReception(const QString& direction)
-{
-    return QStringList{u"R"_s, u"Ｒ"_s, u"r"_s, u"ｒ"_s}.contains(direction);
-}
 
 // The message's name for the operator: its subject when it has one.
 QString described(const QString& message, const QString& subject)
@@ -155,7 +141,7 @@ QString MailTransport::receive(MailRequest& request)
     try {
         result = run(request);
     } catch (const std::exception&) {
-        result = kFailed;
+        result = ResultCode::failed;
     }
     progress_.finished();
     request.resultCode = result;
@@ -164,17 +150,17 @@ QString MailTransport::receive(MailRequest& request)
 
 QString MailTransport::run(const MailRequest& request)
 {
-    const QString extension = extensionFor(request.dataFormat);
-    if (request.centreCode.isEmpty() || request.centreCode.size() > 12 || !isReception(request.direction)
+    const QString extension = receivedFileExtension(request.dataFormat);
+    if (request.centreCode.isEmpty() || request.centreCode.size() > 12 || !isReceptionDirection(request.direction)
         || extension.isEmpty() || request.partnerAddress.trimmed().isEmpty())
-        return kFailed;
+        return ResultCode::failed;
     const JobFiles files(receivedFolder_, request.serial, request.centreCode);
     progress_.line(u"パラメータチェック"_s);
 
     const QFileInfo config(configPath_);
     if (!config.isFile() || !config.isReadable()) {
         progress_.error(u"INIﾌｧｲﾙ読込エラー"_s);
-        return kFailed;
+        return ResultCode::failed;
     }
     const MailSettings settings = readMailSettings(IniFile::read(configPath_));
     progress_.line(u"INIファイル読込み"_s);
@@ -183,15 +169,15 @@ QString MailTransport::run(const MailRequest& request)
     try {
         std::unique_ptr<MailStore> store = openMailStore(settings, config.absolutePath());
         Reception(*store, request, files.inReceivedFolder({}), progress_)
-            .run(files.inReceivedFolder(files.baseName() + extension));
+            .run(files.inReceivedFolder(files.baseName() + u'.' + extension));
     } catch (const MailError& error) {
         progress_.error(error.message());
-        return kFailed;
+        return ResultCode::failed;
     } catch (const std::exception& error) {
         progress_.error(MailError(MailErrorNumber::Unexpected, QString::fromLocal8Bit(error.what())).message());
-        return kFailed;
+        return ResultCode::failed;
     }
-    return kOk;
+    return ResultCode::ok;
 }
 
 }  // namespace edi

@@ -1,5 +1,6 @@
 #include "convert/localcii/ConversionRun.h"
 
+#include "app/ResultCode.h"
 #include "app/database/DatabaseError.h"
 #include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
@@ -11,7 +12,7 @@ namespace edi {
 
 ConversionResult runConversion(ConversionLog& log, const QString& startLine, const std::function<void()>& work)
 {
-    ConversionResult result{u"0000"_s, {}};
+    ConversionResult result{ResultCode::ok, {}};
     log.beginRun();
     try {
         log.startLine(startLine);
@@ -27,7 +28,7 @@ ConversionResult runConversion(ConversionLog& log, const QString& startLine, con
     }
     log.endRun();
     if (!result.failure.isEmpty())
-        result.code = u"9999"_s;
+        result.code = ResultCode::failed;
     else if (!log.resultCode().isEmpty())
         result.code = log.resultCode();
     return result;

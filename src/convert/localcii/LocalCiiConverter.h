@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ResultCode.h"
+
 #include <QString>
 #include <functional>
 
@@ -15,7 +17,7 @@ struct ConversionContext;
 struct ConversionResult {
     QString code;
     QString failure;
-    bool succeeded() const { return code == u"0000"; }
+    bool succeeded() const { return code == ResultCode::ok; }
 };
 
 // Reports the bytes of the input read so far and its size.
