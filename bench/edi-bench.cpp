@@ -10,6 +10,7 @@
 // M MiB (default 64); 1 when a limit or a check fails; 2 for usage and set-up errors.
 
 #include "BenchManifest.h"
+#include "BenchOptions.h"
 #include "BenchProcess.h"
 
 #include <algorithm>
@@ -50,40 +51,18 @@ struct Options {
 Options parseOptions(int argc, char* argv[])
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (i + 1 >= argc)
-            fail("usage: edi-bench --ediconv PATH --cii FILE --masters FILE --manifest FILE --work DIR"
-                 " [--runs N] [--min-ratio R] [--min-mibps S] [--max-rss-mib M]");
-        const std::string value = argv[++i];
-        auto number = [&] {
-            char* end = nullptr;
-            const double n = std::strtod(value.c_str(), &end);
-            if (end == value.c_str() || *end != '\0' || n < 0)
-                fail(argument + " needs a number");
-            return n;
-        };
-        if (argument == "--ediconv")
-            options.ediconv = value;
-        else if (argument == "--cii")
-            options.cii = value;
-        else if (argument == "--masters")
-            options.masters = value;
-        else if (argument == "--manifest")
-            options.manifest = value;
-        else if (argument == "--work")
-            options.work = value;
-        else if (argument == "--runs")
-            options.runs = std::max(1, int(number()));
-        else if (argument == "--min-ratio")
-            options.minRatio = number();
-        else if (argument == "--min-mibps")
-            options.minMibps = number();
-        else if (argument == "--max-rss-mib")
-            options.maxRssMib = number();
-        else
-            fail("unknown option " + argument);
-    }
+    bench::OptionTable table("usage: edi-bench --ediconv PATH --cii FILE --masters FILE --manifest FILE --work DIR"
+                             " [--runs N] [--min-ratio R] [--min-mibps S] [--max-rss-mib M]");
+    table.text("--ediconv", options.ediconv);
+    table.text("--cii", options.cii);
+    table.text("--masters", options.masters);
+    table.text("--manifest", options.manifest);
+    table.text("--work", options.work);
+    table.count("--runs", options.runs);
+    table.number("--min-ratio", options.minRatio);
+    table.number("--min-mibps", options.minMibps);
+    table.number("--max-rss-mib", options.maxRssMib);
+    table.parse(argc, argv, 1);
     if (options.ediconv.empty() || options.cii.empty() || options.masters.empty() || options.manifest.empty()
         || options.work.empty())
         fail("--ediconv, --cii, --masters, --manifest and --work are required");

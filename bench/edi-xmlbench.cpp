@@ -22,6 +22,7 @@
 // below M MiB (default 64); 1 when a limit or a check fails; 2 for usage and set-up errors.
 
 #include "BenchManifest.h"
+#include "BenchOptions.h"
 #include "BenchProcess.h"
 
 #include <algorithm>
@@ -70,45 +71,20 @@ Options parseOptions(int argc, char* argv[])
     options.direction = argv[1];
     if (options.direction != "to-cii" && options.direction != "to-xml")
         fail(kUsage);
-    for (int i = 2; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (i + 1 >= argc)
-            fail(kUsage);
-        const std::string value = argv[++i];
-        auto number = [&] {
-            char* end = nullptr;
-            const double n = std::strtod(value.c_str(), &end);
-            if (end == value.c_str() || *end != '\0' || n < 0)
-                fail(argument + " needs a number");
-            return n;
-        };
-        if (argument == "--ediconv")
-            options.ediconv = value;
-        else if (argument == "--xmllint")
-            options.xmllint = value;
-        else if (argument == "--masters")
-            options.masters = value;
-        else if (argument == "--xml")
-            options.xml = value;
-        else if (argument == "--cii")
-            options.cii = value;
-        else if (argument == "--manifest")
-            options.manifest = value;
-        else if (argument == "--work")
-            options.work = value;
-        else if (argument == "--runs")
-            options.runs = std::max(1, int(number()));
-        else if (argument == "--max-ratio")
-            options.maxRatio = number();
-        else if (argument == "--min-mibps")
-            options.minMibps = number();
-        else if (argument == "--max-rss-mib")
-            options.maxRssMib = number();
-        else if (argument == "--min-xml-mib")
-            options.minXmlMib = number();
-        else
-            fail("unknown option " + argument + "\n" + kUsage);
-    }
+    bench::OptionTable table(kUsage);
+    table.text("--ediconv", options.ediconv);
+    table.text("--xmllint", options.xmllint);
+    table.text("--masters", options.masters);
+    table.text("--xml", options.xml);
+    table.text("--cii", options.cii);
+    table.text("--manifest", options.manifest);
+    table.text("--work", options.work);
+    table.count("--runs", options.runs);
+    table.number("--max-ratio", options.maxRatio);
+    table.number("--min-mibps", options.minMibps);
+    table.number("--max-rss-mib", options.maxRssMib);
+    table.number("--min-xml-mib", options.minXmlMib);
+    table.parse(argc, argv, 2);
     const bool toCii = options.direction == "to-cii";
     if (options.ediconv.empty() || options.masters.empty() || options.work.empty()
         || (toCii ? options.xml.empty() : options.cii.empty() || options.manifest.empty()))
