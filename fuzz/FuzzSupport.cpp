@@ -1,11 +1,13 @@
 #include "FuzzSupport.h"
 
+#include "app/Clock.h"
 #include "app/text/ShiftJis.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/CiiBlockWriter.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionLog.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +35,40 @@ const std::string& scratchFolder()
         return path;
     }();
     return *folder;
+}
+
+ScratchRun::ScratchRun(const std::string& inputName, const uint8_t* data, size_t size)
+    : input(scratchFolder() + "/" + inputName)
+    , outputs(scratchFolder() + "/run")
+{
+    writeWholeFile(input, data, size);
+    fs::create_directories(outputs);
+}
+
+ScratchRun::~ScratchRun()
+{
+    std::error_code ignored;
+    fs::remove_all(outputs, ignored);
+    fs::remove(input, ignored);
+}
+
+ConversionResult convertCiiXmlFile(FormatMasters& masters, const std::string& inputPath, const std::string& outputPath,
+                                   CiiXmlDirection direction)
+{
+    ConversionContext context;
+    ConversionLog log(QString::fromStdString((fs::path(outputPath).parent_path() / "ERR.LOG").string()));
+    return convertCiiXml(masters, context, log, 1, QString::fromStdString(inputPath),
+                         QString::fromStdString(outputPath), {}, direction);
+}
+
+ConversionResult convertLocalFile(FormatMasters& masters, const std::string& inputPath,
+                                  const std::string& outputFolder)
+{
+    ConversionContext context;
+    const ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
+    ConversionLog log(QString::fromStdString(outputFolder + "/ERR.LOG"));
+    return convertLocalCii(masters, context, log, clock, 1, QString::fromStdString(inputPath),
+                           QString::fromStdString(outputFolder + "/OUT.LOC"));
 }
 
 void writeWholeFile(const std::string& path, const uint8_t* data, size_t size)
@@ -117,13 +153,8 @@ std::string xmlParseProblem(const std::string& documentPath)
     const std::string folder = scratchFolder() + "/parse";
     fs::create_directories(folder);
     FixedMasters masters;
-    ConversionContext context;
-    ConversionResult result;
-    {
-        ConversionLog log(QString::fromStdString(folder + "/ERR.LOG"));
-        result = convertCiiXml(masters, context, log, 1, QString::fromStdString(documentPath),
-                               QString::fromStdString(folder + "/OUT.CII"), {}, CiiXmlDirection::XmlToCii);
-    }
+    const ConversionResult result =
+        convertCiiXmlFile(masters, documentPath, folder + "/OUT.CII", CiiXmlDirection::XmlToCii);
     std::string problem;
     if (result.code == u"0002"_s) {
         for (const QString& line : threadShiftJis().decode(readWholeFile(folder + "/ERR.LOG")).split(u"\r\n"_s)) {

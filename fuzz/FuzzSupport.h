@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/FormatMasters.h"
 #include "convert/localcii/LocalCiiConverter.h"
 #include "convert/localcii/Layout.h"
@@ -17,6 +18,27 @@ namespace edi::fuzz {
 
 // A folder of this process on tmpfs (/dev/shm when it exists), removed at exit.
 const std::string& scratchFolder();
+
+// One input's files in the scratch folder: the input file, and an empty folder for what the
+// conversion writes; both are removed when the run ends.
+class ScratchRun {
+public:
+    ScratchRun(const std::string& inputName, const uint8_t* data, size_t size);
+    ~ScratchRun();
+    ScratchRun(const ScratchRun&) = delete;
+    ScratchRun& operator=(const ScratchRun&) = delete;
+
+    const std::string input;
+    const std::string outputs;
+};
+
+// A conversion as the targets run it: a fresh context, so that each input stands alone, and the
+// log ERR.LOG in the output path's folder.
+ConversionResult convertCiiXmlFile(FormatMasters& masters, const std::string& inputPath, const std::string& outputPath,
+                                   CiiXmlDirection direction);
+// The local conversion to OUTPUT_FOLDER/OUT.LOC, on a fixed clock.
+ConversionResult convertLocalFile(FormatMasters& masters, const std::string& inputPath,
+                                  const std::string& outputFolder);
 // Replaces a file's content.
 void writeWholeFile(const std::string& path, const uint8_t* data, size_t size);
 // The bytes repeated until they reach at least `least` (none stay none).

@@ -10,17 +10,10 @@
 
 #include "FuzzSupport.h"
 
-#include "convert/ciixml/CiiXmlConverter.h"
-#include "convert/localcii/ConversionContext.h"
-#include "convert/localcii/ConversionLog.h"
-
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 [[noreturn]] void finding(const std::string& what)
 {
@@ -32,35 +25,22 @@ namespace fs = std::filesystem;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string& folder = edi::fuzz::scratchFolder();
-    const std::string input = folder + "/IN.CII";
-    const std::string outputs = folder + "/run";
-    edi::fuzz::writeWholeFile(input, data, size);
-    fs::create_directories(outputs);
-
+    const edi::fuzz::ScratchRun run("IN.CII", data, size);
     edi::fuzz::FixedMasters masters;
-    edi::ConversionResult result;
-    {
-        edi::ConversionContext context;  // fresh: each input stands alone
-        edi::ConversionLog log(QString::fromStdString(outputs + "/ERR.LOG"));
-        result = edi::convertCiiXml(masters, context, log, 1, QString::fromStdString(input),
-                                    QString::fromStdString(outputs + "/OUT.XML"), {}, edi::CiiXmlDirection::CiiToXml);
-    }
+    const edi::ConversionResult result =
+        edi::fuzz::convertCiiXmlFile(masters, run.input, run.outputs + "/OUT.XML", edi::CiiXmlDirection::CiiToXml);
     if (std::getenv("EDI_FUZZ_VERBOSE"))
-        edi::fuzz::describeRun(result, outputs);
-    edi::fuzz::keepOutputs(outputs);
+        edi::fuzz::describeRun(result, run.outputs);
+    edi::fuzz::keepOutputs(run.outputs);
     if (!edi::fuzz::isWellFormedResult(result))
         finding("result " + result.code.toStdString() + " " + result.failure.toStdString());
-    for (const std::string& name : edi::fuzz::fileNamesIn(outputs)) {
+    for (const std::string& name : edi::fuzz::fileNamesIn(run.outputs)) {
         if (name == "ERR.LOG")
             continue;
         if (name.size() < 4 || name.substr(name.size() - 4) != ".XML")
             finding("the conversion left " + name);
-        if (const std::string problem = edi::fuzz::xmlParseProblem(outputs + "/" + name); !problem.empty())
+        if (const std::string problem = edi::fuzz::xmlParseProblem(run.outputs + "/" + name); !problem.empty())
             finding(name + " does not parse: " + problem);
     }
-
-    std::error_code ignored;
-    fs::remove_all(outputs, ignored);
     return 0;
 }

@@ -10,22 +10,14 @@
 
 #include "FuzzSupport.h"
 
-#include "app/Clock.h"
 #include "convert/localcii/CiiBlockWriter.h"
-#include "convert/localcii/ConversionContext.h"
-#include "convert/localcii/ConversionLog.h"
-#include "convert/localcii/LocalCiiConverter.h"
 
-#include <QDateTime>
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr size_t kRowBytes = 11;
 
@@ -114,24 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     trailer.fill(1, edi::FixedRecord::kSize, u"00002"_s);
     edi::appendTrailerBlock(cii, trailer);
 
-    const std::string& folder = edi::fuzz::scratchFolder();
-    const std::string input = folder + "/GIVEN.CII";
-    const std::string outputs = folder + "/given";
-    edi::fuzz::writeWholeFile(input, reinterpret_cast<const uint8_t*>(cii.constData()), size_t(cii.size()));
-    fs::create_directories(outputs);
-    edi::ConversionContext context;
-    const edi::ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
-    {
-        edi::ConversionLog log(QString::fromStdString(outputs + "/ERR.LOG"));
-        const edi::ConversionResult result =
-            edi::convertLocalCii(masters, context, log, clock, 1, QString::fromStdString(input),
-                                 QString::fromStdString(outputs + "/OUT.LOC"));
-        if (result.code.size() != 4)
-            __builtin_trap();
-        if (std::getenv("EDI_FUZZ_VERBOSE"))
-            edi::fuzz::describeRun(result, outputs);
-    }
-    std::error_code ignored;
-    fs::remove_all(outputs, ignored);
+    const edi::fuzz::ScratchRun run("GIVEN.CII", reinterpret_cast<const uint8_t*>(cii.constData()), size_t(cii.size()));
+    const edi::ConversionResult result = edi::fuzz::convertLocalFile(masters, run.input, run.outputs);
+    if (result.code.size() != 4)
+        __builtin_trap();
+    if (std::getenv("EDI_FUZZ_VERBOSE"))
+        edi::fuzz::describeRun(result, run.outputs);
     return 0;
 }

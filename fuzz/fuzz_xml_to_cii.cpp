@@ -23,12 +23,9 @@
 
 #include "FuzzSupport.h"
 
-#include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/BodyDecoder.h"
 #include "convert/localcii/CiiBlockWriter.h"
 #include "convert/localcii/CiiFileReader.h"
-#include "convert/localcii/ConversionContext.h"
-#include "convert/localcii/ConversionLog.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -144,24 +141,16 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string& folder = edi::fuzz::scratchFolder();
-    const std::string input = folder + "/IN.XML";
-    const std::string outputs = folder + "/run";
+    const edi::fuzz::ScratchRun run("IN.XML", data, size);
+    const std::string& outputs = run.outputs;
     const std::string cii = outputs + "/OUT.CII";
-    edi::fuzz::writeWholeFile(input, data, size);
-    fs::create_directories(outputs);
     const QByteArray& prior = priorGroup();
     edi::fuzz::writeWholeFile(cii, reinterpret_cast<const uint8_t*>(prior.constData()), size_t(prior.size()));
     const bool verbose = std::getenv("EDI_FUZZ_VERBOSE") != nullptr;
 
     edi::fuzz::FixedMasters masters;
-    edi::ConversionResult result;
-    {
-        edi::ConversionContext context;  // fresh: each input stands alone
-        edi::ConversionLog log(QString::fromStdString(outputs + "/ERR.LOG"));
-        result = edi::convertCiiXml(masters, context, log, 1, QString::fromStdString(input), QString::fromStdString(cii),
-                                    {}, edi::CiiXmlDirection::XmlToCii);
-    }
+    const edi::ConversionResult result =
+        edi::fuzz::convertCiiXmlFile(masters, run.input, cii, edi::CiiXmlDirection::XmlToCii);
     if (verbose)
         edi::fuzz::describeRun(result, outputs);
     edi::fuzz::keepOutputs(outputs);
@@ -185,14 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Back to XML.
         const std::string documents = outputs + "/xml";
         fs::create_directories(documents);
-        edi::ConversionResult back;
-        {
-            edi::ConversionContext context;
-            edi::ConversionLog log(QString::fromStdString(documents + "/ERR.LOG"));
-            back = edi::convertCiiXml(masters, context, log, 1, QString::fromStdString(cii),
-                                      QString::fromStdString(documents + "/OUT.XML"), {},
-                                      edi::CiiXmlDirection::CiiToXml);
-        }
+        const edi::ConversionResult back =
+            edi::fuzz::convertCiiXmlFile(masters, cii, documents + "/OUT.XML", edi::CiiXmlDirection::CiiToXml);
         if (verbose)
             edi::fuzz::describeRun(back, documents);
         edi::fuzz::keepOutputs(outputs);
@@ -203,8 +186,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 finding("CII to XML left " + name);
         }
     }
-
-    std::error_code ignored;
-    fs::remove_all(outputs, ignored);
     return 0;
 }
