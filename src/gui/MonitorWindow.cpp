@@ -79,6 +79,19 @@ MonitorWindow::~MonitorWindow() = default;
 
 void MonitorWindow::buildControls()
 {
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buildHeader());
+    layout->addLayout(buildGridTitles());
+    layout->addWidget(buildGrid(), 1);
+    layout->addLayout(buildButtons());
+    int width = 0;
+    for (int twips : kColumnTwips)
+        width += twipsToPixels(*this, twips);
+    resize(width + 60, 600);
+}
+
+QLayout* MonitorWindow::buildHeader()
+{
     screenId_ = namedLabel(u"lbl_PGID"_s, {}, this);
     operatorCode_ = namedLabel(u"lbl_OPCD"_s, {}, this);
     operatorName_ = namedLabel(u"lbl_OPNM"_s, {}, this);
@@ -91,8 +104,12 @@ void MonitorWindow::buildControls()
     top->addWidget(operatorName_);
     top->addStretch();
     top->addWidget(date_);
+    return top;
+}
 
-    // Titles above the grid, which has no title row of its own.
+// Titles above the grid, which has no title row of its own.
+QLayout* MonitorWindow::buildGridTitles()
+{
     auto* titles = new QGridLayout;
     titles->setSpacing(0);
     auto title = [&](const char16_t* name, const char16_t* text, int row, int column, int rowSpan, int columnSpan) {
@@ -115,8 +132,12 @@ void MonitorWindow::buildControls()
     title(u"tit_henkan", u"変 換", 1, 7, 1, 1);
     title(u"tit_data", u"データ登録", 1, 8, 1, 1);
     titles->setColumnStretch(9, 1);
+    return titles;
+}
 
-    // Column 0 is the grid's fixed column: the rows' header, which a click selects the line by.
+// Column 0 is the grid's fixed column: the rows' header, which a click selects the line by.
+QTableView* MonitorWindow::buildGrid()
+{
     grid_ = new QTableView(this);
     grid_->setObjectName(u"GRID"_s);
     grid_->setModel(model_);
@@ -139,7 +160,11 @@ void MonitorWindow::buildControls()
             [this](const QModelIndex& index) { doubleClicked(index.row(), index.column() + 1); });
     connect(grid_->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int row) { clicked(row, 1); });
     connect(grid_->verticalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int row) { doubleClicked(row, 1); });
+    return grid_;
+}
 
+QLayout* MonitorWindow::buildButtons()
+{
     const std::array<const char16_t*, 4> captions = {u"自動実行開始(&S)", u"自動実行停止(&T)", u"追 加(&A)", u"変 更(&M)"};
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
@@ -155,16 +180,7 @@ void MonitorWindow::buildControls()
         if (grid_->currentIndex().isValid())
             openDialog(true, grid_->currentIndex().row(), true);
     });
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(titles);
-    layout->addWidget(grid_, 1);
-    layout->addLayout(bottom);
-    int width = 0;
-    for (int twips : kColumnTwips)
-        width += twipsToPixels(*this, twips);
-    resize(width + 60, 600);
+    return bottom;
 }
 
 void MonitorWindow::setLabels(const QString& operatorCode, const QString& operatorName, const QDate& today)

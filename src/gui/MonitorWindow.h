@@ -6,6 +6,7 @@
 #include <array>
 
 class QLabel;
+class QLayout;
 class QPushButton;
 class QTableView;
 
@@ -52,6 +53,10 @@ protected:
 
 private:
     void buildControls();
+    QLayout* buildHeader();
+    QLayout* buildGridTitles();
+    QTableView* buildGrid();
+    QLayout* buildButtons();
     void selectLine(int row);
     void updateButtons();
     void clicked(int row, int column);
