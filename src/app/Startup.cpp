@@ -42,7 +42,8 @@ bool runStartup(AppState& state, const StartupRequest& request, MessageSink& mes
         messages.showMessage(kIniReadError, u"No configuration folder above "_s + request.programFolder);
         return false;
     }
-    state.environment = readEnvironmentSettings(IniFile::read(state.configPath));
+    const IniFile environmentFile = IniFile::read(state.configPath);
+    state.environment = readEnvironmentSettings(environmentFile);
 
     state.machineName = request.machineName();
 
@@ -52,7 +53,9 @@ bool runStartup(AppState& state, const StartupRequest& request, MessageSink& mes
     try {
         state.database = Database::open(connection);
     } catch (const DatabaseError& error) {
-        messages.showMessage(kConnectionError, error.message());
+        // An unread file reads as empty settings, which show up as a failed connection: say why.
+        const QString unread = environmentFile.problem();
+        messages.showMessage(kConnectionError, unread.isEmpty() ? error.message() : unread + u"; "_s + error.message());
         return false;
     }
 

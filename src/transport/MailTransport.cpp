@@ -157,17 +157,17 @@ QString MailTransport::run(const MailRequest& request)
     const JobFiles files(receivedFolder_, request.serial, request.centreCode);
     progress_.line(u"パラメータチェック"_s);
 
-    const QFileInfo config(configPath_);
-    if (!config.isFile() || !config.isReadable()) {
+    const IniFile ini = IniFile::read(configPath_);
+    if (!ini.problem().isEmpty()) {
         progress_.error(u"INIﾌｧｲﾙ読込エラー"_s);
         return ResultCode::failed;
     }
-    const MailSettings settings = readMailSettings(IniFile::read(configPath_));
+    const MailSettings settings = readMailSettings(ini);
     progress_.line(u"INIファイル読込み"_s);
 
     progress_.line(u"受信処理開始"_s);
     try {
-        std::unique_ptr<MailStore> store = openMailStore(settings, config.absolutePath());
+        std::unique_ptr<MailStore> store = openMailStore(settings, QFileInfo(configPath_).absolutePath());
         Reception(*store, request, files.inReceivedFolder({}), progress_)
             .run(files.inReceivedFolder(files.baseName() + u'.' + extension));
     } catch (const MailError& error) {

@@ -2,8 +2,12 @@
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
 #include "app/text/ShiftJis.h"
+#include "support/TestFiles.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -76,9 +80,22 @@ TEST(IniFile, DecodesShiftJisAndUtf8Files)
     EXPECT_EQ(IniFile::parse("\xEF\xBB\xBF" + text.toUtf8()).value(u"動作環境", u"dbstring", 64), u"受注ＤＢ"_s);
 }
 
-TEST(IniFile, MissingFileReadsEmpty)
+TEST(IniFile, WhatCannotBeReadReadsEmptyAndSaysWhy)
 {
-    EXPECT_EQ(IniFile::read(u"/nonexistent/EDI.ini"_s).value(u"PATH", u"EDIINFIL", 256), QString());
+    QTemporaryDir folder;
+    const QString oversized = folder.filePath(u"EDI.ini"_s);
+    test::writeFile(oversized, "[PATH]\nEDIINFIL=/edi/in/\n" + QByteArray(IniFile::kMaxFileBytes, ';'));
+    const QString fifo = folder.filePath(u"fifo"_s);
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // A FIFO without a writer would block the open; /dev/zero would never end.
+    for (const QString& path : {u"/nonexistent/EDI.ini"_s, oversized, fifo, u"/dev/zero"_s}) {
+        const IniFile ini = IniFile::read(path);
+        EXPECT_EQ(ini.value(u"PATH", u"EDIINFIL", 256), QString()) << path.toStdString();
+        EXPECT_TRUE(ini.problem().startsWith(path)) << ini.problem().toStdString();
+    }
+    test::writeFile(oversized, "[PATH]\nEDIINFIL=/edi/in/\n");
+    EXPECT_EQ(IniFile::read(oversized).value(u"PATH", u"EDIINFIL", 256), u"/edi/in/"_s);
+    EXPECT_EQ(IniFile::read(oversized).problem(), QString());
 }
 
 TEST(IniFile, SectionLinesFitTheBuffer)

@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/MessageSink.h"
 #include "app/Startup.h"
+#include "app/config/IniFile.h"
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
@@ -100,10 +101,18 @@ TEST_F(StartupTest, ProgramTooHighUpCannotFindItsIni)
     EXPECT_EQ(sink_.messages, QStringList{u"INIﾌｧｲﾙ読込エラー"_s});
 }
 
-TEST_F(StartupTest, MissingIniEndsInAConnectionError)
+TEST_F(StartupTest, MissingOrUnreadableIniEndsInAConnectionErrorThatSaysWhy)
 {
     EXPECT_FALSE(start());
     EXPECT_EQ(sink_.messages, QStringList{u"接続エラー"_s});
+    EXPECT_TRUE(sink_.details.first().contains(u"does not exist"_s)) << sink_.details.first().toStdString();
+
+    sink_.messages.clear();
+    sink_.details.clear();
+    writeIni(database_.environmentSection() + kProgramSections + QByteArray(IniFile::kMaxFileBytes, '\n'));
+    EXPECT_FALSE(start());
+    EXPECT_EQ(sink_.messages, QStringList{u"接続エラー"_s});
+    EXPECT_TRUE(sink_.details.first().contains(u"is larger than"_s)) << sink_.details.first().toStdString();
 }
 
 TEST_F(StartupTest, UnreachableDatabasesEndInAConnectionError)

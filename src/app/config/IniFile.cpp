@@ -4,7 +4,10 @@
 #include "app/text/TextHelpers.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
@@ -38,10 +41,28 @@ QStringView trimBlanks(QStringView text)
 
 IniFile IniFile::read(const QString& path)
 {
+    IniFile unread;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        unread.problem_ = path + u" does not exist"_s;
+        return unread;
+    }
+    // Checked before opening: a FIFO would block the open, a device never end.
+    if (!info.isFile()) {
+        unread.problem_ = path + u" is not a regular file"_s;
+        return unread;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parse(file.readAll());
+    if (!file.open(QIODevice::ReadOnly)) {
+        unread.problem_ = path + u": "_s + file.errorString();
+        return unread;
+    }
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes) {
+        unread.problem_ = path + u" is larger than %1 bytes"_s.arg(kMaxFileBytes);
+        return unread;
+    }
+    return parse(bytes);
 }
 
 IniFile IniFile::parse(QByteArrayView bytes)

@@ -14,9 +14,16 @@ namespace edi {
 // with a UTF-8 byte-order mark or is valid UTF-8, otherwise as Shift-JIS.
 class IniFile {
 public:
-    // A missing or unreadable file gives an empty IniFile: every value reads empty.
+    // The largest file read: a configuration kept by hand is a few KiB, and a path that names
+    // something else must not be read without end.
+    static constexpr qint64 kMaxFileBytes = 1 << 20;
+
+    // A missing, unreadable or oversized file, or one that is not a regular file, gives an
+    // empty IniFile: every value reads empty, and problem() says why.
     static IniFile read(const QString& path);
     static IniFile parse(QByteArrayView bytes);
+
+    const QString& problem() const { return problem_; }
 
     // The value as a buffer of bufferSize characters returns it: cut at the first NUL and cut
     // to bufferSize - 1 characters.
@@ -39,6 +46,7 @@ private:
     const Section* findSection(QStringView name) const;
 
     std::vector<Section> sections_;
+    QString problem_;
 };
 
 }  // namespace edi
