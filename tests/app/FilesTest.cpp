@@ -64,6 +64,10 @@ TEST_F(FilesTest, RunAndWaitRunsInTheWorkingFolderAndWaits)
     const QString command = u"/bin/sh -c \"sleep 0.2; pwd > where.txt; exit 3\""_s;
     EXPECT_EQ(runAndWait(command, path(u"package"_s)), FileStatus::Done);  // exit code is the program's own business
     EXPECT_EQ(readFile(path(u"package/where.txt"_s)).trimmed(), QDir(path(u"package"_s)).canonicalPath().toUtf8());
+
+    // A program that reads its input gets its end at once instead of waiting for an operator.
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"cat > input.txt\""_s, path(u"package"_s), 10), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"package/input.txt"_s)), QByteArray());
 }
 
 TEST_F(FilesTest, RunAndWaitFailsWhenNothingCanRun)

@@ -12,6 +12,8 @@ FileStatus runAndWait(const QString& program, const QStringList& arguments, cons
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    // Nobody types into an unattended job: a program that reads its input ends instead of waiting.
+    process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     if (!process.waitForStarted(-1))
         return FileStatus::Error;

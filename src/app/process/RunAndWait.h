@@ -7,7 +7,7 @@
 
 namespace edi {
 
-// Runs a program in the given working folder and waits for it to end. Done once the program has
+// Runs a program in the given working folder, its input empty, and waits for it to end. Done once the program has
 // ended, whatever its exit code; Error when it could not be started, crashed, or was still
 // running after timeLimitSeconds (then it is killed). A time limit of 0 waits without limit.
 FileStatus runAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder,
