@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -39,6 +40,28 @@ TEST_F(FilesTest, MoveReplacesTheTargetAndRemovesTheSource)
     EXPECT_EQ(readFile(path(u"out.CII"_s)), QByteArray("new data"));
     EXPECT_FALSE(QFile::exists(path(u"in.DAT"_s)));
     EXPECT_EQ(moveFile(path(u"in.DAT"_s), path(u"out.CII"_s)), FileStatus::NothingToDo);
+}
+
+TEST_F(FilesTest, MoveOntoItselfKeepsTheFile)
+{
+    writeFile(path(u"in.CII"_s), "data");
+    EXPECT_EQ(moveFile(path(u"in.CII"_s), path(u"./in.CII"_s)), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"in.CII"_s)), QByteArray("data"));
+}
+
+TEST_F(FilesTest, MoveCopiesAcrossFileSystems)
+{
+    QTemporaryDir shared(u"/dev/shm/edi-files-XXXXXX"_s);
+    struct stat here {};
+    struct stat there {};
+    if (!shared.isValid() || ::stat(QFile::encodeName(dir_.path()).constData(), &here) != 0
+        || ::stat(QFile::encodeName(shared.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system beside the test folder";
+    const QString source = shared.filePath(u"in.CII"_s);
+    writeFile(source, "data");
+    EXPECT_EQ(moveFile(source, path(u"out.CII"_s)), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"out.CII"_s)), QByteArray("data"));
+    EXPECT_FALSE(QFile::exists(source));
 }
 
 TEST_F(FilesTest, FailedMoveKeepsTheSource)

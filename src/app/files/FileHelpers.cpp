@@ -1,6 +1,7 @@
 #include "app/files/FileHelpers.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -31,6 +32,18 @@ bool copyReplacing(const fs::path& source, const fs::path& target)
     return true;
 }
 
+// NothingToDo for a missing source, Error for one that is not a regular file.
+std::optional<FileStatus> unusableSource(const fs::path& source)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(source, ec);
+    if (status.type() == fs::file_type::not_found)
+        return FileStatus::NothingToDo;
+    if (ec || !fs::is_regular_file(status))
+        return FileStatus::Error;
+    return std::nullopt;
+}
+
 }  // namespace
 
 FileStatus deleteFile(const QString& path)
@@ -47,23 +60,28 @@ FileStatus deleteFile(const QString& path)
 
 FileStatus copyFile(const QString& source, const QString& target)
 {
-    std::error_code ec;
     const fs::path from = toPath(source);
-    const fs::file_status status = fs::status(from, ec);
-    if (status.type() == fs::file_type::not_found)
-        return FileStatus::NothingToDo;
-    if (ec || !fs::is_regular_file(status))
-        return FileStatus::Error;
+    if (const std::optional<FileStatus> unusable = unusableSource(from))
+        return *unusable;
     return copyReplacing(from, toPath(target)) ? FileStatus::Done : FileStatus::Error;
 }
 
 FileStatus moveFile(const QString& source, const QString& target)
 {
-    const FileStatus copied = copyFile(source, target);
-    if (copied != FileStatus::Done)
-        return copied;
+    const fs::path from = toPath(source);
+    const fs::path to = toPath(target);
+    if (const std::optional<FileStatus> unusable = unusableSource(from))
+        return *unusable;
     std::error_code ec;
-    fs::remove(toPath(source), ec);
+    if (fs::equivalent(from, to, ec))
+        return FileStatus::Done;  // already in place: removing the "source" would lose it
+    // A rename replaces the target in one step; across file systems it cannot work, so copy.
+    fs::rename(from, to, ec);
+    if (!ec)
+        return FileStatus::Done;
+    if (!copyReplacing(from, to))
+        return FileStatus::Error;
+    fs::remove(from, ec);
     return ec ? FileStatus::Error : FileStatus::Done;
 }
 

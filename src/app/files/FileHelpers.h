@@ -10,9 +10,10 @@ enum class FileStatus : qint16 { Done = 0, NothingToDo = 1, Error = 9 };
 // Done when deleted, NothingToDo when the file does not exist.
 FileStatus deleteFile(const QString& path);
 
-// Moves source to target, replacing a target of that name. The target appears whole or not
-// at all, and the source is removed only after the target is complete.
-// NothingToDo when the source does not exist.
+// Moves source to target, replacing a target of that name: a rename, or across file systems a
+// copy after which the source is removed. The target appears whole or not at all, and the
+// source is removed only after the target is complete. NothingToDo when the source does not
+// exist; a source that already is the target stays as it is.
 FileStatus moveFile(const QString& source, const QString& target);
 
 // Copies source to target the same way, leaving the source in place.
