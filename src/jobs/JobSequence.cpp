@@ -22,7 +22,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-
 // A step's result; anything a step lets escape is its failure.
 QString guarded(const std::function<QString()>& step)
 {

@@ -16,7 +16,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-
 // The files of a folder whose names contain a match of the pattern, as full paths, by name.
 QStringList matchingFiles(const QString& folder, const QString& pattern)
 {

@@ -22,7 +22,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-
 // The partner companies of the centre, in the order the database gives them.
 std::optional<QStringList> partnerCompanies(Database& database, const QString& centreCode)
 {

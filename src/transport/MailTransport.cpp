@@ -21,7 +21,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-
 // The message's name for the operator: its subject when it has one.
 QString described(const QString& message, const QString& subject)
 {
