@@ -64,6 +64,40 @@ TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint
     return {};  // an unknown method transfers nothing
 }
 
+// One step of a job as its grid column shows it.
+struct JobStep {
+    StatusColumn column;
+    const char16_t* runningText;
+    const char16_t* errorText;
+    bool showsBusyAgain;  // the step's transport or converter may have hidden the busy window
+    std::function<QString()> run;
+};
+
+// Reception, conversion and registration in order; the first that fails ends the job.
+void runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
+                 const std::function<void(StatusColumn, const QString&)>& fail)
+{
+    const JobStep steps[] = {
+        {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true,
+         [&] { return runTransfer(job, centreCode, serial, observer); }},
+        {StatusColumn::Conversion, u"変換中", u"変換ｴﾗｰ", true,
+         [&] { return collectReceivedFiles(job, centreCode, serial); }},
+        {StatusColumn::Registration, u"登録中", u"登録ｴﾗｰ", false,
+         [&] { return runRegistration(job, centreCode, serial); }},
+    };
+    for (const JobStep& step : steps) {
+        observer.statusText(step.column, QString::fromUtf16(step.runningText));
+        const QString code = guarded(step.run);
+        if (step.showsBusyAgain)
+            observer.busyAgain();
+        if (code != ResultCode::ok) {
+            fail(step.column, QString::fromUtf16(step.errorText));
+            return;
+        }
+        observer.statusText(step.column, u"OK"_s);
+    }
+}
+
 }  // namespace
 
 QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
@@ -122,33 +156,10 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         // The job row's insert fails below and says so.
     }
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode};
-    if (job.history().openJob(start) != ResultCode::ok) {
+    if (job.history().openJob(start) != ResultCode::ok)
         fail(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
-    } else {
-        const qint32 serial = start.serial;
-        observer.statusText(StatusColumn::Reception, u"受信中"_s);
-        const QString received = guarded([&] { return runTransfer(job, centreCode, serial, observer); });
-        observer.busyAgain();
-        if (received != ResultCode::ok) {
-            fail(StatusColumn::Reception, u"受信ｴﾗｰ"_s);
-        } else {
-            observer.statusText(StatusColumn::Reception, u"OK"_s);
-            observer.statusText(StatusColumn::Conversion, u"変換中"_s);
-            const QString converted = guarded([&] { return collectReceivedFiles(job, centreCode, serial); });
-            observer.busyAgain();
-            if (converted != ResultCode::ok) {
-                fail(StatusColumn::Conversion, u"変換ｴﾗｰ"_s);
-            } else {
-                observer.statusText(StatusColumn::Conversion, u"OK"_s);
-                observer.statusText(StatusColumn::Registration, u"登録中"_s);
-                const QString registered = guarded([&] { return runRegistration(job, centreCode, serial); });
-                if (registered == ResultCode::ok)
-                    observer.statusText(StatusColumn::Registration, u"OK"_s);
-                else
-                    fail(StatusColumn::Registration, u"登録ｴﾗｰ"_s);
-            }
-        }
-    }
+    else
+        runJobSteps(job, centreCode, start.serial, observer, fail);
 
     // The backup runs after every job, the failed ones included.
     if (!backupJobFiles(job, start.serial)) {
