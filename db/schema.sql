@@ -19,7 +19,7 @@ CREATE TABLE FL1903EDI制御マスタ (
     相手先種別           VARCHAR(1),
     CVX受信相手先番号    INTEGER,
     CVX受信ファイル番号  INTEGER,
-    CVX受信ファイルパス  VARCHAR(255),
+    CVX受信ファイルパス  VARCHAR(4096),
     送受信データ形式     VARCHAR(1),
     相手先メールアドレス VARCHAR(255),
     PRIMARY KEY (センターコード)
@@ -57,7 +57,7 @@ CREATE TABLE FL1102処理履歴ファイル (
     格納モード         VARCHAR(1),
     終了コード         VARCHAR(4),
     詳細コード         VARCHAR(4),
-    ファイル名         VARCHAR(255),
+    ファイル名         VARCHAR(4096),
     PRIMARY KEY (通番, 枝番)
 );
 

@@ -127,7 +127,12 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
     completion.endCode = outcome.endCode;
     completion.detailCode = outcome.detailCode;
     const QString closed = job.history().closeRow(completion);
-    return !outcome.endCode.isEmpty() && outcome.endCode != ResultCode::ok ? outcome.endCode : closed;
+    if (!outcome.endCode.isEmpty() && outcome.endCode != ResultCode::ok)
+        return outcome.endCode;
+    if (closed != ResultCode::ok)
+        return closed;
+    // A row that went missing turns the completion's end code into the failure code.
+    return completion.endCode == ResultCode::failed ? ResultCode::failed : ResultCode::ok;
 }
 
 bool backupJobFiles(JobContext& job, qint32 serial)

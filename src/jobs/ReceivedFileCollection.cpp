@@ -7,6 +7,7 @@
 #include "jobs/ControlRow.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobFiles.h"
+#include "transport/TransferCodes.h"
 
 #include <QDir>
 #include <stdexcept>
@@ -44,7 +45,7 @@ public:
 
     QString run()
     {
-        if (centre_.dataFormat.toString() == u"X"_s && !convertXmlFiles())
+        if (isXmlDataFormat(centre_.dataFormat.toString()) && !convertXmlFiles())
             return ResultCode::failed;
         return convertToLocal() ? ResultCode::ok : ResultCode::failed;
     }

@@ -68,6 +68,7 @@ public:
 
 private:
     bool recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files);
+    bool recordLine();
     void fail(const QString& code, const QString& detail)
     {
         stepCode_ = code;
@@ -147,13 +148,21 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
         }
         completion_.endCode = stepCode_;
         completion_.detailCode = stepDetail_;
-        HistoryStart start{serial_, 0, u"R"_s, u"1"_s, u"41"_s, centreCode_};
-        if (job_.history().addStep(start) == ResultCode::ok) {
-            completion_.branch = start.branch;
-            job_.history().closeRow(completion_);
-        }
+        if (!recordLine())
+            stepCode_ = ResultCode::failed;  // the step must not end well with a line unrecorded
     }
     return true;
+}
+
+// The current line's own history row; false when the history could not take it.
+bool RegistrationStep::recordLine()
+{
+    HistoryStart start{serial_, 0, u"R"_s, u"1"_s, u"41"_s, centreCode_};
+    if (job_.history().addStep(start) != ResultCode::ok)
+        return false;
+    completion_.branch = start.branch;
+    // A row that went missing turns the completion's end code into the failure code.
+    return job_.history().closeRow(completion_) == ResultCode::ok && completion_.endCode == stepCode_;
 }
 
 }  // namespace

@@ -15,6 +15,11 @@ QString receivedFileExtension(const QString& dataFormat)
     return {};
 }
 
+bool isXmlDataFormat(const QString& dataFormat)
+{
+    return receivedFileExtension(dataFormat) == u"XML"_s;
+}
+
 bool isReceptionDirection(const QString& direction)
 {
     return QStringList{u"R"_s, u"Ｒ"_s, u"r"_s, u"ｒ"_s}.contains(direction);

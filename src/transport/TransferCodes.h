@@ -10,6 +10,9 @@ namespace edi {
 // The received file's extension for a data format: "CII" for "C", "XML" for "X", empty otherwise.
 QString receivedFileExtension(const QString& dataFormat);
 
+// Whether the data format names XML documents ("X").
+bool isXmlDataFormat(const QString& dataFormat);
+
 // Whether the direction code asks for a reception ("R").
 bool isReceptionDirection(const QString& direction);
 

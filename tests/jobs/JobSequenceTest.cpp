@@ -97,6 +97,12 @@ TEST_P(JobSequenceTest, XmlFilesAreConvertedBeforeTheLocalRecords)
                                     u"1|3|R|1|31|WX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_WX01________.CII"_s,
                                     u"1|4|R|1|41|WX01|done|K0004| |0101|3|3| |0000|0000|received/00000001_RCV_WX01________0101.LOC"_s,
                                 }));
+
+    // A full-width format letter: the hand-over stores an XML file, which is then converted too.
+    db_->execute({u"UPDATE FL1903EDI制御マスタ SET 送受信データ形式 = ? WHERE センターコード = ?"_s, {u"ｘ"_s, u"WX01"_s}});
+    ASSERT_TRUE(convertCiiXml(job_->masters(), context, log, 0, path(u"partner/WX01.CII"_s), path(u"handover/WX01.XML"_s))
+                    .succeeded());
+    EXPECT_EQ(run(u"WX01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
 }
 
 TEST_P(JobSequenceTest, MailWithoutAStoreFailsTheReception)
@@ -210,6 +216,39 @@ TEST_P(JobSequenceTest, ADatabaseThatGoesAwayInTheMiddleOfAJob)
     setPackage({});
     EXPECT_EQ(run(u"ZC01"_s), RowState::Finished);  // the next job connects again
     EXPECT_TRUE(history().last().startsWith(u"2|3|R|1|41"_s));
+}
+
+TEST_P(JobSequenceTest, AStepRowThatGoesMissingFailsItsStep)
+{
+    // Rows of one processing kind vanish as soon as they are written, as if another workstation
+    // had deleted them.
+    auto loseRowsOf = [this](const char* kind) {
+        const QString condition = u"NEW.処理種別 = '%1'"_s.arg(QLatin1StringView(kind));
+        const QString removal = u"DELETE FROM FL1102処理履歴ファイル WHERE 通番 = NEW.通番 AND 枝番 = NEW.枝番;"_s;
+        db_->execute({u"DROP TRIGGER IF EXISTS lose_rows"_s + (GetParam() == Backend::PostgreSql ? u" ON FL1102処理履歴ファイル"_s : QString()), {}});
+        if (GetParam() == Backend::PostgreSql) {
+            db_->execute({u"CREATE OR REPLACE FUNCTION lose_rows() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "_s + removal
+                              + u" RETURN NULL; END $$"_s,
+                          {}});
+            db_->execute({u"CREATE TRIGGER lose_rows AFTER INSERT ON FL1102処理履歴ファイル FOR EACH ROW WHEN ("_s + condition
+                              + u") EXECUTE FUNCTION lose_rows()"_s,
+                          {}});
+        } else {
+            db_->execute({u"CREATE TRIGGER lose_rows AFTER INSERT ON FL1102処理履歴ファイル WHEN "_s + condition + u" BEGIN "_s
+                              + removal + u" END"_s,
+                          {}});
+        }
+    };
+
+    loseRowsOf("10");
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:受信ｴﾗｰ"_s}));
+
+    observer_.texts.clear();
+    loseRowsOf("41");
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+    EXPECT_EQ(history().at(1), u"2|0|R|1|01|ZC01|done|K0001| |0101|2|2| |9999|0000|received/00000002_RCV_ZC01________0101.LOC"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, JobSequenceTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
