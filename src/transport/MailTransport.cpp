@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
@@ -69,15 +70,13 @@ public:
         std::unique_ptr<PendingAttachment> kept;
         QString keptMessage;
         for (const QString& message : messages) {
-            const HeaderFields header = readHeaderFields(store_.header(message));
-            if (!header.parsed)
-                throw MailError(MailErrorNumber::MessageBroken, u"メッセージの形式が正しくありません: "_s + message);
-            if (!sameAddress(header.firstRecipient, request_.partnerAddress)) {
+            const std::optional<HeaderFields> header = headerFields(message);
+            if (!header || !sameAddress(header->firstRecipient, request_.partnerAddress)) {
                 store_.leaveUnread(message);
                 continue;
             }
             auto attachment = std::make_unique<PendingAttachment>(folder_);
-            save(message, header.subject, attachment->file());
+            save(message, header->subject, attachment->file());
             if (kept)
                 store_.leaveUnread(keptMessage);  // replaced: the next reception takes it
             kept = std::move(attachment);
@@ -99,6 +98,22 @@ public:
     }
 
 private:
+    // The message's header fields; none for a header that is too long or does not parse. Such a
+    // message names no partner that could be recognised, and one junk message in the mailbox
+    // must not stop every reception: it is passed over like another partner's mail.
+    std::optional<HeaderFields> headerFields(const QString& message)
+    {
+        try {
+            HeaderFields header = readHeaderFields(store_.header(message));
+            if (header.parsed)
+                return header;
+        } catch (const MailError& error) {
+            if (error.number() != MailErrorNumber::MessageBroken)
+                throw;
+        }
+        return std::nullopt;
+    }
+
     void save(const QString& message, const QString& subject, QFile& file)
     {
         const MessageFile content = store_.content(message, folder_);

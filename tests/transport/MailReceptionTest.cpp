@@ -103,6 +103,21 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     EXPECT_EQ(received(), QStringList{kJobCii});
 }
 
+TEST_P(MailReceptionTest, JunkWithAHeaderBeyondAnyLimitIsPassedOver)
+{
+    QByteArray junkHeader;
+    while (junkHeader.size() <= 2 * 1024 * 1024)
+        junkHeader += "X-Junk: " + QByteArray(990, 'j') + "\r\n";
+    const QString junk = mailbox_->deliver(mailMessage("nobody@example.jp", {base64Part("JUNK")}, junkHeader));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("CII DATA")}));
+
+    ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(progress_.events, kSuccess);
+    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), QByteArray("CII DATA"));
+    EXPECT_TRUE(mailbox_->isRead(mine));
+    EXPECT_FALSE(mailbox_->isRead(junk));
+}
+
 TEST_P(MailReceptionTest, TheLastQualifyingMessageWinsAndTheEarlierOneWaitsForTheNextReception)
 {
     const QString first = mailbox_->deliver(mailMessage(kPartner, {base64Part("<first/>")}), u"F"_s);  // flagged, unread

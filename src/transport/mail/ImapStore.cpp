@@ -100,7 +100,7 @@ ImapStore::~ImapStore()
     if (!curl_)
         return;
     try {
-        restoreUnread(true);
+        restoreUnread(fetched_, MailErrorNumber::SignOffFailed);
     } catch (const std::exception&) {
         // The server is gone; what it marked stays marked.
     }
@@ -267,27 +267,33 @@ void ImapStore::leaveUnread(const QString& message)
 {
     toRestore_.insert(uidOf(message));
     if (toRestore_.size() >= kRestoreThreshold)
-        restoreUnread(false);
+        restoreUnread(toRestore_, MailErrorNumber::UnreadNotRestored);
 }
 
 void ImapStore::markRead(const QString& message)
 {
     const qint64 uid = uidOf(message);
-    command("UID STORE " + QByteArray::number(uid) + " +FLAGS.SILENT (\\Seen)", MailErrorNumber::MarkFailed,
-            u"メッセージを既読にできません: UID "_s + message);
+    // Every other message looked at is made unread first: once this one is read and its
+    // attachment is the job's file, nothing may be left that can still fail the reception.
     fetched_.erase(uid);
     toRestore_.erase(uid);
+    try {
+        restoreUnread(fetched_, MailErrorNumber::UnreadNotRestored);
+        command("UID STORE " + QByteArray::number(uid) + " +FLAGS.SILENT (\\Seen)", MailErrorNumber::MarkFailed,
+                u"メッセージを既読にできません: UID "_s + message);
+    } catch (const MailError&) {
+        fetched_.insert(uid);  // the fetch may have set \Seen: sign-off or the destructor takes it away
+        throw;
+    }
 }
 
-void ImapStore::restoreUnread(bool all)
+void ImapStore::restoreUnread(std::set<qint64>& pending, MailErrorNumber failure)
 {
-    std::set<qint64>& pending = all ? fetched_ : toRestore_;
     while (!pending.empty()) {
         auto end = pending.begin();
         for (size_t n = 0; n < kFlagBatch && end != pending.end(); ++n)
             ++end;
-        command("UID STORE " + uidSet(pending.begin(), end) + " -FLAGS.SILENT (\\Seen)",
-                all ? MailErrorNumber::SignOffFailed : MailErrorNumber::UnreadNotRestored,
+        command("UID STORE " + uidSet(pending.begin(), end) + " -FLAGS.SILENT (\\Seen)", failure,
                 u"メッセージを未読に戻せません:"_s);
         std::set<qint64> done(pending.begin(), end);
         for (qint64 uid : done) {
@@ -301,7 +307,7 @@ void ImapStore::signOff()
 {
     if (!curl_)
         return;
-    restoreUnread(true);
+    restoreUnread(fetched_, MailErrorNumber::SignOffFailed);
     curl_easy_cleanup(handle(curl_));  // sends LOGOUT
     curl_ = nullptr;
 }

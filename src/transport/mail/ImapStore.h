@@ -12,7 +12,8 @@ namespace edi {
 // (INBOX when the URL names none), signed on with the profile name and password. Unread messages
 // are those without \Seen, named by their UIDs. Fetching a message sets \Seen on the server;
 // every message that was fetched and not marked read has \Seen taken away again, in batches while
-// the reception goes on and at the latest at sign-off, so only stored messages end up read.
+// the reception goes on, before a message is marked read, and at the latest at sign-off, so only
+// stored messages end up read and nothing is left to fail once one is.
 class ImapStore final : public MailStore {
 public:
     ImapStore(QString url, QString user, QString password);
@@ -35,7 +36,8 @@ private:
     // `suffix` appended to the folder URL. Returns curl's code; `error` gets its text.
     int perform(const QByteArray& suffix, const QByteArray& command, Transfer& transfer, QString& error);
     void command(const QByteArray& text, MailErrorNumber failure, const QString& what);
-    void restoreUnread(bool all);
+    // Takes \Seen away from the pending messages, in batches.
+    void restoreUnread(std::set<qint64>& pending, MailErrorNumber failure);
 
     QByteArray url_;
     QByteArray user_;

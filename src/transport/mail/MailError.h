@@ -14,7 +14,8 @@ enum class MailErrorNumber : int {
     SignOnRefused = 104,      // the server refused the user, the password or the folder
     SearchFailed = 201,       // the unread messages cannot be listed
     MessageUnreadable = 202,  // a message cannot be read or fetched
-    MessageBroken = 203,      // a message's header or MIME structure is broken, or its header too long
+    MessageBroken = 203,      // a message to the partner is broken; a header that is too long or does not
+                              // parse only makes its message pass over
     NoAttachment = 204,       // a message to the partner address has no attachment
     StoreFailed = 205,        // the attachment cannot be written into the received-files folder
     MarkFailed = 206,         // the stored message cannot be marked read
