@@ -73,6 +73,10 @@ int main(int argc, char* argv[])
         QThread::sleep(sleepSeconds);
 
     const QString dataFolder = settings.value(u"PACKAGE"_s, u"DATA"_s, 256);
+    if (dataFolder.isEmpty()) {
+        std::fputs("edi-linkpkg: cvxlink-standin.ini names no [PACKAGE] DATA folder\n", stderr);
+        return 1;
+    }
     QString status = setting(u"STATUS"_s).isEmpty() ? u"0000"_s : setting(u"STATUS"_s);
     const QString source = setting(u"SOURCE"_s);
     const QString target = setting(u"TARGET"_s);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 
@@ -86,6 +87,28 @@ std::optional<qint32> findLastSequence(const QString& dataFolder, qint32 serial)
     return std::nullopt;
 }
 
+// What tells one version of the package's file from another: a file the package wrote in this
+// run differs from the one it left before.
+struct FileVersion {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type written;
+    bool operator==(const FileVersion&) const = default;
+};
+
+FileVersion versionOf(const QString& path)
+{
+    std::error_code error;
+    const std::filesystem::path file(path.toStdU16String());
+    FileVersion version;
+    version.size = std::filesystem::file_size(file, error);
+    if (error)
+        return {};
+    version.written = std::filesystem::last_write_time(file, error);
+    version.exists = !error;
+    return version;
+}
+
 }  // namespace
 
 FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath, const PackageLocations& where)
@@ -97,6 +120,7 @@ FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath,
     const LinkDriverSettings& driver = where.driver;
     if (!writeKeyInFile(JobFiles::joinPath(driver.installFolder, u"Zkeyin.dat"_s), request, driver))
         return FileStatus::Error;
+    const FileVersion before = versionOf(packageFilePath);
     if (runAndWait(JobFiles::joinPath(driver.installFolder, driver.program), {}, driver.installFolder,
                    driver.timeLimitSeconds)
         != FileStatus::Done)
@@ -110,6 +134,9 @@ FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath,
     if (!code || !sequence)
         return FileStatus::Error;
     if (*code == ResultCode::ok) {
+        // A success that left the previous run's file would bring its data in a second time.
+        if (before.exists && versionOf(packageFilePath) == before)
+            return FileStatus::Error;
         try {
             const JobFiles files(where.receivedFolder, request.serial, request.centreCode);
             if (copyFile(packageFilePath, files.receivedCii()) != FileStatus::Done)

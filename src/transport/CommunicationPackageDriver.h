@@ -19,7 +19,8 @@ struct PackageLocations {
 // records of the transfer log, and after a successful reception copies the package's file into
 // the received-files folder as the job's CII file. Done with the request's result code set (the
 // package's status, "0000" on success); Error when the driver itself failed, the result code
-// then left empty.
+// then left empty. A success that left the package's file as it was before the run is an Error:
+// that file's data was received before.
 FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath, const PackageLocations& where);
 
 }  // namespace edi

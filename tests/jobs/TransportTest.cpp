@@ -35,10 +35,13 @@ protected:
         writeFile(path(u"partner.DAT"_s), "data");
     }
 
-    // A package that writes the given status line, as the real one does after a transfer.
-    void package(const QByteArray& statusLine)
+    // A package that writes the given status line, as the real one does after a transfer, and
+    // the partner's data at the package file path unless told to leave it.
+    void package(const QByteArray& statusLine, bool delivers = true)
     {
-        writeFile(path(u"install/package.sh"_s), "#!/bin/sh\nprintf '%s' '" + statusLine + "' > " + path(u"data/STS/Sts01.TXT"_s).toUtf8() + "\n");
+        const QByteArray delivery = delivers ? "printf data > " + path(u"partner.DAT"_s).toUtf8() + "\n" : QByteArray();
+        writeFile(path(u"install/package.sh"_s), "#!/bin/sh\n" + delivery + "printf '%s' '" + statusLine + "' > "
+                                                     + path(u"data/STS/Sts01.TXT"_s).toUtf8() + "\n");
         QFile::setPermissions(path(u"install/package.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -73,6 +76,19 @@ TEST_F(PackageDriverTest, StatusCodes)
         // Only a success brings the package's file in.
         EXPECT_EQ(QFile::exists(path(u"received/00000123_RCV_ABC_________.CII"_s)), QByteArray(code) == "0000") << line;
     }
+}
+
+TEST_F(PackageDriverTest, ASuccessThatDeliveredNothingDoesNotBringTheOldFileInAgain)
+{
+    writeFile(path(u"data/LOGFL.dat"_s), logRecord(1, 123));
+    package("0000", false);  // the partner's file from an earlier run stays where it was
+    EXPECT_EQ(transfer(request_), FileStatus::Error);
+    EXPECT_FALSE(QFile::exists(path(u"received/00000123_RCV_ABC_________.CII"_s)));
+    EXPECT_TRUE(QFile::exists(path(u"partner.DAT"_s)));
+
+    package("0000");
+    EXPECT_EQ(transfer(request_), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"received/00000123_RCV_ABC_________.CII"_s)), "data");
 }
 
 TEST_F(PackageDriverTest, TheLogIsSearchedFromItsEnd)
