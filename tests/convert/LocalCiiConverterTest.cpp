@@ -147,6 +147,17 @@ TEST_F(LocalConversionTest, EachInformationClassHasItsFile)
     EXPECT_EQ(localLines(u"0201"_s).size(), 4);
 }
 
+TEST_F(LocalConversionTest, AFullDiskFailsTheRunWithoutEndingTheProgram)
+{
+    addTextFormat(u"0201"_s);
+    // More records than the output's buffer holds, so a write fails while the run goes on.
+    const QList<QByteArray> bodies(4000, BodyBuilder().element(1, "order").bytes());
+    ASSERT_TRUE(QFile::link(u"/dev/full"_s, path(u"OUT0201.LOC"_s)));
+    const ConversionResult result = convertLocal(ciiGroup(textGroup(u"0201"_s), bodies));
+    EXPECT_EQ(result.code, u"9999"_s);
+    EXPECT_FALSE(result.failure.isEmpty());
+}
+
 TEST_F(LocalConversionTest, OutputNamesTakeTheClassBeforeTheFirstDot)
 {
     EXPECT_EQ(localOutputPath(u"/in/00000057_RCV_ABC_________.LOC"_s, u"0101"_s),

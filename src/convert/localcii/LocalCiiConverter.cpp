@@ -41,7 +41,12 @@ constexpr qint64 kProgressStep = 16 << 20;
 // An output file opened for appending, written through one buffer.
 class LocalOutput {
 public:
-    ~LocalOutput() { close(); }
+    // Reached with the file open only while a failure unwinds: that failure is the one told.
+    ~LocalOutput()
+    {
+        if (file_)
+            std::fclose(file_);
+    }
 
     void open(const QString& path)
     {
