@@ -100,6 +100,14 @@ TEST(LocalRecord, BlankRecordHoldsEveryItemsBlankValue)
     EXPECT_EQ(record.blankRecord().toStdString(), expected.toStdString());
     EXPECT_EQ(record.offsetOf(7, [](qint32 level) { return level == 1 ? 2 : 2; }), 25 + 8 + 3);
     EXPECT_EQ(record.offsetOf(7, [](qint32 level) { return level == 2 ? 3 : 1; }), -1);  // no third occurrence
+
+    // A nested group's own position is never used: left empty, it changes nothing.
+    const LocalRecordLayout withoutGroupPosition(Layout::load({
+        row(0, 1, "X", 10, 0, 0, "1"), row(0, 2, "9", 7, 2, 0, "11"), row(0, 3, "K", 5, 0, 0, "19"),
+        row(0, 4, "M", 0, 0, 2, "24"), row(1, 5, "N", 2, 0, 0, "24"), row(1, 6, "M", 0, 0, 2, ""),
+        row(2, 7, "Y", 3, 0, 0, "26"), row(0, 8, "X", 12, 0, 0, "109"),
+    }));
+    EXPECT_EQ(withoutGroupPosition.blankRecord(), record.blankRecord());
 }
 
 TEST(LocalRecord, RefusesRecordsThatCannotBeBuilt)

@@ -67,11 +67,13 @@ LocalRecordLayout::LocalRecordLayout(const Layout& local)
     placements_.resize(size_t(local.size()));
     for (qint32 index = 1; index <= local.size(); ++index) {
         const LayoutItem& item = local.item(index);
+        // A group's own position only counts towards a level-0 group's length, so it may be
+        // left empty; what is placed needs one.
         const qint64 position = leadingConfigNumber(item.position);
-        if (position < 1)
+        if (position < (item.isGroup() ? 0 : 1))
             throw LayoutError(u"項目通番 %1 (%2): 項目位置 \"%3\" is not a position"_s.arg(item.serial).arg(item.name, item.position));
         Placement& placement = placements_[size_t(index - 1)];
-        placement.offset = position - 1;
+        placement.offset = std::max<qint64>(position - 1, 0);
         placement.width = item.fieldWidth();
         qint64 occurrencesInAll = 1;
         for (qint32 level = item.level - 1; level >= 0; --level) {
