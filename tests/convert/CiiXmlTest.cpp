@@ -47,7 +47,7 @@ TEST_F(CiiXmlTest, WritesTheDocumentNodeForNode)
     const QStringList fields = {u"JPC03> <"_s, u"JPC04><"_s, u"JPC05><"_s, u"JPC06>S1<"_s, u"JPC07><"_s, u"JPC08><"_s,
                                 u"JPC09>R1<"_s, u"JPC10>DEMO<"_s, u"JPC11>01<"_s, u"JPC12>01<"_s, u"JPC14>0101<"_s,
                                 u"JPC17>11<"_s, u"JPC18><"_s, u"JPC19>261208093000<"_s, u"JPC21><"_s, u"JPC23>M<"_s,
-                                u"JPC24> <"_s, u"JPC25>M<"_s, u"JPC29> <"_s, u"JPC30><"_s, u"JPC31><"_s, u"JPC32><"_s,
+                                u"JPC24><"_s, u"JPC25>M<"_s, u"JPC29><"_s, u"JPC30><"_s, u"JPC31><"_s, u"JPC32><"_s,
                                 u"JPC33><"_s, u"JPC34><"_s, u"JPC35><"_s};
     for (const QString& field : fields)
         header += u'<' + field + u'/' + field.left(5) + u">\r\n"_s;
@@ -92,6 +92,22 @@ TEST_F(CiiXmlTest, RoundTripsKeepCanonicalDataExactly)
     ASSERT_EQ(convertLocal(direct).code, u"0000"_s);
     EXPECT_EQ(localLines(u"0101"_s), fromXml);
     EXPECT_EQ(fromXml.size(), 2);
+}
+
+TEST_F(CiiXmlTest, HeaderFieldsKeepTheirJapaneseText)
+{
+    GroupFields fields;
+    fields.sender = u"ﾄｳｷｮｳ"_s;      // half-width katakana: one byte each
+    fields.receiver = u"東日本"_s;     // double-byte characters
+    writeFile(path(u"A.CII"_s), ciiGroup(fields, {demoMessage()}));
+    ASSERT_EQ(convert(u"A.CII"_s, u"B.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(xmlText(u"B.XML"_s).contains(u">ﾄｳｷｮｳ<"_s)) << xmlText(u"B.XML"_s).toStdString();
+    EXPECT_TRUE(xmlText(u"B.XML"_s).contains(u">東日本<"_s));
+    ASSERT_EQ(convert(u"B.XML"_s, u"C.CII"_s).code, u"0000"_s);
+    // The header record follows the block's "0C": both party codes come back byte for byte.
+    const QByteArray header = readFile(path(u"C.CII"_s)).mid(2, FixedRecord::kSize);
+    EXPECT_EQ(header.mid(25, 12), sjis(fields.sender).leftJustified(12, ' '));
+    EXPECT_EQ(header.mid(61, 12), sjis(fields.receiver).leftJustified(12, ' '));
 }
 
 TEST_F(CiiXmlTest, DocumentsAppendAsGroups)

@@ -143,9 +143,9 @@ void XmlRun::writeHeaderFields()
     document_->startElement("JPMGH");
     document_->raw(kLineBreak);
     for (const HeaderField& field : xmlHeaderFields()) {
-        // One character per byte; trailing spaces dropped.
-        QString text = QString::fromLatin1(context_.header.field(field.position, field.width));
-        if (field.width > 1) {
+        // Trailing spaces dropped, except from the record's first character.
+        QString text = context_.header.text(field.position, field.width);
+        if (field.element != std::u16string_view(u"JPC03")) {
             while (text.endsWith(u' '))
                 text.chop(1);
         }

@@ -248,11 +248,9 @@ bool CiiFromXml::storeField(QByteArrayView element, const QString& text)
 {
     MessageGroupHeader& header = context_.header;
     if (element == "JPC03") {
-        const QChar stored(char16_t(uchar(header.at(1))));
-        if (QStringView(&stored, 1) == text)
+        if (header.text(1, 1) == text)
             return false;
-        const char16_t first = text.isEmpty() ? u' ' : text[0].unicode();
-        header.data()[0] = first <= 0xFF ? char(first) : '?';
+        header.fill(1, 1, text.left(1));
         return true;
     }
     const HeaderField* field = findXmlHeaderField(QString::fromLatin1(element));
@@ -260,7 +258,7 @@ bool CiiFromXml::storeField(QByteArrayView element, const QString& text)
         return false;
     if (element == "JPC14")
         context_.format.infoClass = text;
-    if (QString::fromLatin1(header.field(field->position, field->width)) == text)
+    if (header.text(field->position, field->width) == text)
         return false;
     header.fill(field->position, field->width, text);
     return true;

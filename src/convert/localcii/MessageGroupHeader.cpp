@@ -29,17 +29,13 @@ int fillFixedField(std::span<char> field, const QString& text)
     return result;
 }
 
-namespace {
-
-QString trimmedText(QByteArrayView bytes)
+QString FixedRecord::text(int position, int width) const
 {
-    return threadShiftJis().decode(bytes).trimmed();
+    return threadShiftJis().decode(field(position, width));
 }
 
-}  // namespace
-
-QString MessageGroupHeader::bpid() const { return trimmedText(field(74, 8)); }
-QString MessageGroupHeader::infoClass() const { return trimmedText(field(94, 4)); }
+QString MessageGroupHeader::bpid() const { return text(74, 8).trimmed(); }
+QString MessageGroupHeader::infoClass() const { return text(94, 4).trimmed(); }
 
 QByteArray MessageGroupHeader::linePrefix() const
 {

@@ -25,6 +25,8 @@ public:
     QByteArrayView field(int position, int width) const { return {bytes_.data() + position - 1, width}; }
     std::span<char> field(int position, int width) { return {bytes_.data() + position - 1, size_t(width)}; }
     int fill(int position, int width, const QString& text) { return fillFixedField(field(position, width), text); }
+    // The field's Shift-JIS bytes as text, padding included.
+    QString text(int position, int width) const;
     char at(int position) const { return bytes_[size_t(position - 1)]; }
 
     char* data() { return bytes_.data(); }
