@@ -242,6 +242,7 @@ TEST_F(CiiXmlTest, BadDocumentsWriteNothing)
         "<?xml version=\"1.0\" encoding=\"X-NONE\"?><R/>",                                  // unknown encoding
         "<R><JPMGH></JPMGH><JPTRM><JP00001>&undefined;</JP00001></JPTRM></R>",               // undefined entity
         QByteArray("<R>") + QByteArray(300, 'x').replace('x', "<a>") + "</R>",               // nesting too deep
+        "<R><JPTRM><JP00001>x</JP00001></JPTRM><JPMGH></JPMGH><JPTRM></JPTRM></R>",          // a message before any header
     };
     for (const QByteArray& document : documents) {
         writeFile(path(u"BAD.XML"_s), document);

@@ -298,13 +298,15 @@ void CiiFromXml::writeTrailer()
 
 void CiiFromXml::message(bool hasContent)
 {
+    // Nothing could frame a message before the document's first header: rather than lose it,
+    // the document is refused like one that does not parse.
+    if (!groupOpen_)
+        throw XmlReader::NotWellFormed{u"XML解析エラー JPMGHより前にJPTRMがあります"_s};
     ++messageCount_;
     MessageEncoder encoder(context_.ciiLayout, context_.header.doubleByteCode());
     encoder.begin();
     if (hasContent)
         encodeContent(encoder);
-    if (!groupOpen_)
-        return;  // before the document's first header nothing frames a message
     blocks_.clear();
     appendMessageBlocks(blocks_, messageCount_, encoder.body(), context_.header.storageMode());
     output_.write(blocks_);
