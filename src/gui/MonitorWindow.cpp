@@ -253,15 +253,21 @@ void MonitorWindow::openDialog(bool change, int row, bool modal)
         dialog_->showFor(row);
 }
 
+// The lines of a selection made downwards, from its first line to the current one: the current
+// index is the selection's moving end. A selection made upwards, its moving end on top, toggles
+// nothing; without a selection the current line is toggled.
 void MonitorWindow::toggleFromCurrentDown()
 {
     const int current = grid_->currentIndex().row();
-    int last = current;
+    int first = current;
     for (const QItemSelectionRange& range : grid_->selectionModel()->selection()) {
-        if (range.top() <= current && current <= range.bottom())
-            last = range.top() < current ? -1 : range.bottom();  // made upwards: nothing
+        if (range.top() <= current && current <= range.bottom()) {
+            if (range.bottom() != current)
+                return;
+            first = range.top();
+        }
     }
-    for (int row = current; row >= 0 && row <= last; ++row) {
+    for (int row = first; row >= 0 && row <= current; ++row) {
         if (engine_.timetable().rows()[size_t(row)].displayState == RowState::NotRun)
             engine_.toggleSelection(row);
     }

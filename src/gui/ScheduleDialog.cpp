@@ -4,6 +4,7 @@
 #include "gui/WindowMessages.h"
 #include "gui/WindowStyling.h"
 #include "monitor/KeystrokeFilter.h"
+#include "monitor/MonitorEngine.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -66,6 +67,11 @@ ScheduleDialog::~ScheduleDialog() = default;
 void ScheduleDialog::attach(MonitorEngine& engine)
 {
     controller_ = std::make_unique<ScheduleDialogController>(*this, engine, database_, clock_, machineName_);
+    // The dialog is only for a stopped timetable: when automatic running starts, it goes.
+    connect(&engine, &MonitorEngine::runStateChanged, this, [this, &engine] {
+        if (!engine.editable())
+            hide();
+    });
 }
 
 void ScheduleDialog::openForAdd()
@@ -85,6 +91,11 @@ void ScheduleDialog::showFor(int row)
     Q_UNUSED(row);
     show();
     activateWindow();
+}
+
+void ScheduleDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
     focus(DateField);
 }
 

@@ -55,6 +55,8 @@ public:
     void hide() override { QDialog::hide(); }
 
 protected:
+    // Every showing starts at the date field with its text selected.
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

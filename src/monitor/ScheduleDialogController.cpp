@@ -155,6 +155,11 @@ DialogStatus ScheduleDialogController::duplicateCheck()
 
 DialogStatus ScheduleDialogController::save()
 {
+    // A dialog left open may outlive the stop: a row must not change under automatic running.
+    if (!engine_.editable()) {
+        view_.hide();
+        return DialogStatus::Failed;
+    }
     for (int field = 0; field < kFieldCount; ++field) {
         if (!view_.isEnterable(field))
             continue;

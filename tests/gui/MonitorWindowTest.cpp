@@ -77,21 +77,21 @@ protected:
     }
     QString cell(int row, int column) const { return shown(row, column, Qt::DisplayRole).toString(); }
     QColor colour(int row, int column) const { return shown(row, column, Qt::ForegroundRole).value<QColor>(); }
+    // A click, or a double-click as a window system delivers it: press, release, double-click
+    // and release.
     void clickCell(int row, int column, bool twice = false)
     {
+        QWidget* target = grid().viewport();
+        QPoint at = grid().visualRect(grid().model()->index(row, column - 1)).center();
         if (column == 0) {
             QHeaderView* header = grid().verticalHeader();
-            const QPoint at(header->width() / 2, header->sectionViewportPosition(row) + header->sectionSize(row) / 2);
-            twice ? QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, at)
-                  : QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-            return;
+            target = header->viewport();
+            at = QPoint(header->width() / 2, header->sectionViewportPosition(row) + header->sectionSize(row) / 2);
         }
-        const QPoint at = grid().visualRect(grid().model()->index(row, column - 1)).center();
+        QTest::mouseClick(target, Qt::LeftButton, {}, at);
         if (twice) {
-            QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, at);
-            QTest::mouseDClick(grid().viewport(), Qt::LeftButton, {}, at);
-        } else {
-            QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(target, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(target, Qt::LeftButton, {}, at);
         }
     }
     void stop() { window_->button(1)->click(); }
@@ -161,6 +161,42 @@ TEST_P(MonitorWindowTest, ASecondClickOnTheLineTogglesItsMark)
     EXPECT_EQ(engine_->timetable().cursor(), 1);
 }
 
+TEST_P(MonitorWindowTest, SpaceOverASelectionAndDoubleClicksOnTheMark)
+{
+    open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    ASSERT_EQ(grid().model()->rowCount(), 4);
+    stop();
+    grid().setFocus();
+    auto marks = [this] {
+        QString all;
+        for (int row = 0; row < grid().model()->rowCount(); ++row)
+            all += cell(row, 0);
+        return all;
+    };
+
+    // Made downwards: every line from the first to the current one.
+    clickCell(0, 3);
+    QTest::keyClick(&grid(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&grid(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&grid(), Qt::Key_Space);
+    EXPECT_EQ(marks(), u"×××○"_s);
+
+    // Made upwards: nothing.
+    clickCell(3, 3);
+    QTest::keyClick(&grid(), Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&grid(), Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&grid(), Qt::Key_Space);
+    EXPECT_EQ(marks(), u"×××○"_s);
+
+    // A double-click on the mark of a line that was not current opens the dialog and leaves the
+    // mark alone.
+    clickCell(1, 3);
+    clickCell(3, 0, true);
+    EXPECT_EQ(marks(), u"×××○"_s);
+    EXPECT_TRUE(dialog_->isVisible());
+    dialog_->hide();
+}
+
 TEST_P(MonitorWindowTest, AJobColoursItsLine)
 {
     open({master("WC01", QTime(10, 0))}, QTime(9, 0));
@@ -228,6 +264,15 @@ TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
     EXPECT_EQ(cell(1, 3), u"WC01"_s);  // before WX01 at the same minute
     EXPECT_EQ(cell(1, 4), u"北陸持込受注センター"_s);
     EXPECT_EQ(cell(1, 2), u"12:00"_s);
+
+    // Opened again, the dialog starts at the date field, not where the last add left it.
+    QWidget* focused = nullptr;
+    QTimer::singleShot(0, dialog_.get(), [&] {
+        focused = dialog_->focusWidget();
+        dialog_->reject();
+    });
+    window_->button(2)->click();
+    EXPECT_EQ(focused, dialog_->field(DateField));
 }
 
 TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
@@ -276,6 +321,15 @@ TEST_P(MonitorWindowTest, ChangingARowMovesItInPlace)
     EXPECT_FALSE(dialog_->isVisible());
     EXPECT_EQ(cell(0, 2), u"13:00"_s);  // the moved row keeps its line
     EXPECT_EQ(cell(0, 3), u"WC01"_s);
+
+    // Automatic running started while the dialog is open closes it, and nothing it held is saved.
+    clickCell(1, 3, true);
+    ASSERT_TRUE(dialog_->isVisible());
+    dialog_->field(TimeField)->setText(u"23:00"_s);
+    window_->button(0)->click();
+    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->controller().save(), DialogStatus::Failed);
+    EXPECT_EQ(cell(1, 2), u"12:00"_s);
 }
 
 TEST_P(MonitorWindowTest, NoInAddModeClearsTheFields)
