@@ -2,6 +2,7 @@
 
 #include "app/database/ColumnValues.h"
 #include "app/database/Database.h"
+#include "app/database/DatabaseError.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -24,8 +25,13 @@ std::vector<ScheduleMasterRow> loadScheduleMasterRows(Database& database, const 
                   {machineName, u"1"_s, u"R"_s}};
     std::vector<ScheduleMasterRow> rows;
     for (ResultSet result = database.query(sql); !result.atEnd(); result.next()) {
-        rows.push_back({result.value(0).toString(), result.value(1).toString(), result.value(2).toString(),
-                        timeValue(result.value(3)), result.value(4).toInt()});
+        const QTime start = timeValue(result.value(3));
+        // A row without a time would run at midnight: the master is wrong, and the timetable too.
+        if (!start.isValid())
+            throw DatabaseError(u"起動時刻 \"%1\" of %2 is not a time"_s.arg(result.value(3).toString(),
+                                                                            result.value(0).toString()));
+        rows.push_back({result.value(0).toString(), result.value(1).toString(), result.value(2).toString(), start,
+                        result.value(4).toInt()});
     }
     return rows;
 }

@@ -1,4 +1,5 @@
 #include "app/database/Database.h"
+#include "app/database/DatabaseError.h"
 #include "monitor/ScheduleQuery.h"
 #include "support/TestDatabase.h"
 
@@ -46,6 +47,33 @@ TEST_P(ScheduleQueryTest, ReadsThisWorkstationsReceptionsInWeekdayAndTimeOrder)
     EXPECT_NE(withSeconds, rows.end());
 
     EXPECT_TRUE(loadScheduleMasterRows(*db, u"testpc' OR '1'='1"_s).empty());
+}
+
+// What an embedded database filled by other programs may hold as a start time.
+TEST(ScheduleQuery, StartTimesWrittenAsTextAndTimesThatAreNone)
+{
+    TestDatabase database(Backend::Sqlite);
+    database.createTables();
+    database.loadDemoData(u"TESTPC"_s);
+    auto db = database.open();
+    auto scheduleAt = [&](const QString& time) {
+        db->execute({u"DELETE FROM FL1912EDIスケジュールマスタ"_s, {}});
+        db->execute({u"INSERT INTO FL1912EDIスケジュールマスタ (センターコード, 曜日, 起動時刻, 送受信種別) VALUES (?, ?, ?, ?)"_s,
+                     {u"WC01"_s, 4, time, u"R"_s}});
+    };
+    for (const auto& [text, time] : {std::pair{u"9:30"_s, QTime(9, 30)}, std::pair{u"09:30:15"_s, QTime(9, 30, 15)},
+                                     std::pair{u"1899-12-30 10:15:00"_s, QTime(10, 15)},
+                                     std::pair{u"10:15:00.000"_s, QTime(10, 15)}}) {
+        scheduleAt(text);
+        const std::vector<ScheduleMasterRow> rows = loadScheduleMasterRows(*db, u"TESTPC"_s);
+        ASSERT_EQ(rows.size(), 1u) << text.toStdString();
+        EXPECT_EQ(rows.front().startTime, time) << text.toStdString();
+    }
+    // Not a time: the timetable cannot be built, rather than run the row at midnight.
+    for (const QString& text : {u"abc"_s, u"25:00"_s, u""_s}) {
+        scheduleAt(text);
+        EXPECT_THROW(loadScheduleMasterRows(*db, u"TESTPC"_s), DatabaseError) << text.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ScheduleQueryTest,

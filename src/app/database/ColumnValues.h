@@ -7,7 +7,7 @@
 namespace edi {
 
 // Column values as the drivers return them: SQLite gives dates and times as text, some ODBC
-// drivers give a time as a date-time.
+// drivers give a time as a date-time. An invalid QTime or QDate for what is neither.
 QTime timeValue(const QVariant& value);
 QDate dateValue(const QVariant& value);
 
