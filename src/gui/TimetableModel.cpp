@@ -72,6 +72,7 @@ void TimetableModel::fill()
 {
     beginResetModel();
     paintedStates_.assign(size_t(timetable_.rowCount()), std::nullopt);
+    methodNames_.clear();  // each fill looks the names up again, as a failed look-up may since work
     endResetModel();
 }
 
