@@ -6,6 +6,7 @@
 #include "monitor/KeystrokeFilter.h"
 #include "monitor/MonitorEngine.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -91,6 +92,14 @@ void ScheduleDialog::showFor(int row)
     Q_UNUSED(row);
     show();
     activateWindow();
+}
+
+void ScheduleDialog::setWaitCursor(bool waiting)
+{
+    if (waiting)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void ScheduleDialog::showEvent(QShowEvent* event)

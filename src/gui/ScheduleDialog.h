@@ -53,6 +53,7 @@ public:
     void clearForm() override;
     void setScreenId() override;
     void hide() override { QDialog::hide(); }
+    void setWaitCursor(bool waiting) override;
 
 protected:
     // Every showing starts at the date field with its text selected.

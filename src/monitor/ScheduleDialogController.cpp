@@ -173,11 +173,13 @@ DialogStatus ScheduleDialogController::save()
         return status;
     switch (view_.askToSave()) {
     case Answer::Yes: {
+        view_.setWaitCursor(true);
         const DialogStatus status = registerRow();
         view_.setScreenId();
         if (view_.isEnterable(CentreField))
             view_.focus(CentreField);
         view_.hide();
+        view_.setWaitCursor(false);
         return status;
     }
     case Answer::No:

@@ -44,6 +44,7 @@ public:
     virtual void clearForm() = 0;                   // entry fields and "lbl_" labels emptied
     virtual void setScreenId() = 0;                 // lbl_PGID := "SCHADD01"
     virtual void hide() = 0;
+    virtual void setWaitCursor(bool waiting) = 0;   // while a row is saved
 };
 
 // The add-schedule dialog's logic: opening in add or change mode, the field checks with their
