@@ -66,6 +66,9 @@ void HeadlessMonitor::endOnSignals()
     auto* check = new QTimer(this);
     connect(check, &QTimer::timeout, this, [this] {
         if (endRequested && !engine_.jobRunning()) {
+            // The engine's own tick may come in this same pass of the timers: it must not start
+            // a job that the ending process would then wait for unseen.
+            engine_.stopAutomatic();
             log(u"終了"_s);
             QCoreApplication::quit();
         }

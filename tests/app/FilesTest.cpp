@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -87,6 +88,14 @@ TEST_F(FilesTest, RunAndWaitRunsInTheWorkingFolderAndWaits)
     const QString command = u"/bin/sh -c \"sleep 0.2; pwd > where.txt; exit 3\""_s;
     EXPECT_EQ(runAndWait(command, path(u"package"_s)), FileStatus::Done);  // exit code is the program's own business
     EXPECT_EQ(readFile(path(u"package/where.txt"_s)).trimmed(), QDir(path(u"package"_s)).canonicalPath().toUtf8());
+
+    // A process group of its own, which Ctrl-C on the scheduler's terminal does not reach.
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"read -r _ _ _ _ group _ < /proc/$$/stat; echo $group > group.txt\""_s,
+                         path(u"package"_s)),
+              FileStatus::Done);
+    EXPECT_NE(readFile(path(u"package/group.txt"_s)).trimmed().toLongLong(), qint64(::getpgrp()));
+    // A limit beyond what milliseconds in an int hold is no limit to speak of, not a short one.
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"sleep 1\""_s, path(u"package"_s), 4294968), FileStatus::Done);
 
     // A program that reads its input gets its end at once instead of waiting for an operator.
     EXPECT_EQ(runAndWait(u"/bin/sh -c \"cat > input.txt\""_s, path(u"package"_s), 10), FileStatus::Done);

@@ -1,6 +1,12 @@
 #include "app/process/RunAndWait.h"
 
 #include <QProcess>
+#include <algorithm>
+#include <climits>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace edi {
 
@@ -14,10 +20,16 @@ FileStatus runAndWait(const QString& program, const QStringList& arguments, cons
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     // Nobody types into an unattended job: a program that reads its input ends instead of waiting.
     process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    // A process group of its own: Ctrl-C on the scheduler's terminal asks the scheduler to end
+    // after the job, and must not kill the program in the middle of its transfer.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
     process.start();
     if (!process.waitForStarted(-1))
         return FileStatus::Error;
-    if (!process.waitForFinished(timeLimitSeconds > 0 ? timeLimitSeconds * 1000 : -1)) {
+    const int limitMilliseconds = timeLimitSeconds > 0 ? int(std::min<qint64>(qint64(timeLimitSeconds) * 1000, INT_MAX)) : -1;
+    if (!process.waitForFinished(limitMilliseconds)) {
         process.kill();
         process.waitForFinished(-1);
         return FileStatus::Error;
