@@ -150,6 +150,20 @@ INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
                          ::testing::Values(Backend::Sqlite, Backend::PostgreSql, Backend::OdbcPostgreSql),
                          [](const auto& info) { return test::backendName(info.param); });
 
+TEST_P(DatabaseTest, AStatementEndsAtItsTimeLimit)
+{
+    if (GetParam() == Backend::Sqlite)
+        GTEST_SKIP() << "an embedded database has no server to wait for";
+    EXPECT_EQ(db_->firstRowOnly(), u" LIMIT 1"_s);  // the server is known behind the data source too
+    ConnectionSettings shortLimit = test_->settings();
+    shortLimit.queryTimeoutSeconds = 1;
+    const std::unique_ptr<Database> db = Database::open(shortLimit);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_THROW(db->query({u"SELECT pg_sleep(20)"_s, {}}), DatabaseError);
+    EXPECT_LT(timer.elapsed(), 10000);
+}
+
 TEST(DatabaseOpen, FailsForUnreachableDatabases)
 {
     ConnectionSettings odbc;

@@ -22,6 +22,7 @@ struct ConnectionSettings {
     QString baseFolder;  // folder of the configuration file; relative SQLite files live there
     QString environmentName;  // the machine name; names the connection
     bool createIfMissing = false;  // SQLite only: create the file (database set-up tools)
+    int queryTimeoutSeconds = 300;  // a statement that runs longer fails
 
     static DatabaseKind kindFromDriverKey(const QString& dbDriver);
     // The settings of section "動作環境", trimmed.

@@ -16,7 +16,6 @@ namespace edi {
 namespace {
 
 constexpr int kLoginTimeoutSeconds = 120;
-constexpr int kQueryTimeoutSeconds = 300;
 
 QString uniqueConnectionName(const QString& environmentName)
 {
@@ -39,7 +38,7 @@ void configureSqlite(QSqlDatabase& db, const ConnectionSettings& settings)
     if (!settings.createIfMissing && !QFileInfo(path).isFile())
         throw DatabaseError(u"The database file does not exist: "_s + path);
     db.setDatabaseName(path);
-    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(kQueryTimeoutSeconds * 1000));
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(qint64(settings.queryTimeoutSeconds) * 1000));
 }
 
 void configurePostgreSql(QSqlDatabase& db, const ConnectionSettings& settings)
@@ -50,7 +49,7 @@ void configurePostgreSql(QSqlDatabase& db, const ConnectionSettings& settings)
     db.setConnectOptions(settings.dataSource
                          + u" connect_timeout=%1 options='-c statement_timeout=%2 -c client_min_messages=warning'"_s
                                .arg(kLoginTimeoutSeconds)
-                               .arg(kQueryTimeoutSeconds * 1000));
+                               .arg(qint64(settings.queryTimeoutSeconds) * 1000));
 }
 
 QString qtDriverName(DatabaseKind kind)
@@ -64,13 +63,21 @@ QString qtDriverName(DatabaseKind kind)
     throw DatabaseError(u"Unknown database driver"_s);
 }
 
+// The ODBC handle behind a driver's or a result's handle(); null when it holds none. Qt hands it
+// over as the SQLHANDLE type, which is a void pointer.
+SQLHANDLE odbcHandle(const QVariant& handle)
+{
+    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return nullptr;
+    return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
 // The database behind an ODBC data source, by the driver's own name for it.
 QString odbcDatabaseName(const QSqlDatabase& db)
 {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+    SQLHANDLE connection = odbcHandle(db.driver()->handle());
+    if (!connection)
         return {};
-    SQLHANDLE connection = *static_cast<const SQLHANDLE*>(handle.constData());
     SQLCHAR name[128] = {};
     SQLSMALLINT length = 0;
     if (!SQL_SUCCEEDED(SQLGetInfo(connection, SQL_DBMS_NAME, name, sizeof name, &length)))
@@ -89,15 +96,10 @@ QString firstRowClause(DatabaseKind kind, const QSqlDatabase& db)
 }
 
 // ODBC has no connection-wide query time-out; each statement gets its own.
-void setOdbcQueryTimeout(QSqlQuery& query)
+void setOdbcQueryTimeout(QSqlQuery& query, int seconds)
 {
-    const QVariant handle = query.result()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
-        return;
-    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
-    if (statement)
-        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(SQLULEN(kQueryTimeoutSeconds)), 0);
+    if (SQLHANDLE statement = odbcHandle(query.result()->handle()))
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(seconds)), 0);
 }
 
 }  // namespace
@@ -160,7 +162,7 @@ QSqlQuery Database::run(const Sql& sql)
     if (!query.prepare(sql.text))
         throw DatabaseError(u"Preparing "_s + sql.text, query.lastError());
     if (settings_.kind == DatabaseKind::Odbc)
-        setOdbcQueryTimeout(query);
+        setOdbcQueryTimeout(query, settings_.queryTimeoutSeconds);
     for (const QVariant& value : sql.values)
         query.addBindValue(value);
     if (!query.exec())
