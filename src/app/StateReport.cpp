@@ -14,18 +14,19 @@ QString colourText(Colour colour)
     return u"&H%1"_s.arg(colour.value, 8, 16, QChar(u'0')).toUpper();
 }
 
+// The password is the connection string's last value and may itself hold ";": everything after
+// the first ";PWD=" goes.
 QString withoutPassword(const QString& connectionString)
 {
     const qsizetype start = connectionString.indexOf(u";PWD="_s);
     if (start < 0)
         return connectionString;
-    const qsizetype end = connectionString.indexOf(u';', start + 5);
-    return connectionString.left(start + 5) + u"****"_s + connectionString.mid(end);
+    return connectionString.left(start + 5) + u"****;"_s;
 }
 
 }  // namespace
 
-QString stateReport(const AppState& state)
+QStringList stateReport(const AppState& state)
 {
     const PathSettings& paths = state.settings.paths;
     const LinkDriverSettings& link = state.settings.linkDriver;
@@ -48,7 +49,7 @@ QString stateReport(const AppState& state)
     add(u"状態色"_s, u"通常=%1 処理中=%2 処理済=%3 エラー=%4"_s.arg(
                          colourText(state.statusColours.normal), colourText(state.statusColours.running),
                          colourText(state.statusColours.done), colourText(state.statusColours.error)));
-    return lines.join(u'\n') + u'\n';
+    return lines;
 }
 
 }  // namespace edi

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
 namespace edi {
 
 struct AppState;
 
 // The application state as text, one value a line; the password is not shown.
-QString stateReport(const AppState& state);
+QStringList stateReport(const AppState& state);
 
 }  // namespace edi

@@ -41,7 +41,8 @@ int runHeadlessMonitor(const ProgramOptions& options)
     std::optional<Timetable> timetable = loadTimetable(*state.database, state.machineName, clock.now(), messages);
     if (!timetable)
         return 1;
-    writeStandardError(stateReport(state));
+    for (const QString& line : stateReport(state))
+        writeStandardError(consoleLine(clock.now(), u"SCHMON01"_s, line) + u'\n');
 
     const JobSettings settings = JobSettings::fromState(state, QCoreApplication::applicationDirPath());
     ConsoleMailProgress mailProgress(clock);

@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/MessageSink.h"
+#include "app/StateReport.h"
 #include "app/Startup.h"
 #include "app/config/IniFile.h"
 #include "support/TestDatabase.h"
@@ -74,6 +75,17 @@ TEST_F(StartupTest, FillsTheApplicationState)
     EXPECT_EQ(state_.clock, &clock_);
     ASSERT_TRUE(state_.database);
     EXPECT_TRUE(state_.database->query({u"SELECT * FROM 区分マスタ"_s, {}}).atEnd());
+}
+
+TEST_F(StartupTest, TheStateReportNeverShowsThePassword)
+{
+    writeIni(database_.environmentSection().replace("USERID=\n", "USERID=edi\n").replace("PASSWD=\n", "PASSWD=top;secret\n")
+             + kProgramSections);
+    ASSERT_TRUE(start()) << sink_.details.join(u'\n').toStdString();
+    EXPECT_EQ(state_.connectionString, u"DSN=edi.sqlite;UID=edi;PWD=top;secret;"_s);
+    const QString report = stateReport(state_).join(u'\n');
+    EXPECT_TRUE(report.contains(u"UID=edi;PWD=****;"_s)) << report.toStdString();
+    EXPECT_FALSE(report.contains(u"secret"_s));
 }
 
 TEST_F(StartupTest, WithoutAnOperatorTheCodeIsEmpty)
