@@ -253,6 +253,21 @@ TEST_F(CiiXmlTest, BadDocumentsWriteNothing)
     EXPECT_TRUE(QDir(database_.folder()).entryList({u"*.part"_s}).isEmpty());
 }
 
+TEST_F(CiiXmlTest, AMessageTooLongForCiiRefusesTheDocument)
+{
+    addFormat(u"0601"_s, u"LONG0001"_s, {{1, 0, 1, "1", "X", 32767}});
+    QByteArray document = "<R><JPMGH><JPC10>LONG</JPC10><JPC11>00</JPC11><JPC12>01</JPC12><JPC14>0601</JPC14></JPMGH><JPTRM>";
+    const QByteArray element = "<JP00001>" + QByteArray(32767, 'x') + "</JP00001>";
+    for (qsizetype size = 0; size <= MessageEncoder::kMaxBody; size += 32767)
+        document += element;
+    document += "</JPTRM></R>";
+    writeFile(path(u"LONG.XML"_s), document);
+    writeFile(path(u"OUT.CII"_s), "existing");
+    EXPECT_EQ(convert(u"LONG.XML"_s, u"OUT.CII"_s).code, u"0002"_s);
+    EXPECT_EQ(readFile(path(u"OUT.CII"_s)), "existing");
+    EXPECT_TRUE(logLines().last().contains(u"JPTRM 1"_s)) << logLines().last().toStdString();
+}
+
 TEST_F(CiiXmlTest, OddDocumentsHaveDefinedOutcomes)
 {
     // Elements of numbers without a tag form and of items the layout lacks are left out; a huge

@@ -106,7 +106,7 @@ void MessageEncoder::element(qint32 number, QByteArrayView utf8Text)
     if (index == 0)
         return;
     if (number > 239 && !twoByteSection_) {
-        body_ += char(0xF0);
+        appendByte(char(0xF0));
         twoByteSection_ = true;
     }
     if (encodeXmlValue(utf8Text, layout_.item(index), doubleByteCode_, value_, shiftJis_))
@@ -126,8 +126,7 @@ void MessageEncoder::appendValue(qint32 number, const QByteArray& value)
         }
         cut = cut.first(end);
     }
-    if (body_.size() + cut.size() + 6 > kMaxBody)
-        return;
+    makeRoom(cut.size() + 6);  // a tag of up to three bytes and a length of up to three
     appendDataElement(body_, number, cut, twoByteSection_);
 }
 
@@ -135,6 +134,7 @@ void MessageEncoder::groupStart(qint32 number)
 {
     // Only the two-byte section carries group numbers: a numbered group switches to it (the
     // switch byte is also written, and ignored by readers, when the section is already on).
+    makeRoom(4);  // the switch byte and a group start of up to three bytes
     if (number != 0) {
         body_ += char(0xF0);
         twoByteSection_ = true;

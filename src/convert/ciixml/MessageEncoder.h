@@ -13,9 +13,12 @@ namespace edi {
 class MessageEncoder {
 public:
     // A value longer than its length indicator can say is cut; a body longer than the long-form
-    // prefix can say takes no further elements.
+    // prefix can say cannot be written at all.
     static constexpr qsizetype kMaxValue = 32767;
     static constexpr qsizetype kMaxBody = 9999999 - 17 - 1;
+
+    // Thrown when the message would outgrow kMaxBody.
+    struct TooLong {};
 
     MessageEncoder(const Layout& layout, char doubleByteCode) : layout_(layout), doubleByteCode_(doubleByteCode) {}
 
@@ -26,13 +29,23 @@ public:
     void element(qint32 number, QByteArrayView utf8Text);
     // A group "JPM" + number (0-32767), its repetitions and its end.
     void groupStart(qint32 number);
-    void nextRepetition() { body_ += char(0xFB); }
-    void groupEnd() { body_ += char(0xFC); }
+    void nextRepetition() { appendByte(char(0xFB)); }
+    void groupEnd() { appendByte(char(0xFC)); }
     // The body; the block writer adds the end byte.
     const QByteArray& body() const { return body_; }
 
 private:
     void appendValue(qint32 number, const QByteArray& value);
+    void appendByte(char byte)
+    {
+        makeRoom(1);
+        body_ += byte;
+    }
+    void makeRoom(qsizetype bytes) const
+    {
+        if (body_.size() + bytes > kMaxBody)
+            throw TooLong{};
+    }
 
     const Layout& layout_;
     char doubleByteCode_;

@@ -104,18 +104,38 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// Reads the document node by node; nothing of it is held but the current element's text.
+// Reads the document node by node; nothing of it is held but the current element's text and
+// what the parser keeps of the current child of the root.
 class XmlReader {
 public:
+    // The most bytes of the document the parser may be given for one child of the root (a
+    // header, a message or anything else): it keeps an element's nodes until the element ends,
+    // at about three times their size, and parses ahead within one read, so a hostile element
+    // must not grow memory without end. The largest message a CII file can hold takes less,
+    // written as this converter writes it.
+    static constexpr qint64 kMaxTopLevelElementBytes = qint64(48) << 20;
+    // Text beyond this is never needed: values are cut far below it.
+    static constexpr qsizetype kMaxTextBytes = 1 << 20;
+
     explicit XmlReader(const QString& path)
     {
         initialiseXmlLibrary();
-        reader_ = xmlReaderForFile(QFile::encodeName(path).constData(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS);
-        if (!reader_)
+        // Checked before opening: a FIFO would block the open.
+        if (!QFileInfo(path).isFile() || !(file_ = std::fopen(QFile::encodeName(path).constData(), "rb")))
             throw ConversionIoError(u"Cannot read "_s + path);
+        reader_ = xmlReaderForIO(&XmlReader::readInput, nullptr, this, nullptr, nullptr,
+                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS);
+        if (!reader_) {
+            std::fclose(file_);
+            throw ConversionIoError(u"Cannot read "_s + path);
+        }
         xmlTextReaderSetStructuredErrorHandler(reader_, &XmlReader::recordError, this);
     }
-    ~XmlReader() { xmlFreeTextReader(reader_); }
+    ~XmlReader()
+    {
+        xmlFreeTextReader(reader_);
+        std::fclose(file_);
+    }
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
@@ -123,8 +143,12 @@ public:
     bool read()
     {
         const int status = xmlTextReaderRead(reader_);
+        if (overBudget_)
+            throw NotWellFormed{u"XML解析エラー %1バイトを超える要素があります"_s.arg(kMaxTopLevelElementBytes)};
         if (status < 0 || !error_.isEmpty())
             throw NotWellFormed{error_.isEmpty() ? u"XML解析エラー"_s : error_};
+        if (status == 1 && depth() <= 1)
+            elementStart_ = given_;
         return status == 1;
     }
     int type() const { return xmlTextReaderNodeType(reader_); }
@@ -154,8 +178,8 @@ public:
             return text_;
         const int elementDepth = depth();
         while (read() && !(type() == XML_READER_TYPE_END_ELEMENT && depth() == elementDepth)) {
-            if (type() == XML_READER_TYPE_TEXT || type() == XML_READER_TYPE_CDATA)
-                text_ += value();
+            if ((type() == XML_READER_TYPE_TEXT || type() == XML_READER_TYPE_CDATA) && text_.size() < kMaxTextBytes)
+                text_ += value().first(std::min(value().size(), kMaxTextBytes - text_.size()));
         }
         return trimmedBlanks(text_);
     }
@@ -166,6 +190,20 @@ public:
 
 private:
     static QByteArrayView view(const xmlChar* utf8) { return QByteArrayView(reinterpret_cast<const char*>(utf8)); }
+    // The parser's input: the file, cut off once one child of the root has taken its budget.
+    static int readInput(void* self, char* buffer, int length)
+    {
+        auto* reader = static_cast<XmlReader*>(self);
+        if (reader->given_ - reader->elementStart_ > kMaxTopLevelElementBytes) {
+            reader->overBudget_ = true;
+            return -1;
+        }
+        const size_t read = std::fread(buffer, 1, size_t(length), reader->file_);
+        if (read == 0 && std::ferror(reader->file_))
+            return -1;
+        reader->given_ += qint64(read);
+        return int(read);
+    }
     static void recordError(void* self, xmlErrorPtr error)
     {
         auto* reader = static_cast<XmlReader*>(self);
@@ -173,9 +211,13 @@ private:
             reader->error_ = u"XML解析エラー %1行: %2"_s.arg(error->line).arg(QString::fromUtf8(error->message).trimmed());
     }
 
+    std::FILE* file_ = nullptr;
     xmlTextReaderPtr reader_ = nullptr;
     QString error_;
     QByteArray text_;
+    qint64 given_ = 0;         // bytes of the file given to the parser
+    qint64 elementStart_ = 0;  // what had been given when the current child of the root began
+    bool overBudget_ = false;
 };
 
 class CiiFromXml {
@@ -305,8 +347,12 @@ void CiiFromXml::message(bool hasContent)
     ++messageCount_;
     MessageEncoder encoder(context_.ciiLayout, context_.header.doubleByteCode());
     encoder.begin();
-    if (hasContent)
-        encodeContent(encoder);
+    try {
+        if (hasContent)
+            encodeContent(encoder);
+    } catch (const MessageEncoder::TooLong&) {
+        throw XmlReader::NotWellFormed{u"XML解析エラー JPTRM %1 がCIIのメッセージに収まりません"_s.arg(messageCount_)};
+    }
     blocks_.clear();
     appendMessageBlocks(blocks_, messageCount_, encoder.body(), context_.header.storageMode());
     output_.write(blocks_);
