@@ -218,11 +218,17 @@ TEST_F(CiiXmlTest, GroupsAfterTheFirstGetTheirOwnDocuments)
 
 TEST_F(CiiXmlTest, CiiProblemsLeaveNoDocument)
 {
+    // A document dropped for want of its trailer is a failure, not a quiet success.
     const QByteArray whole = ciiGroup({}, {demoMessage()});
     writeFile(path(u"A.CII"_s), whole.left(whole.size() - 251));  // no trailer
-    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s);
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
     writeFile(path(u"A.CII"_s), whole.left(whole.size() - 100));  // trailer cut
     EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
+    writeFile(path(u"A.CII"_s), whole.left(300));  // cut inside the message
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
+    writeFile(path(u"A.CII"_s), whole.left(whole.size() - 251) + whole);  // a header before the trailer
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
+    EXPECT_FALSE(QFile::exists(path(u"A_2.XML"_s)));  // an error ends the run
     GroupFields unknown;
     unknown.infoClass = u"0999"_s;
     writeFile(path(u"A.CII"_s), ciiGroup(unknown, {demoMessage()}));

@@ -60,6 +60,8 @@ public:
     // Framing events.
     bool header();
     void trailer();
+    // After the last block: a document whose trailer never came is dropped, and said so.
+    void finish() { dropUnfinishedDocument(); }
     bool message(const MessagePrefix& prefix);
     void badIdentifier(bool) { log_.warning(BadIdentifier); }
     void truncated() { log_.error(Truncated); }
@@ -77,6 +79,12 @@ public:
 private:
     bool loadFormat();
     void writeHeaderFields();
+    void dropUnfinishedDocument()
+    {
+        if (document_ && log_.resultCode().isEmpty())
+            log_.error(Truncated, u"トレーラがありません"_s);
+        document_.reset();
+    }
 
     FormatMasters& masters_;
     ConversionContext& context_;
@@ -94,7 +102,7 @@ private:
 
 bool XmlRun::header()
 {
-    document_.reset();  // a group without its trailer is dropped
+    dropUnfinishedDocument();
     ++groupCount_;
     if (!loadFormat())
         return false;
@@ -175,10 +183,19 @@ bool XmlRun::message(const MessagePrefix& prefix)
     document_->startElement("JPTRM", "SEQ", QByteArray::number(prefix.number));
     const size_t messageDepth = document_->depth();
     repetitionNames_.clear();
-    if (decoder_.decode(*this) != BodyEnd::EndByte)
-        return true;  // the file ended: no trailer will save the document
-    if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock())
-        return true;
+    switch (decoder_.decode(*this)) {
+    case BodyEnd::EndOfFile:
+        log_.error(Truncated);
+        return false;
+    case BodyEnd::Stopped:
+        return false;
+    case BodyEnd::EndByte:
+        break;
+    }
+    if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock()) {
+        log_.error(Truncated);
+        return false;
+    }
     while (document_->depth() >= messageDepth) {  // with the groups whose end the message lacks
         document_->raw(kLineBreak);
         document_->endElement();
@@ -243,6 +260,7 @@ void convertCiiToXml(FormatMasters& masters, ConversionContext& context, Convers
     CiiInput input(inputPath);
     XmlRun run(masters, context, log, input, outputPath);
     readCiiFile(input, context.header, context.trailer, run);
+    run.finish();
     if (progress)
         progress(input.offset(), input.size());
 }
