@@ -10,6 +10,7 @@
 #include "transport/TransferCodes.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,7 +24,7 @@ QStringList matchingFiles(const QString& folder, const QString& pattern)
     QStringList taken;
     const QDir dir(folder);
     for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
-        if (patternMatches(pattern, name))
+        if (patternMatches(pattern, name) && QFileInfo(dir.filePath(name)).isFile())
             taken << dir.filePath(name);
     }
     return taken;

@@ -54,7 +54,7 @@ bool writeKeyInFile(const QString& path, const LinkRequest& request, const LinkD
 std::optional<QString> readStatusCode(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QByteArray line = file.readLine(4096);
     QByteArray field = line.left(line.indexOf(','));
@@ -72,7 +72,7 @@ std::optional<qint32> findLastSequence(const QString& dataFolder, qint32 serial)
     if (!QFileInfo::exists(path))
         path = JobFiles::joinPath(dataFolder, u"LOGFL2.dat"_s);
     QFile log(path);
-    if (!log.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || !log.open(QIODevice::ReadOnly))
         return std::nullopt;
     const qint64 length = log.size();
     for (qint64 serialAt = length - 9; serialAt - 8 >= 0; serialAt -= kLogRecord) {

@@ -2,6 +2,7 @@
 #include "convert/localcii/CiiBlockWriter.h"
 
 #include <QFile>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -156,6 +157,13 @@ TEST_F(LocalConversionTest, AFullDiskFailsTheRunWithoutEndingTheProgram)
     const ConversionResult result = convertLocal(ciiGroup(textGroup(u"0201"_s), bodies));
     EXPECT_EQ(result.code, u"9999"_s);
     EXPECT_FALSE(result.failure.isEmpty());
+}
+
+TEST_F(LocalConversionTest, AnInputThatIsNoFileFailsAtOnce)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(path(u"FIFO.CII"_s)).constData(), 0600), 0);
+    EXPECT_EQ(convertLocalCii(masters_, context_, log_, clock_, 57, path(u"FIFO.CII"_s), path(u"OUT.LOC"_s)).code,
+              u"9999"_s);
 }
 
 TEST_F(LocalConversionTest, OutputNamesTakeTheClassBeforeTheFirstDot)

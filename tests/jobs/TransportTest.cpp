@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -108,6 +109,12 @@ TEST_F(PackageDriverTest, TheLogIsSearchedFromItsEnd)
 
 TEST_F(PackageDriverTest, DriverFailures)
 {
+    // A FIFO where the transfer log should be: the driver fails instead of waiting for a writer.
+    package("0000");
+    ASSERT_EQ(mkfifo(QFile::encodeName(path(u"data/LOGFL.dat"_s)).constData(), 0600), 0);
+    EXPECT_EQ(transfer(request_), FileStatus::Error);
+    QFile::remove(path(u"data/LOGFL.dat"_s));
+
     writeFile(path(u"data/LOGFL.dat"_s), logRecord(1, 123));
     writeFile(path(u"install/package.sh"_s), "#!/bin/sh\nexit 0\n");  // leaves no status file
     QFile::setPermissions(path(u"install/package.sh"_s), QFile::ReadOwner | QFile::ExeOwner);

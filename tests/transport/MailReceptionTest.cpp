@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <optional>
+#include <thread>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -20,6 +22,42 @@ namespace edi::test {
 namespace {
 
 enum class StoreKind { Maildir, Imap };
+
+// One IMAP session whose folder claims more messages than a 64-bit count holds sensibly.
+void serveBoastfulImap(int listener)
+{
+    const int client = ::accept(listener, nullptr, nullptr);
+    if (client < 0)
+        return;
+    auto send = [client](const QByteArray& text) { return ::write(client, text.constData(), size_t(text.size())) >= 0; };
+    send("* OK ready\r\n");
+    QByteArray pending;
+    char buffer[4096];
+    for (;;) {
+        const qsizetype newline = pending.indexOf("\r\n");
+        if (newline < 0) {
+            const ssize_t got = ::read(client, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            pending.append(buffer, got);
+            continue;
+        }
+        const QList<QByteArray> words = pending.left(newline).split(' ');
+        pending.remove(0, newline + 2);
+        const QByteArray tag = words.value(0);
+        const QByteArray command = words.value(1).toUpper();
+        if (command == "CAPABILITY")
+            send("* CAPABILITY IMAP4rev1\r\n");
+        else if (command == "SELECT" || command == "EXAMINE")
+            send("* 9223372036854775807 EXISTS\r\n");
+        else if (command == "LOGOUT")
+            send("* BYE\r\n");
+        send(tag + " OK done\r\n");
+        if (command == "LOGOUT")
+            break;
+    }
+    ::close(client);
+}
 
 const QByteArray kPartner = "orders@kansai.example.jp";
 const QStringList kSuccess{u"started"_s,       u"パラメータチェック"_s, u"INIファイル読込み"_s,
@@ -116,6 +154,16 @@ TEST_P(MailReceptionTest, JunkWithAHeaderBeyondAnyLimitIsPassedOver)
     EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), QByteArray("CII DATA"));
     EXPECT_TRUE(mailbox_->isRead(mine));
     EXPECT_FALSE(mailbox_->isRead(junk));
+
+    // In a Maildir, a FIFO or a link to one among the messages is no message at all.
+    if (GetParam() == StoreKind::Maildir) {
+        const QString fifo = mailbox_->folder() + u"/new/1.fifo.host"_s;
+        ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        ASSERT_TRUE(QFile::link(fifo, mailbox_->folder() + u"/new/2.link.host"_s));
+        mailbox_->deliver(mailMessage(kPartner, {base64Part("MORE DATA")}));
+        ASSERT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+        EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), QByteArray("MORE DATA"));
+    }
 }
 
 TEST_P(MailReceptionTest, TheLastQualifyingMessageWinsAndTheEarlierOneWaitsForTheNextReception)
@@ -288,6 +336,20 @@ TEST_P(MailReceptionTest, ImapSignOnFailures)
     EXPECT_EQ(receive(), u"9999"_s);
     EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 103: メールサーバに接続できません: "_s))
         << progress_.events.join(u'\n').toStdString();
+
+    // A server that claims more messages than any mailbox holds: refused, not searched for ever.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    address.sin_port = 0;
+    length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::thread server([listener] { serveBoastfulImap(listener); });
+    writeIni(u"imap://127.0.0.1:%1/INBOX"_s.arg(ntohs(address.sin_port)));
+    EXPECT_EQ(receive(), u"9999"_s);
+    EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 201: "_s)) << progress_.events.join(u'\n').toStdString();
+    server.join();
+    ::close(listener);
 
     EXPECT_TRUE(received().isEmpty());
     EXPECT_FALSE(mailbox_->isRead(waiting));

@@ -11,12 +11,11 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 
 CiiInput::CiiInput(const QString& path)
-    : file_(std::fopen(QFile::encodeName(path).constData(), "rb"))
+    // Only a regular file is opened: a FIFO would block the open, a device never end.
+    : file_(QFileInfo(path).isFile() ? std::fopen(QFile::encodeName(path).constData(), "rb") : nullptr)
     , buffer_(new char[kBufferSize])
 {
-    if (!file_ || QFileInfo(path).isDir()) {
-        if (file_)
-            std::fclose(file_);
+    if (!file_) {
         throw ConversionIoError(u"Cannot read "_s + path);
     }
     size_ = QFileInfo(path).size();

@@ -18,6 +18,8 @@ constexpr qint64 kSearchWindow = 2000;
 constexpr size_t kFlagBatch = 200;
 // Messages left unread that are collected before their \Seen is taken away.
 constexpr size_t kRestoreThreshold = 500;
+// More messages than any mailbox the reception works through holds.
+constexpr qint64 kMaxMessages = 10'000'000;
 
 CURL* handle(void* curl) { return static_cast<CURL*>(curl); }
 
@@ -176,6 +178,11 @@ void ImapStore::signOn()
         if (words.size() == 3 && words[0] == "*" && words[2].toUpper() == "EXISTS")
             messageCount_ = words[1].toLongLong();
     }
+    // The count drives the search in windows: a server's count beyond any mailbox must not
+    // keep the reception searching for ever.
+    if (messageCount_ > kMaxMessages)
+        throw MailError(MailErrorNumber::SearchFailed,
+                        u"受信トレイを検索できません: %1 通のメッセージ"_s.arg(messageCount_));
 }
 
 QStringList ImapStore::unreadMessages()

@@ -33,8 +33,14 @@ qint64 deliveryTime(const QString& name)
 
 QStringList messageNames(const QDir& folder)
 {
-    // Names that begin with "." are not messages (the Maildir rules keep them for other uses).
-    return folder.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    // Names that begin with "." are not messages (the Maildir rules keep them for other uses),
+    // nor is anything but a regular file: a link to a FIFO would block the reading.
+    QStringList names;
+    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
+        if (entry.isFile())
+            names << entry.fileName();
+    }
+    return names;
 }
 
 }  // namespace
@@ -99,7 +105,7 @@ QString MaildirStore::locate(const QString& message) const
 QByteArray MaildirStore::header(const QString& message)
 {
     QFile file(locate(message));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly))
         throw MailError(MailErrorNumber::MessageUnreadable, u"メッセージを読めません: "_s + message);
     QByteArray header;
     constexpr qint64 kChunk = 64 * 1024;
@@ -129,7 +135,7 @@ MessageFile MaildirStore::content(const QString& message, const QString&)
 {
     MessageFile file;
     file.path = locate(message);
-    if (!QFileInfo(file.path).isReadable())
+    if (!QFileInfo(file.path).isFile() || !QFileInfo(file.path).isReadable())
         throw MailError(MailErrorNumber::MessageUnreadable, u"メッセージを読めません: "_s + message);
     return file;
 }
