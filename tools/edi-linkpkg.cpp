@@ -95,7 +95,11 @@ int main(int argc, char* argv[])
         QFile statusFile(joined(dataFolder, u"STS/Sts0001.TXT"_s));
         if (!statusFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 1;
-        statusFile.write((status + u',' + serial + u',' + partner + u',' + file + u"\r\n"_s).toLatin1());
+        const QByteArray line = (status + u',' + serial + u',' + partner + u',' + file + u"\r\n"_s).toLatin1();
+        if (statusFile.write(line) != line.size() || !statusFile.flush()) {
+            std::fputs("edi-linkpkg: cannot write the status file\n", stderr);
+            return 1;
+        }
     }
     return 0;
 }

@@ -80,6 +80,9 @@ int main(int argc, char* argv[])
         std::fputs("edi-register: cannot write the status file\n", stderr);
         return 1;
     }
-    statusFile.write(status);
+    if (statusFile.write(status) != status.size() || !statusFile.flush()) {
+        std::fputs("edi-register: cannot write the status file\n", stderr);
+        return 1;
+    }
     return 0;
 }

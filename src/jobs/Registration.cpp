@@ -121,6 +121,9 @@ QString RegistrationStep::run()
     return closed;
 }
 
+// The longest status line read as one; a status line is some thirty characters.
+constexpr qint64 kMaxStatusLine = 1 << 16;
+
 // One history row per status line up to a line of kind "1". Once a line failed, every later
 // line is recorded as failed too, with the values of the last good line. False when the file
 // cannot be read.
@@ -130,13 +133,17 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
     if (!file.open(QIODevice::ReadOnly))
         return false;
     while (!file.atEnd()) {
-        QByteArray raw = file.readLine(1 << 16);
+        QByteArray raw = file.readLine(kMaxStatusLine);
+        // A line longer than any status line is a failed one; its rest is no line of its own.
+        const bool overLong = !raw.endsWith('\n') && !file.atEnd();
+        while (!raw.endsWith('\n') && !file.atEnd())
+            raw = file.readLine(kMaxStatusLine);
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
         const StatusLine line = parseStatusLine(threadShiftJis().decode(raw));
-        if (line.kind == u"1"_s)
+        if (line.kind == u"1"_s && !overLong)
             break;
-        if (line.failed)
+        if (line.failed || overLong)
             stepCode_ = ResultCode::failed;
         if (stepCode_ != ResultCode::failed) {
             completion_.partnerCompany = firstCompany;
@@ -148,8 +155,10 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
         }
         completion_.endCode = stepCode_;
         completion_.detailCode = stepDetail_;
-        if (!recordLine())
+        if (!recordLine()) {
             stepCode_ = ResultCode::failed;  // the step must not end well with a line unrecorded
+            break;                           // and the history takes no further rows
+        }
     }
     return true;
 }

@@ -191,6 +191,15 @@ TEST_P(JobSequenceTest, GarbageInTheStatusFile)
     writeIni(path(u"bin/garbage.sh"_s));
     EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
     EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
+
+    // A good line that runs on past any status line, its rest beginning like the end line "1":
+    // a failed line, not a good one followed by the end.
+    writeFile(path(u"bin/garbage.sh"_s),
+              "#!/bin/sh\nstatus=$(grep STATUS_FILE \"${1#@}\" | cut -d= -f2 | tr -d '\\r')\n"
+              "{ printf '00101            000002000002 00'; head -c 65503 /dev/zero | tr '\\0' ' ';"
+              " printf '1\\r\\n'; } > \"$status\"\n");
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:登録ｴﾗｰ"_s);
 }
 
 TEST_P(JobSequenceTest, ADatabaseThatGoesAwayInTheMiddleOfAJob)
