@@ -16,40 +16,54 @@
 #include "transport/MailTransport.h"
 
 #include <QCoreApplication>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
 
-bool start(AppState& state, const ProgramOptions& options, const Clock& clock, MessageSink& messages)
-{
-    const StartupRequest request{QCoreApplication::applicationDirPath(), options.configPath, options.operatorArgument,
-                                 &clock};
-    return runStartup(state, request, messages);
-}
+// What both ways of running without a window share: the started program, its jobs' settings
+// and the mail transport, whose progress goes out as log lines.
+class HeadlessSession {
+public:
+    bool start(const ProgramOptions& options)
+    {
+        const QString programFolder = QCoreApplication::applicationDirPath();
+        const StartupRequest request{programFolder, options.configPath, options.operatorArgument, &clock};
+        if (!runStartup(state, request, messages))
+            return false;
+        settings = JobSettings::fromState(state, programFolder);
+        mail.emplace(settings.configPath, settings.paths.receivedFolder, mailProgress);
+        return true;
+    }
+
+    SystemClock clock;
+    ConsoleMessageSink messages{u"SCHMON01"_s, clock};
+    AppState state;
+    JobSettings settings;
+    ConsoleMailProgress mailProgress{clock};
+    std::optional<MailTransport> mail;
+};
 
 }  // namespace
 
 int runHeadlessMonitor(const ProgramOptions& options)
 {
-    SystemClock clock;
-    ConsoleMessageSink messages(u"SCHMON01"_s, clock);
-    AppState state;
-    if (!start(state, options, clock, messages))
+    HeadlessSession session;
+    if (!session.start(options))
         return 1;
-    std::optional<Timetable> timetable = loadTimetable(*state.database, state.machineName, clock.now(), messages);
+    std::optional<Timetable> timetable =
+        loadTimetable(*session.state.database, session.state.machineName, session.clock.now(), session.messages);
     if (!timetable)
         return 1;
-    for (const QString& line : stateReport(state))
-        writeStandardError(consoleLine(clock.now(), u"SCHMON01"_s, line) + u'\n');
+    for (const QString& line : stateReport(session.state))
+        writeStandardError(consoleLine(session.clock.now(), u"SCHMON01"_s, line) + u'\n');
 
-    const JobSettings settings = JobSettings::fromState(state, QCoreApplication::applicationDirPath());
-    ConsoleMailProgress mailProgress(clock);
-    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailProgress);
-    auto worker = std::make_unique<JobWorker>(state.database->settings(), settings, clock, mail);
-    MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
-    HeadlessMonitor monitor(engine, clock);
+    auto worker = std::make_unique<JobWorker>(session.state.database->settings(), session.settings, session.clock,
+                                              *session.mail);
+    MonitorEngine engine(session.clock, std::move(*timetable), std::move(worker));
+    HeadlessMonitor monitor(engine, session.clock);
     monitor.showTimetable();
     monitor.endOnSignals();
     engine.start();
@@ -58,16 +72,11 @@ int runHeadlessMonitor(const ProgramOptions& options)
 
 int runOneJob(const ProgramOptions& options)
 {
-    SystemClock clock;
-    ConsoleMessageSink messages(u"SCHMON01"_s, clock);
-    AppState state;
-    if (!start(state, options, clock, messages))
+    HeadlessSession session;
+    if (!session.start(options))
         return 1;
-    const JobSettings settings = JobSettings::fromState(state, QCoreApplication::applicationDirPath());
-    ConsoleMailProgress mailProgress(clock);
-    MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailProgress);
-    JobContext job(*state.database, clock, settings, mail);
-    LoggingJobObserver observer(options.runJobCentre, clock);
+    JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
+    LoggingJobObserver observer(options.runJobCentre, session.clock);
     return runScheduledJob(job, options.runJobCentre, observer) == RowState::Finished ? 0 : 1;
 }
 
