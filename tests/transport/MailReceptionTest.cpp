@@ -221,9 +221,10 @@ TEST_P(MailReceptionTest, TheAttachmentsNameNeverChoosesWhereItGoes)
 
 TEST_P(MailReceptionTest, EncodingsAndShapesOfThePartnersMail)
 {
-    // Quoted-printable with an encoded-word file name, after a text body in two forms.
+    // Quoted-printable with an encoded-word file name, after a text body in two forms, the plain
+    // one long: contents, however long, are no piece the parser keeps.
     const QByteArray alternative = "Content-Type: multipart/alternative; boundary=\"alt\"\r\n\r\n"
-                                   "--alt\r\n" + textPart("plain") + "--alt\r\nContent-Type: text/html\r\n\r\n<p>html</p>\r\n--alt--\r\n";
+                                   "--alt\r\n" + textPart(QByteArray("plain text\r\n").repeated(300000)) + "--alt\r\nContent-Type: text/html\r\n\r\n<p>html</p>\r\n--alt--\r\n";
     const QByteArray quotedPrintable = "Content-Type: application/xml; name=\"=?ISO-2022-JP?B?GyRCQ21KOBsoQi5YTUw=?=\"\r\n"
                                        "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
                                        "<?xml version=3D\"1.0\"?><a>=E6=B3=A8=E6=96=87</a>=\r\n<b/>\r\n";
@@ -250,6 +251,11 @@ TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
         // Cut off in the middle of the attachment: the closing boundary never comes.
         "To: " + kPartner + "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
             + base64Part(QByteArray(3000, 'Z')).left(900),
+        // Pieces a parser keeps in memory, grown beyond any mail program's: a preamble, a part's
+        // header and an epilogue of 2 MiB each.
+        mailMessage(kPartner, {base64Part("A")}).replace("This is a MIME message.", QByteArray(2 << 20, 'p')),
+        mailMessage(kPartner, {"X-Junk: " + QByteArray(2 << 20, 'h') + "\r\n" + base64Part("A")}),
+        mailMessage(kPartner, {base64Part("A")}) + QByteArray(2 << 20, 'e'),
         // Multiparts nested deeper than any mail program writes.
         "To: " + kPartner + "\r\nMIME-Version: 1.0\r\n" + [] {
             QByteArray nested = base64Part("DEEP");

@@ -1,5 +1,8 @@
 #include "transport/mail/MimeAttachment.h"
 
+#include "transport/mail/MailStore.h"
+#include "transport/mail/MimeSizeCheck.h"
+
 #include <QFile>
 #include <fcntl.h>
 #include <gmime/gmime.h>
@@ -162,6 +165,13 @@ SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
 {
     initialiseGMime();
     SavedAttachment saved;
+    // The parser keeps header blocks, preambles and epilogues in memory: a message whose pieces
+    // outgrow what any mail program writes is broken rather than read.
+    if (const QString piece = oversizedMimePiece(messagePath, kMaxHeaderBytes); !piece.isEmpty()) {
+        saved.outcome = AttachmentOutcome::Broken;
+        saved.detail = piece + u" over "_s + QString::number(kMaxHeaderBytes) + u" bytes"_s;
+        return saved;
+    }
     const int input = ::open(QFile::encodeName(messagePath).constData(), O_RDONLY | O_CLOEXEC);
     if (input < 0)
         return saved;
