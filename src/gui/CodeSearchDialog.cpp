@@ -76,7 +76,7 @@ protected:
                 return true;
             }
             if (key == Qt::Key_Escape) {
-                clearAndCancel();
+                reject();  // the fields keep their values
                 return true;
             }
         }

@@ -35,9 +35,14 @@ ScheduleDialog::ScheduleDialog(Database& database, const Clock& clock, const QSt
     layout->addWidget(screenId_, 0, 0, 1, 3);
     for (int index = 0; index < 3; ++index) {
         const FieldDefinition& definition = scheduleFields()[size_t(index)];
-        layout->addWidget(new QLabel(QString::fromUtf16(definition.label), this), index + 1, 0);
+        auto* caption = new QLabel(QString::fromUtf16(definition.label), this);
+        caption->setObjectName(u"OPR_"_s + QString::fromUtf16(definition.control));
+        layout->addWidget(caption, index + 1, 0);
         fields_[size_t(index)] = new QLineEdit(this);
         fields_[size_t(index)]->setObjectName(QString::fromUtf16(definition.control));
+        // Dates, times and codes are typed in single-byte characters, through the keystroke filter;
+        // an input method would hand its text over past it.
+        fields_[size_t(index)]->setAttribute(Qt::WA_InputMethodEnabled, false);
         fields_[size_t(index)]->setMaxLength(definition.maxLength);
         fields_[size_t(index)]->installEventFilter(this);
         layout->addWidget(fields_[size_t(index)], index + 1, 1);
@@ -259,8 +264,9 @@ bool ScheduleDialog::formKeyDown(QKeyEvent* event)
 bool ScheduleDialog::fieldKeyPress(QLineEdit* edit, QKeyEvent* event)
 {
     const QString typed = event->text();
-    if (typed.size() != 1 || typed[0].unicode() < 0x20)
-        return false;  // editing keys and Backspace pass
+    // Editing keys pass: Backspace, and Delete, which brings the text U+007F with it.
+    if (typed.size() != 1 || typed[0].unicode() < 0x20 || typed[0].unicode() == 0x7F)
+        return false;
     const int index = int(std::find(fields_.begin(), fields_.end(), edit) - fields_.begin());
     const std::optional<QChar> accepted =
         filterKeystroke(typed[0], QString::fromUtf16(scheduleFields()[size_t(index)].attributeCode), edit->text());

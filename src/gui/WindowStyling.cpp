@@ -106,9 +106,14 @@ int twipsToPixels(const QWidget& widget, int twips)
 
 bool applyWindowStyling(QWidget& window, const StylingSettings& styling)
 {
+    for (Colour colour : {styling.labelBackColor, styling.labelForeColor, styling.textBackColor, styling.textFocusColor,
+                          styling.textForeColor, styling.titleBackColor, styling.titleForeColor}) {
+        if (!colour.isValid())
+            return false;
+    }
     const std::optional<qint32> formBack = parseConfigInteger(styling.formBackColor, 32);
     if (!styling.formBackColor.trimmed().isEmpty()) {
-        if (!formBack)
+        if (!formBack || !Colour::fromConfigNumber(*formBack).isValid())
             return false;
         QPalette palette = window.palette();
         palette.setColor(QPalette::Window, toQColor(Colour::fromConfigNumber(*formBack)));

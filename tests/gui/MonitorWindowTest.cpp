@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -369,6 +370,70 @@ TEST_P(MonitorWindowTest, CodeSearchFillsTheCentre)
     QTest::keyClick(dialog_->field(CentreField), Qt::Key_F5);
     EXPECT_FALSE(dialog_->field(CentreField)->text().isEmpty());
     EXPECT_FALSE(dialog_->findChild<QLabel*>(u"lbl_CNTNM"_s)->text().isEmpty());
+
+    // Escape in the popup's grid cancels, and what was typed stays.
+    dialog_->field(CentreField)->setText(u"WX"_s);
+    showDialog();  // active again after the popup
+    dialog_->focus(CentreField);
+    bool popupSeen = false;
+    QTimer::singleShot(50, dialog_.get(), [&popupSeen] {
+        QWidget* popup = QApplication::activeModalWidget();
+        if (auto* table = popup ? popup->findChild<QTableWidget*>() : nullptr) {
+            popupSeen = true;
+            QTest::keyClick(table, Qt::Key_Escape);
+        }
+    });
+    QTest::keyClick(dialog_->field(CentreField), Qt::Key_F5);
+    EXPECT_TRUE(popupSeen);
+    EXPECT_EQ(dialog_->field(CentreField)->text(), u"WX"_s);
+}
+
+TEST_P(MonitorWindowTest, DeleteEditsTheDateAndTimeFields)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    stop();
+    dialog_->openForAdd();
+    showDialog();
+    QLineEdit* date = dialog_->field(DateField);
+    date->setText(u"2026/12/10"_s);
+    date->setCursorPosition(0);
+    QTest::sendKeyEvent(QTest::Click, date, Qt::Key_Delete, QString(QChar(0x7F)), Qt::NoModifier);  // as X11 gives it
+    EXPECT_EQ(date->text(), u"026/12/10"_s);
+}
+
+// What a window cannot take ends its styling; what it can, it gets.
+TEST(WindowStyling, TakesWhatAWindowCanShowAndRefusesTheRest)
+{
+    QWidget window;
+    auto* label = new QLabel(&window);
+    label->setObjectName(u"OPR_CAPTION"_s);
+    auto* title = new QLabel(&window);
+    title->setObjectName(u"tit_TITLE"_s);
+    new QLineEdit(&window);
+    StylingSettings styling;
+    styling.formBackColor = u"&H00F0F0F0"_s;
+    styling.labelBackColor = Colour{0x000000FF};
+    styling.titleFont.bold = u"True"_s;
+    styling.textFont.italic = u"-1"_s;
+    styling.labelFont.size = u"10.5"_s;
+    ASSERT_TRUE(applyWindowStyling(window, styling));
+    EXPECT_EQ(label->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_TRUE(title->font().bold());
+    EXPECT_EQ(label->font().pointSizeF(), 10.5);
+
+    const std::function<void(StylingSettings&)> refused[] = {
+        [](StylingSettings& s) { s.formBackColor = u"grey"_s; },
+        [](StylingSettings& s) { s.formBackColor = u"&H80000019"_s; },  // no such system colour
+        [](StylingSettings& s) { s.labelForeColor = Colour{0x12345678}; },
+        [](StylingSettings& s) { s.textFocusColor = Colour{0x01000000}; },
+        [](StylingSettings& s) { s.labelFont.size = u"abc"_s; },
+        [](StylingSettings& s) { s.titleFont.bold = u"Yes"_s; },
+    };
+    for (const auto& spoil : refused) {
+        StylingSettings spoiled = styling;
+        spoil(spoiled);
+        EXPECT_FALSE(applyWindowStyling(window, spoiled));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, MonitorWindowTest, ::testing::Values(Backend::Sqlite),

@@ -11,6 +11,9 @@ struct Colour {
 
     static Colour fromConfigNumber(qint32 number) { return {quint32(number)}; }
     bool isSystemColour() const { return value & 0x80000000u; }
+    // A colour a window can take: red, green and blue with nothing above them, or one of the
+    // system colours (index 0 to 24).
+    bool isValid() const { return isSystemColour() ? (value & 0x7FFFFFFFu) <= 24 : value <= 0xFFFFFFu; }
     int red() const { return int(value & 0xFF); }
     int green() const { return int((value >> 8) & 0xFF); }
     int blue() const { return int((value >> 16) & 0xFF); }
