@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets, a handful of small files each:
 //
 //   edi-fuzz-seeds FOLDER     -> FOLDER/local_conversion, FOLDER/body_decoder, FOLDER/masters,
-//                                FOLDER/cii_to_xml, FOLDER/xml_to_cii
+//                                FOLDER/cii_to_xml, FOLDER/xml_to_cii, FOLDER/mail_message
 //
 // The seeds are well-formed inputs (and a few with the faults the converter reports) for the
 // fixed formats of FuzzSupport.h, so that the fuzzers start from bodies that reach every layout.
@@ -266,6 +266,24 @@ int main(int argc, char* argv[])
     ok &= write(xmlToCii, u"features.xml"_s, kFeatures);
     ok &= write(xmlToCii, u"odd-layout.xml"_s, sjis(kOddLayout));
     ok &= write(xmlToCii, u"cut.xml"_s, QByteArray(kFeatures).left(700));
+
+    // Mail messages: a partner's order as an attachment after a text body, an embedded message,
+    // and one that is nothing but its attachment.
+    const QString mail = root + u"/mail_message"_s;
+    ok &= write(mail, u"multipart.eml"_s,
+                "To: orders@kansai.example.jp\r\nSubject: =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?=\r\nMIME-Version: 1.0\r\n"
+                "Content-Type: multipart/mixed; boundary=\"b1\"\r\n\r\npreamble\r\n--b1\r\n"
+                "Content-Type: multipart/alternative; boundary=\"b2\"\r\n\r\n--b2\r\nContent-Type: text/plain\r\n\r\n"
+                "text\r\n--b2--\r\n--b1\r\nContent-Type: application/xml; name=\"A.XML\"\r\n"
+                "Content-Transfer-Encoding: quoted-printable\r\n\r\n<a>=E6=B3=A8</a>=\r\n\r\n--b1\r\n"
+                "Content-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"B.CII\"\r\n"
+                "Content-Transfer-Encoding: base64\r\n\r\nAQL//iBDSUk=\r\n--b1--\r\nepilogue\r\n");
+    ok &= write(mail, u"embedded.eml"_s,
+                "To: a@b.jp\r\nContent-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\n"
+                "Content-Type: message/rfc822\r\n\r\nTo: c@d.jp\r\nContent-Type: text/plain\r\n\r\ninner\r\n--x--\r\n");
+    ok &= write(mail, u"single.eml"_s,
+                "Cc: orders@kansai.example.jp\r\nContent-Type: application/octet-stream\r\n"
+                "Content-Disposition: attachment\r\nContent-Transfer-Encoding: base64\r\n\r\nQ0lJ\r\n");
 
     // The body grammar: a control byte, then bodies (see fuzz_body_decoder.cpp).
     ok &= write(body, u"order"_s, '\x00' + orderBody() + '\xFE');

@@ -1,0 +1,32 @@
+// The mail reception's reading of a message on arbitrary bytes: the header fields that pick the
+// partner's mail, the walk that measures what the MIME parser would keep in memory, and the
+// parser with the first attachment's decoding into a file.
+//
+// The input is the message file. Besides the sanitizers' findings, the run fails when a
+// message said to be saved left no attachment file, or when one that was not saved wrote to it.
+
+#include "FuzzSupport.h"
+
+#include "transport/mail/MailStore.h"
+#include "transport/mail/MimeAttachment.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const edi::fuzz::ScratchRun run("MESSAGE.eml", data, size);
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    edi::readHeaderFields(bytes.left(qsizetype(edi::kMaxHeaderBytes)));
+
+    const QString attachment = QString::fromStdString(run.outputs + "/ATTACHMENT");
+    QFile target(attachment);
+    if (!target.open(QIODevice::WriteOnly))
+        __builtin_trap();
+    const edi::SavedAttachment saved = edi::saveFirstAttachment(QString::fromStdString(run.input), target);
+    target.close();
+    const qint64 written = QFileInfo(attachment).size();
+    if (saved.outcome != edi::AttachmentOutcome::Saved && written != 0)
+        __builtin_trap();
+    return 0;
+}
