@@ -16,7 +16,7 @@ public:
     void statusText(StatusColumn column, const QString& text) override { Q_EMIT worker_.statusText(row_, column, text); }
     void rowState(RowState state) override { Q_EMIT worker_.rowState(row_, state); }
     void busyAgain() override { Q_EMIT worker_.busyAgain(); }
-    void note(const QString& text) override { Q_EMIT worker_.note(text); }
+    void note(const QString& text) override { Q_EMIT worker_.note(row_, text); }
 
 private:
     JobWorker& worker_;

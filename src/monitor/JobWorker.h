@@ -30,7 +30,7 @@ Q_SIGNALS:
     void statusText(int row, edi::StatusColumn column, const QString& text);
     void rowState(int row, edi::RowState state);
     void busyAgain();
-    void note(const QString& text);
+    void note(int row, const QString& text);
     void jobFinished(int row, edi::RowState state);
 
 private:

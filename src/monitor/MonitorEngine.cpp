@@ -19,7 +19,7 @@ MonitorEngine::MonitorEngine(const Clock& clock, Timetable timetable, std::uniqu
     connect(jobs, &JobWorker::statusText, this, &MonitorEngine::onStatusText);
     connect(jobs, &JobWorker::rowState, this, &MonitorEngine::onRowState);
     connect(jobs, &JobWorker::busyAgain, this, &MonitorEngine::busyAgain);
-    connect(jobs, &JobWorker::note, this, &MonitorEngine::note);
+    connect(jobs, &JobWorker::note, this, &MonitorEngine::onNote);
     connect(jobs, &JobWorker::jobFinished, this, &MonitorEngine::onJobFinished);
     thread_.start();
     timer_.setInterval(kTickMilliseconds);
@@ -60,6 +60,12 @@ void MonitorEngine::onStatusText(int row, StatusColumn column, const QString& te
 {
     timetable_.rows()[size_t(row)].status(column) = text;
     Q_EMIT rowChanged(row);
+}
+
+void MonitorEngine::onNote(int row, const QString& text)
+{
+    timetable_.rows()[size_t(row)].notes << text;  // read when the grid shows the row's tip
+    Q_EMIT note(text);
 }
 
 void MonitorEngine::onRowState(int row, RowState state)

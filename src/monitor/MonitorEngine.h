@@ -60,6 +60,7 @@ Q_SIGNALS:
 private Q_SLOTS:
     void onStatusText(int row, edi::StatusColumn column, const QString& text);
     void onRowState(int row, edi::RowState state);
+    void onNote(int row, const QString& text);
     void onJobFinished(int row, edi::RowState state);
 
 private:

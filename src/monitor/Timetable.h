@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct ScheduleRow {
     QString conversionStatus;    // grid column 7
     QString registrationStatus;  // grid column 8
     RowState displayState = RowState::NotRun;
+    QStringList notes;  // what its job told beyond the status texts (codes, failures), for the operator
 
     QString& status(StatusColumn column);
 };

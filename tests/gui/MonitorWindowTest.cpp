@@ -211,6 +211,9 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     EXPECT_EQ(cell(0, 7), QString());
     for (int column = 0; column <= 8; ++column)
         EXPECT_EQ(colour(0, column), toQColor(colours_.error)) << column;
+    // The line's tip tells the codes behind its error text.
+    EXPECT_TRUE(shown(0, 6, Qt::ToolTipRole).toString().contains(u"受信ｴﾗｰ WC01 5100/9999"_s))
+        << shown(0, 6, Qt::ToolTipRole).toString().toStdString();
 
     // A refill shows every line in the normal colour again and keeps its texts.
     engine_->timetableEdited();
