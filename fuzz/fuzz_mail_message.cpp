@@ -2,8 +2,8 @@
 // partner's mail, the walk that measures what the MIME parser would keep in memory, and the
 // parser with the first attachment's decoding into a file.
 //
-// The input is the message file. Besides the sanitizers' findings, the run fails when a
-// message said to be saved left no attachment file, or when one that was not saved wrote to it.
+// The input is the message file. Besides the sanitizers' findings, the run fails when a message
+// whose attachment was not saved wrote to the attachment's file.
 
 #include "FuzzSupport.h"
 

@@ -256,7 +256,7 @@ void MonitorWindow::openDialog(bool change, int row, bool modal)
 // The lines of a selection made downwards, from its first line to the current one: the current
 // index is the selection's moving end. A selection made upwards, its moving end on top, toggles
 // nothing; without a selection the current line is toggled.
-void MonitorWindow::toggleFromCurrentDown()
+void MonitorWindow::toggleSelectedLines()
 {
     const int current = grid_->currentIndex().row();
     int first = current;
@@ -280,7 +280,7 @@ bool MonitorWindow::eventFilter(QObject* watched, QEvent* event)
         switch (key->key()) {
         case Qt::Key_Space:
             if (engine_.runState() == RunState::Off)
-                toggleFromCurrentDown();
+                toggleSelectedLines();
             return true;
         case Qt::Key_Escape:
             askToEnd();

@@ -61,7 +61,7 @@ private:
     void updateButtons();
     void clicked(int row, int column);
     void doubleClicked(int row, int column);
-    void toggleFromCurrentDown();
+    void toggleSelectedLines();
     void askToEnd();
     void jobStarted(int row);
     void jobEnded();

@@ -125,8 +125,8 @@ QString RegistrationStep::run()
 constexpr qint64 kMaxStatusLine = 1 << 16;
 
 // One history row per status line up to a line of kind "1". Once a line failed, every later
-// line is recorded as failed too, with the values of the last good line. False when the file
-// cannot be read.
+// line is recorded as failed too, with the values of the last good line; reading stops at the
+// first line the history cannot take, which fails the step. False when the file cannot be read.
 bool RegistrationStep::recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files)
 {
     QFile file(path);

@@ -27,7 +27,8 @@ QStringList registrationCommandLines(const QStringList& categories, const QStrin
 // the registration program run and waited for, its status file read into one history row per
 // category ("41"), and the completion of the job row. Returns "0000", "4100" (the program did not
 // run, or left no status file), "7300" (no partner company) or "9999" (a failing status line, a
-// command file that cannot be written, a status file that cannot be read, no category to register).
+// command file that cannot be written, a status file that cannot be read, no category to register,
+// a status line the history cannot take).
 QString runRegistration(JobContext& job, const QString& centreCode, qint32 serial);
 
 }  // namespace edi

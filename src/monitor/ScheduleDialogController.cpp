@@ -7,6 +7,8 @@
 #include "app/text/TextHelpers.h"
 #include "monitor/MonitorEngine.h"
 
+#include <QScopeGuard>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
@@ -174,12 +176,12 @@ DialogStatus ScheduleDialogController::save()
     switch (view_.askToSave()) {
     case Answer::Yes: {
         view_.setWaitCursor(true);
+        const auto restoreCursor = qScopeGuard([this] { view_.setWaitCursor(false); });
         const DialogStatus status = registerRow();
         view_.setScreenId();
         if (view_.isEnterable(CentreField))
             view_.focus(CentreField);
         view_.hide();
-        view_.setWaitCursor(false);
         return status;
     }
     case Answer::No:

@@ -8,8 +8,6 @@
 #include <QFileInfo>
 #include <stdexcept>
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace edi {
 
 QString runHandOver(HandOverRequest& request, const QString& receivedFolder)

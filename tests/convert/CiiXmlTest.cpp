@@ -229,6 +229,9 @@ TEST_F(CiiXmlTest, CiiProblemsLeaveNoDocument)
     writeFile(path(u"A.CII"_s), whole.left(whole.size() - 251) + whole);  // a header before the trailer
     EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
     EXPECT_FALSE(QFile::exists(path(u"A_2.XML"_s)));  // an error ends the run
+    writeFile(path(u"A.CII"_s), whole.left(whole.size() - 251) + ciiGroup({}, {}));  // the next group empty
+    EXPECT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0007"_s);
+    EXPECT_FALSE(QFile::exists(path(u"A_2.XML"_s)));
     GroupFields unknown;
     unknown.infoClass = u"0999"_s;
     writeFile(path(u"A.CII"_s), ciiGroup(unknown, {demoMessage()}));

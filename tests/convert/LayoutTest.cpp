@@ -115,6 +115,9 @@ TEST(LocalRecord, RefusesRecordsThatCannotBeBuilt)
     EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "X", 5, 0, 0, "0")})), LayoutError);
     EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "X", 5, 0, 0, "abc")})), LayoutError);
     EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "X", 5, 0, 0, "1048576")})), LayoutError);
+    // A level-0 group's position gives the record its length: it cannot be left empty.
+    EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "M", 0, 0, 2, ""), row(1, 2, "X", 3, 0, 0, "1")})),
+                 LayoutError);
     // Occurrences that multiply beyond any record: refused before any blank value is written.
     EXPECT_THROW(LocalRecordLayout(Layout::load({row(0, 1, "M", 0, 0, 1 << 20, "1"), row(1, 2, "M", 0, 0, 1 << 20, "1"),
                                                  row(2, 3, "9", 0, 0, 0, "1")})),

@@ -102,7 +102,10 @@ private:
 
 bool XmlRun::header()
 {
-    dropUnfinishedDocument();
+    if (document_) {
+        dropUnfinishedDocument();  // its error ends the run
+        return false;
+    }
     ++groupCount_;
     if (!loadFormat())
         return false;

@@ -67,10 +67,10 @@ LocalRecordLayout::LocalRecordLayout(const Layout& local)
     placements_.resize(size_t(local.size()));
     for (qint32 index = 1; index <= local.size(); ++index) {
         const LayoutItem& item = local.item(index);
-        // A group's own position only counts towards a level-0 group's length, so it may be
-        // left empty; what is placed needs one.
+        // A nested group's own position is never used, so it may be left empty; a level-0
+        // group's counts towards the record's length, and what is placed needs one.
         const qint64 position = leadingConfigNumber(item.position);
-        if (position < (item.isGroup() ? 0 : 1))
+        if (position < (item.isGroup() && item.level > 0 ? 0 : 1))
             throw LayoutError(u"項目通番 %1 (%2): 項目位置 \"%3\" is not a position"_s.arg(item.serial).arg(item.name, item.position));
         Placement& placement = placements_[size_t(index - 1)];
         placement.offset = std::max<qint64>(position - 1, 0);

@@ -52,10 +52,11 @@ public:
     // One piece of a line; lineStart tells whether it begins a line.
     QString take(const QByteArray& piece, bool lineStart)
     {
-        if (mode_ == Mode::Header)
-            return header(piece, lineStart);
+        // A boundary ends whatever comes before it, a part's header without its blank line too.
         if (lineStart && piece.startsWith("--") && boundaryLine(piece))
             return {};
+        if (mode_ == Mode::Header)
+            return header(piece, lineStart);
         if (mode_ == Mode::Preamble || mode_ == Mode::Epilogue) {
             kept_ += piece.size();
             if (kept_ > limit_)
