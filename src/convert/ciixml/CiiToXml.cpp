@@ -186,19 +186,8 @@ bool XmlRun::message(const MessagePrefix& prefix)
     document_->startElement("JPTRM", "SEQ", QByteArray::number(prefix.number));
     const size_t messageDepth = document_->depth();
     repetitionNames_.clear();
-    switch (decoder_.decode(*this)) {
-    case BodyEnd::EndOfFile:
-        log_.error(Truncated);
+    if (!bodyEndedWell(decoder_.decode(*this), log_) || !skippedRestOfBlock(input_, context_.header, log_))
         return false;
-    case BodyEnd::Stopped:
-        return false;
-    case BodyEnd::EndByte:
-        break;
-    }
-    if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock()) {
-        log_.error(Truncated);
-        return false;
-    }
     while (document_->depth() >= messageDepth) {  // with the groups whose end the message lacks
         document_->raw(kLineBreak);
         document_->endElement();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "convert/localcii/BodyDecoder.h"
 #include "convert/localcii/CiiInput.h"
+#include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/MessageGroupHeader.h"
 
 #include <QString>
@@ -24,6 +26,25 @@ concept FramingHandler = requires(T handler, const MessagePrefix& prefix, bool f
     handler.badIdentifier(flag);                 // warning 8; flag: the first byte is no digit
     handler.truncated();                         // error 7: the file ends inside a block
 };
+
+// The end of a message as both converters take it. The body read to its end byte: true; a file
+// that ends inside it is error 7, and a decoder that stopped has logged its own error.
+inline bool bodyEndedWell(BodyEnd end, ConversionLog& log)
+{
+    if (end == BodyEnd::EndOfFile)
+        log.error(7);
+    return end == BodyEnd::EndByte;
+}
+
+// After the body, storage flag "11" leaves the rest of the message's block unused; a file that
+// ends inside it is error 7.
+inline bool skippedRestOfBlock(CiiInput& input, const MessageGroupHeader& header, ConversionLog& log)
+{
+    if (header.storageFlag() != "11" || input.skipRestOfBlock())
+        return true;
+    log.error(7);
+    return false;
+}
 
 // The leading digits of a prefix field, read as a number.
 inline qint64 prefixNumber(const char* bytes, qsizetype count)

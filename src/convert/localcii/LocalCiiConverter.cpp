@@ -232,23 +232,14 @@ bool LocalRun::message(const MessagePrefix& prefix)
     record_.resize(blank.size());
     std::memcpy(record_.data(), blank.constData(), size_t(blank.size()));
     surplusLogged_ = false;
-    switch (decoder_.decode(*this)) {
-    case BodyEnd::EndOfFile:
-        log_.error(Truncated);
+    if (!bodyEndedWell(decoder_.decode(*this), log_))
         return false;
-    case BodyEnd::Stopped:
-        return false;
-    case BodyEnd::EndByte:
-        break;
-    }
     if (input_.bodyBytesRead() != prefix.length + 1 - prefix.consumed)
         log_.warning(LengthMismatch, u"長さ違い"_s);
     output_.open(groupOutputPath_);  // again after a trailer that closed it
     output_.writeLine(linePrefix_, record_);
-    if (context_.header.storageFlag() == "11" && !input_.skipRestOfBlock()) {
-        log_.error(Truncated);
+    if (!skippedRestOfBlock(input_, context_.header, log_))
         return false;
-    }
     reportProgress();
     return log_.resultCode().isEmpty();
 }
