@@ -1,9 +1,13 @@
 #include "../jobs/JobFixture.h"
+#include "monitor/HeadlessMonitor.h"
 #include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
 #include "support/TestFiles.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
+#include <QTimer>
+#include <csignal>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -89,6 +93,32 @@ TEST_P(MonitorEngineTest, StopDuringAJobTakesEffectWhenItEnds)
     EXPECT_EQ(engine_->runState(), RunState::Off);
     EXPECT_TRUE(engine_->editable());
     EXPECT_TRUE(engine_->mayEnd());
+}
+
+// Without a window, SIGTERM ends the program once no job runs: the running job ends first, and
+// no other starts, though one is due.
+TEST_P(MonitorEngineTest, TheHeadlessEndWaitsForTheRunningJobAndStartsNoOther)
+{
+    setPackage(u"SLEEP=1"_s);
+    startEngine({master("ZC01", QTime(10, 0)), master("WC01", QTime(10, 0))}, QTime(9, 0));
+    HeadlessMonitor monitor(*engine_, clock_);
+    monitor.endOnSignals();
+    QSignalSpy started(engine_.get(), &MonitorEngine::jobStarted);
+    QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
+    clock_.set(QDateTime(kWednesday, QTime(10, 0)));
+    engine_->start();
+    QEventLoop loop;
+    QTimer::singleShot(500, &loop, [] { std::raise(SIGTERM); });  // the package is still running
+    // Ending stops automatic running; a second more shows whether anything starts after it.
+    QObject::connect(engine_.get(), &MonitorEngine::runStateChanged, &loop, [&loop](RunState state) {
+        if (state == RunState::Off)
+            QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(ended.size(), 1);    // the end came after the job
+    EXPECT_EQ(started.size(), 1);  // and the row due next never started
+    EXPECT_EQ(engine_->runState(), RunState::Off);
 }
 
 TEST_P(MonitorEngineTest, MarksToggleOnlyWhileOffOnRowsThatDidNotRun)
