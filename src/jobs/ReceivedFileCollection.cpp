@@ -1,12 +1,12 @@
 #include "jobs/ReceivedFileCollection.h"
 
 #include "app/ResultCode.h"
+#include "app/files/JobFiles.h"
 #include "app/text/TextHelpers.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/LocalCiiConverter.h"
 #include "jobs/ControlRow.h"
 #include "jobs/JobContext.h"
-#include "jobs/JobFiles.h"
 #include "transport/TransferCodes.h"
 
 #include <QDir>

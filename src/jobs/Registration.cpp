@@ -5,11 +5,11 @@
 #include "app/config/IniFile.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "app/files/JobFiles.h"
 #include "app/process/RunAndWait.h"
 #include "app/text/ShiftJis.h"
 #include "app/text/TextHelpers.h"
 #include "jobs/JobContext.h"
-#include "jobs/JobFiles.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "app/ResultCode.h"
 #include "app/config/ConfigNumber.h"
+#include "app/files/JobFiles.h"
 #include "app/process/RunAndWait.h"
 #include "app/text/TextHelpers.h"
-#include "jobs/JobFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "app/ResultCode.h"
 #include "app/files/FileHelpers.h"
-#include "jobs/JobFiles.h"
+#include "app/files/JobFiles.h"
 #include "transport/TransferCodes.h"
 
 #include <QFileInfo>

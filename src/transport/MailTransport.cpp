@@ -3,7 +3,7 @@
 #include "app/ResultCode.h"
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
-#include "jobs/JobFiles.h"
+#include "app/files/JobFiles.h"
 #include "transport/MailProgress.h"
 #include "transport/TransferCodes.h"
 #include "transport/mail/MailError.h"

@@ -1,4 +1,4 @@
-#include "jobs/JobFiles.h"
+#include "app/files/JobFiles.h"
 
 #include "app/text/TextHelpers.h"
 
