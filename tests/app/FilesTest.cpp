@@ -1,10 +1,13 @@
 #include "app/files/FileHelpers.h"
+#include "app/process/ProcessTable.h"
 #include "app/process/RunAndWait.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,6 +103,27 @@ TEST_F(FilesTest, RunAndWaitRunsInTheWorkingFolderAndWaits)
     // A program that reads its input gets its end at once instead of waiting for an operator.
     EXPECT_EQ(runAndWait(u"/bin/sh -c \"cat > input.txt\""_s, path(u"package"_s), 10), FileStatus::Done);
     EXPECT_EQ(readFile(path(u"package/input.txt"_s)), QByteArray());
+}
+
+TEST_F(FilesTest, RunAndWaitWaitsForTheWholeProcessGroup)
+{
+    // A wrapper that leaves its real work to a child: the step lasts until the child is done.
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"(sleep 0.5; echo done > late.txt) & exit 0\""_s, dir_.path()), FileStatus::Done);
+    EXPECT_EQ(readFile(path(u"late.txt"_s)), "done\n");
+    QFile::remove(path(u"late.txt"_s));
+
+    // At the time limit the whole group is stopped, a child that ignores SIGTERM included, and
+    // nothing of it is left to finish the work after the step failed.
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"echo $$ > group.txt; (trap '' TERM; sleep 4; echo late > late.txt) & wait\""_s,
+                         dir_.path(), 1),
+              FileStatus::Error);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1) + kStopGrace + std::chrono::seconds(2));
+    const qint64 group = readFile(path(u"group.txt"_s)).trimmed().toLongLong();
+    ASSERT_GT(group, 0);
+    EXPECT_FALSE(processGroupHasLiveMembers(group));
+    QThread::sleep(1);
+    EXPECT_FALSE(QFile::exists(path(u"late.txt"_s)));
 }
 
 TEST_F(FilesTest, RunAndWaitFailsWhenNothingCanRun)

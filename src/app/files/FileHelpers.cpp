@@ -81,8 +81,13 @@ FileStatus moveFile(const QString& source, const QString& target)
         return FileStatus::Done;
     if (!copyReplacing(from, to))
         return FileStatus::Error;
-    fs::remove(from, ec);
-    return ec ? FileStatus::Error : FileStatus::Done;
+    // A source that is gone by now was taken by someone else meanwhile: the copy is not ours.
+    if (!fs::remove(from, ec) || ec) {
+        std::error_code ignored;
+        fs::remove(to, ignored);
+        return FileStatus::Error;
+    }
+    return FileStatus::Done;
 }
 
 }  // namespace edi

@@ -13,7 +13,8 @@ FileStatus deleteFile(const QString& path);
 // Moves source to target, replacing a target of that name: a rename, or across file systems a
 // copy after which the source is removed. The target appears whole or not at all, and the
 // source is removed only after the target is complete. NothingToDo when the source does not
-// exist; a source that already is the target stays as it is.
+// exist; a source that already is the target stays as it is. A source that vanished during the
+// copy is an Error, and the copy is removed.
 FileStatus moveFile(const QString& source, const QString& target);
 
 // Copies source to target the same way, leaving the source in place.

@@ -1,14 +1,26 @@
 #include "app/process/RunAndWait.h"
 
+#include "app/process/ProcessTable.h"
+
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <algorithm>
-#include <climits>
+#include <limits>
 
-#ifdef Q_OS_UNIX
 #include <unistd.h>
-#endif
 
 namespace edi {
+namespace {
+
+// Milliseconds QProcess may wait for: what is left of the deadline, capped to an int.
+int remainingMilliseconds(const QDeadlineTimer& deadline)
+{
+    if (deadline.isForever())
+        return -1;
+    return int(std::min<qint64>(deadline.remainingTime(), std::numeric_limits<int>::max()));
+}
+
+}  // namespace
 
 FileStatus runAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder,
                       int timeLimitSeconds)
@@ -20,17 +32,20 @@ FileStatus runAndWait(const QString& program, const QStringList& arguments, cons
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     // Nobody types into an unattended job: a program that reads its input ends instead of waiting.
     process.setStandardInputFile(QProcess::nullDevice());
-#ifdef Q_OS_UNIX
     // A process group of its own: Ctrl-C on the scheduler's terminal asks the scheduler to end
-    // after the job, and must not kill the program in the middle of its transfer.
+    // after the job, and must not kill the program in the middle of its transfer; and the group
+    // is what a time limit stops.
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
-#endif
     process.start();
     if (!process.waitForStarted(-1))
         return FileStatus::Error;
-    const int limitMilliseconds = timeLimitSeconds > 0 ? int(std::min<qint64>(qint64(timeLimitSeconds) * 1000, INT_MAX)) : -1;
-    if (!process.waitForFinished(limitMilliseconds)) {
-        process.kill();
+    const qint64 group = process.processId();
+    const QDeadlineTimer deadline = timeLimitSeconds > 0
+                                      ? QDeadlineTimer(std::chrono::seconds(timeLimitSeconds))
+                                      : QDeadlineTimer(QDeadlineTimer::Forever);
+    const bool ended = process.waitForFinished(remainingMilliseconds(deadline)) && waitForProcessGroup(group, deadline);
+    if (!ended) {
+        terminateProcessGroup(group, kStopGrace);
         process.waitForFinished(-1);
         return FileStatus::Error;
     }

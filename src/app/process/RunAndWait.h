@@ -4,12 +4,20 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 
 namespace edi {
 
-// Runs a program in the given working folder, its input empty, and waits for it to end. Done once the program has
-// ended, whatever its exit code; Error when it could not be started, crashed, or was still
-// running after timeLimitSeconds (then it is killed). A time limit of 0 waits without limit.
+// How long a program stopped at its time limit may take to end after SIGTERM before SIGKILL.
+inline constexpr std::chrono::milliseconds kStopGrace{3000};
+
+// Runs a program in the given working folder, its input empty, in a process group of its own,
+// and waits until the group is gone: the program and whatever it started in its group (the real
+// program behind a wrapper script). Done once they have ended, whatever the exit code; Error
+// when the program could not be started, crashed, or the group was still running after
+// timeLimitSeconds: then the whole group is stopped (SIGTERM, SIGKILL after kStopGrace) and
+// waited for, so nothing of it still works once the step has failed. A time limit of 0 waits
+// without limit.
 FileStatus runAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder,
                       int timeLimitSeconds = 0);
 
