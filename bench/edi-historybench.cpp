@@ -30,11 +30,11 @@ double millisecondsPerJob(edi::History& history, int jobs)
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < jobs; ++i) {
-        edi::HistoryStart job{0, 0, u"R"_s, u"1"_s, u"01"_s, u"BENCH"_s};
+        edi::HistoryStart job{0, 0, u"R"_s, u"1"_s, u"01"_s, u"BENCH"_s, {}};
         if (history.openJob(job) != u"0000"_s)
             throw edi::DatabaseError(u"the job row could not be written"_s);
         for (const char16_t* kind : {u"10", u"34", u"31", u"41"}) {
-            edi::HistoryStart step{job.serial, 0, u"R"_s, u"1"_s, QString::fromUtf16(kind), u"BENCH"_s};
+            edi::HistoryStart step{job.serial, 0, u"R"_s, u"1"_s, QString::fromUtf16(kind), u"BENCH"_s, {}};
             history.addStep(step);
             edi::HistoryCompletion completion;
             completion.serial = job.serial;

@@ -34,7 +34,9 @@ CREATE TABLE FL1912EDIスケジュールマスタ (
     PRIMARY KEY (センターコード, 曜日, 起動時刻)
 );
 
--- Processing history: one row per job (枝番 0) and per step.
+-- Processing history: one row per job (枝番 0) and per step. 備考 says what the codes cannot: a
+-- job completed after its process ended, the serial a job ran again, a failed backup copy. The
+-- program adds it to a table made without it.
 CREATE TABLE FL1102処理履歴ファイル (
     通番               INTEGER  NOT NULL,
     枝番               SMALLINT NOT NULL,
@@ -58,6 +60,7 @@ CREATE TABLE FL1102処理履歴ファイル (
     終了コード         VARCHAR(4),
     詳細コード         VARCHAR(4),
     ファイル名         VARCHAR(4096),
+    備考               VARCHAR(1000),
     PRIMARY KEY (通番, 枝番)
 );
 

@@ -17,6 +17,37 @@ QString orZeros(const QString& code) { return code.isEmpty() ? ResultCode::ok : 
 
 }  // namespace
 
+bool History::notesKept()
+{
+    if (notesKept_)
+        return *notesKept_;
+    auto probe = [this] {
+        try {
+            database_.query({u"SELECT 備考 FROM FL1102処理履歴ファイル WHERE 1 = 0"_s, {}});
+            return true;
+        } catch (const DatabaseError&) {
+            return false;
+        }
+    };
+    bool kept = probe();
+    if (!kept) {
+        try {
+            database_.execute({u"ALTER TABLE FL1102処理履歴ファイル ADD 備考 VARCHAR(1000)"_s, {}});
+        } catch (const DatabaseError&) {
+            // Another workstation may have added it at the same moment: look again.
+        }
+        kept = probe();
+    }
+    notesKept_ = kept;
+    return kept;
+}
+
+QString History::noteAdded(const QVariant& current, const QString& note) const
+{
+    const QString before = current.isNull() ? QString() : current.toString();
+    return (before.isEmpty() ? note : before + u" / "_s + note).left(kNoteLength);
+}
+
 qint32 History::highestSerial()
 {
     const ResultSet rows = database_.query(
@@ -28,11 +59,18 @@ void History::insertRow(const HistoryStart& start, bool stepRow)
 {
     auto value = [stepRow](const QString& text) { return stepRow ? orBlank(text) : text; };
     const QDateTime now = clock_.now();
-    database_.execute({u"INSERT INTO FL1102処理履歴ファイル ( 通番 ,枝番 ,送受信種別 ,相手先種別 ,処理種別 ,処理開始日付"
-                       u" ,処理開始時刻 ,センターコード ) VALUES ( ? ,? ,? ,? ,? ,? ,? ,? )"_s,
-                       {start.serial, start.branch, value(start.direction), value(start.partnerKind),
+    QString columns = u"通番 ,枝番 ,送受信種別 ,相手先種別 ,処理種別 ,処理開始日付 ,処理開始時刻 ,センターコード"_s;
+    QVariantList values{start.serial, start.branch, value(start.direction), value(start.partnerKind),
                         value(start.processingKind), now.date(), now.time().addMSecs(-now.time().msec()),
-                        start.centreCode}});
+                        start.centreCode};
+    if (!start.note.isEmpty() && notesKept()) {
+        columns += u" ,備考"_s;
+        values << start.note.left(kNoteLength);
+    }
+    QStringList placeholders(values.size(), u"?"_s);
+    database_.execute({u"INSERT INTO FL1102処理履歴ファイル ( "_s + columns + u" ) VALUES ( "_s + placeholders.join(u" ,"_s)
+                           + u" )"_s,
+                       values});
 }
 
 QString History::openJob(HistoryStart& start)
@@ -82,6 +120,7 @@ QString History::closeRow(HistoryCompletion& completion)
     if (completion.serial == 0)
         return ResultCode::failed;
     try {
+        const bool withNote = !completion.note.isEmpty() && notesKept();
         UpdatableResultSet row = database_.queryForUpdate(
             {u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? AND 枝番 = ?"_s, {completion.serial, completion.branch}},
             kTable, {u"通番"_s, u"枝番"_s});
@@ -104,6 +143,28 @@ QString History::closeRow(HistoryCompletion& completion)
         row.setValue(u"終了コード"_s, orZeros(completion.endCode));
         row.setValue(u"詳細コード"_s, orZeros(completion.detailCode));
         row.setValue(u"ファイル名"_s, orBlank(completion.fileName));
+        if (withNote)
+            row.setValue(u"備考"_s, noteAdded(row.value(u"備考"_s), completion.note));
+        row.update();
+        return ResultCode::ok;
+    } catch (const DatabaseError&) {
+        return ResultCode::failed;
+    }
+}
+
+QString History::annotateRow(qint32 serial, qint16 branch, const QString& note, const QString& detailCode)
+{
+    try {
+        const bool withNotes = notesKept();
+        UpdatableResultSet row = database_.queryForUpdate(
+            {u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? AND 枝番 = ?"_s, {serial, branch}}, kTable,
+            {u"通番"_s, u"枝番"_s});
+        if (row.atEnd())
+            return ResultCode::failed;
+        if (!detailCode.isEmpty())
+            row.setValue(u"詳細コード"_s, detailCode);
+        if (withNotes)
+            row.setValue(u"備考"_s, noteAdded(row.value(u"備考"_s), note));
         row.update();
         return ResultCode::ok;
     } catch (const DatabaseError&) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
+#include <optional>
 
 namespace edi {
 
@@ -15,6 +17,7 @@ struct HistoryStart {
     QString partnerKind;     // 相手先種別
     QString processingKind;  // 処理種別: "01" job, "10" transfer, "31"-"34" conversion, "41" registration
     QString centreCode;
+    QString note;            // 備考 from the start (the serial a job runs again); empty: none
 };
 
 // The completion of a history row: exactly these values are written.
@@ -33,15 +36,21 @@ struct HistoryCompletion {
     QString endCode;      // 終了コード; set to "9999" when the row does not exist
     QString detailCode;   // 詳細コード
     QString fileName;
+    QString note;         // added to the row's 備考; empty: the row's note stays as it is
 };
 
 // The processing history, FL1102処理履歴ファイル: a job row (branch 0) per job and a row per step,
 // inserted when they start and completed when they end. Each operation returns a result code,
 // "0000" or "9999"; database errors never leave it.
+//
+// Rows carry a note (備考) beside the codes. A table made before the column existed gets it at
+// the first note; where the database refuses that, notes are left out and the codes stay.
 class History {
 public:
     // Bounded retries when another workstation took the same serial at the same moment.
     static constexpr int kSerialAttempts = 10;
+    // The longest note a row keeps; a longer one is cut.
+    static constexpr qsizetype kNoteLength = 1000;
 
     History(Database& database, const Clock& clock) : database_(database), clock_(clock) {}
 
@@ -53,13 +62,20 @@ public:
     // CloseHistoryRow: writes the completion with the current date and time. A row that does not
     // exist is not written, and the completion's end code becomes "9999".
     QString closeRow(HistoryCompletion& completion);
+    // Adds a note to a row, completed or not (a backup copy that failed after the job row was
+    // completed); a detail code, when given, replaces the row's.
+    QString annotateRow(qint32 serial, qint16 branch, const QString& note, const QString& detailCode = {});
 
 private:
     qint32 highestSerial();
     void insertRow(const HistoryStart& start, bool stepRow);
+    // Whether rows can carry notes: the column exists, or could be added.
+    bool notesKept();
+    QString noteAdded(const QVariant& current, const QString& note) const;
 
     Database& database_;
     const Clock& clock_;
+    std::optional<bool> notesKept_;
 };
 
 }  // namespace edi

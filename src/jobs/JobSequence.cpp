@@ -102,7 +102,7 @@ void runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobO
 
 QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
 {
-    HistoryStart start{serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode};
+    HistoryStart start{serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode, {}};
     const QString added = job.history().addStep(start);
     if (added != ResultCode::ok)
         return added;  // without its row there is nothing to complete
@@ -160,7 +160,7 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
     } catch (const std::exception&) {
         // The job row's insert fails below and says so.
     }
-    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode};
+    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, {}};
     if (job.history().openJob(start) != ResultCode::ok)
         fail(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
     else

@@ -57,7 +57,7 @@ private:
     // A step row; false when the history could not take it (the step runs all the same).
     bool addStep(const QString& processingKind, HistoryStart& start)
     {
-        start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode};
+        start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode, {}};
         return job_.history().addStep(start) == ResultCode::ok;
     }
     // Completes a conversion step's row with the format converted and the converter's code.

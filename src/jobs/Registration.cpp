@@ -166,7 +166,7 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
 // The current line's own history row; false when the history could not take it.
 bool RegistrationStep::recordLine()
 {
-    HistoryStart start{serial_, 0, u"R"_s, u"1"_s, u"41"_s, centreCode_};
+    HistoryStart start{serial_, 0, u"R"_s, u"1"_s, u"41"_s, centreCode_, {}};
     if (job_.history().addStep(start) != ResultCode::ok)
         return false;
     completion_.branch = start.branch;

@@ -20,8 +20,8 @@ std::unique_ptr<Database> withTables(const TestDatabase& database)
 class HistoryTest : public ::testing::TestWithParam<Backend> {
 protected:
     HistoryTest() : database_(GetParam()), db_(withTables(database_)) {}
-    HistoryStart job() const { return {0, 0, u"R"_s, u"1"_s, u"01"_s, u"ABC"_s}; }
-    HistoryStart step(qint32 serial) const { return {serial, 0, {}, {}, {}, u"ABC"_s}; }
+    HistoryStart job() const { return {0, 0, u"R"_s, u"1"_s, u"01"_s, u"ABC"_s, {}}; }
+    HistoryStart step(qint32 serial) const { return {serial, 0, {}, {}, {}, u"ABC"_s, {}}; }
     QVariantList row(qint32 serial, qint16 branch) const
     {
         const ResultSet rows = db_->query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? AND 枝番 = ?"_s, {serial, branch}});
@@ -109,6 +109,43 @@ TEST_P(HistoryTest, CompletionFillsDefaults)
     EXPECT_EQ(rows.value(u"BPID"_s).toString(), u" "_s);
     EXPECT_EQ(rows.value(u"ファイル名"_s).toString(), u" "_s);
     EXPECT_EQ(rows.value(u"入力レコード数"_s).toInt(), 12);
+}
+
+TEST_P(HistoryTest, NotesAccumulateBesideTheCodes)
+{
+    HistoryStart start = job();
+    start.note = u"再実行 00000007"_s;
+    ASSERT_EQ(history_.openJob(start), u"0000"_s);
+    HistoryCompletion completion;
+    completion.serial = start.serial;
+    completion.endCode = u"9999"_s;
+    completion.note = u"変換ｴﾗｰ"_s;
+    ASSERT_EQ(history_.closeRow(completion), u"0000"_s);
+    // A row already completed takes a later note and detail code without losing its end code.
+    ASSERT_EQ(history_.annotateRow(start.serial, 0, u"バックアップエラー"_s, u"8003"_s), u"0000"_s);
+    auto note = [this] { return db_->query({u"SELECT 備考 FROM FL1102処理履歴ファイル"_s, {}}).value(0).toString(); };
+    EXPECT_EQ(note(), u"再実行 00000007 / 変換ｴﾗｰ / バックアップエラー"_s);
+    const ResultSet rows = db_->query({u"SELECT 終了コード, 詳細コード FROM FL1102処理履歴ファイル"_s, {}});
+    EXPECT_EQ(rows.value(0).toString() + u'/' + rows.value(1).toString(), u"9999/8003"_s);
+    EXPECT_EQ(history_.annotateRow(99, 0, u"none"_s), u"9999"_s);
+
+    // A note is cut to what the column keeps.
+    ASSERT_EQ(history_.annotateRow(start.serial, 0, QString(2000, u'x')), u"0000"_s);
+    EXPECT_EQ(note().size(), History::kNoteLength);
+}
+
+TEST_P(HistoryTest, ATableMadeWithoutTheNoteColumnGetsIt)
+{
+    db_->execute({u"DROP TABLE FL1102処理履歴ファイル"_s, {}});
+    db_->execute({u"CREATE TABLE FL1102処理履歴ファイル (通番 INTEGER NOT NULL, 枝番 SMALLINT NOT NULL,"
+                  u" 送受信種別 VARCHAR(1), 相手先種別 VARCHAR(1), 処理種別 VARCHAR(2), 処理開始日付 DATE,"
+                  u" 処理開始時刻 TIME, センターコード VARCHAR(12), PRIMARY KEY (通番, 枝番))"_s,
+                  {}});
+    HistoryStart start = job();
+    ASSERT_EQ(history_.openJob(start), u"0000"_s);  // no note: the table stays as it is
+    start.note = u"note"_s;
+    ASSERT_EQ(history_.openJob(start), u"0000"_s);
+    EXPECT_EQ(db_->query({u"SELECT 備考 FROM FL1102処理履歴ファイル WHERE 通番 = 2"_s, {}}).value(0).toString(), u"note"_s);
 }
 
 TEST_P(HistoryTest, ALostDatabaseGivesTheFailureCode)
