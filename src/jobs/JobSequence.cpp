@@ -6,6 +6,7 @@
 #include "app/files/JobFiles.h"
 #include "app/text/TextHelpers.h"
 #include "jobs/ControlRow.h"
+#include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/ReceivedFileCollection.h"
 #include "jobs/Registration.h"
@@ -73,9 +74,16 @@ struct JobStep {
     std::function<QString()> run;
 };
 
+// How a job's steps ended: all well, or the code and grid text of the step that failed.
+struct StepsOutcome {
+    bool failed = false;
+    bool registrationRan = false;  // registration completes the job row itself
+    QString code;
+    QString errorText;
+};
+
 // Reception, conversion and registration in order; the first that fails ends the job.
-void runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
-                 const std::function<void(StatusColumn, const QString&)>& fail)
+StepsOutcome runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
 {
     const JobStep steps[] = {
         {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true,
@@ -85,17 +93,31 @@ void runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobO
         {StatusColumn::Registration, u"登録中", u"登録ｴﾗｰ", false,
          [&] { return runRegistration(job, centreCode, serial); }},
     };
+    StepsOutcome outcome;
     for (const JobStep& step : steps) {
         observer.statusText(step.column, QString::fromUtf16(step.runningText));
+        outcome.registrationRan = step.column == StatusColumn::Registration;
         const QString code = guarded(step.run);
         if (step.showsBusyAgain)
             observer.busyAgain();
         if (code != ResultCode::ok) {
-            fail(step.column, QString::fromUtf16(step.errorText));
-            return;
+            observer.statusText(step.column, QString::fromUtf16(step.errorText));
+            return {true, outcome.registrationRan, code, QString::fromUtf16(step.errorText)};
         }
         observer.statusText(step.column, u"OK"_s);
     }
+    return outcome;
+}
+
+// The job row of a job that stopped before its registration, which otherwise completes it: an
+// open job row then means a job that still runs, or one whose process ended.
+void closeStoppedJob(JobContext& job, qint32 serial, const StepsOutcome& outcome)
+{
+    HistoryCompletion completion;
+    completion.serial = serial;
+    completion.endCode = outcome.code;
+    completion.note = outcome.errorText;
+    job.history().closeRow(completion);
 }
 
 }  // namespace
@@ -147,37 +169,34 @@ bool backupJobFiles(JobContext& job, qint32 serial)
 
 RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer)
 {
-    RowState state = RowState::Running;
-    observer.rowState(state);
-    auto fail = [&](StatusColumn column, const QString& text) {
-        observer.statusText(column, text);
-        state = RowState::Failed;
-        observer.rowState(state);
-    };
-
+    observer.rowState(RowState::Running);
     try {
         job.database().reconnectIfLost();
     } catch (const std::exception&) {
         // The job row's insert fails below and says so.
     }
+    bool failed = false;
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, {}};
-    if (job.history().openJob(start) != ResultCode::ok)
-        fail(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
-    else
-        runJobSteps(job, centreCode, start.serial, observer, fail);
+    if (job.history().openJob(start) != ResultCode::ok) {
+        observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
+        failed = true;
+    } else {
+        const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer);
+        if (outcome.failed && !outcome.registrationRan)
+            closeStoppedJob(job, start.serial, outcome);
+        failed = outcome.failed;
+    }
 
-    // The backup runs after every job, the failed ones included.
+    // The backup runs after every job, the failed ones included; its failure is the job's.
     if (!backupJobFiles(job, start.serial)) {
-        observer.note(u"バックアップエラー %1"_s.arg(serialText(start.serial)));
-        if (state != RowState::Failed) {
-            state = RowState::Failed;
-            observer.rowState(state);
-        }
+        const QString note = u"バックアップエラー %1"_s.arg(serialText(start.serial));
+        observer.note(note);
+        if (start.serial != 0)
+            job.history().annotateRow(start.serial, 0, note, failed ? QString() : JobCode::backupFailed);
+        failed = true;
     }
-    if (state != RowState::Failed) {
-        state = RowState::Finished;
-        observer.rowState(state);
-    }
+    const RowState state = failed ? RowState::Failed : RowState::Finished;
+    observer.rowState(state);
     return state;
 }
 

@@ -115,7 +115,7 @@ TEST_F(FilesTest, RunAndWaitWaitsForTheWholeProcessGroup)
     // At the time limit the whole group is stopped, a child that ignores SIGTERM included, and
     // nothing of it is left to finish the work after the step failed.
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(runAndWait(u"/bin/sh -c \"echo $$ > group.txt; (trap '' TERM; sleep 4; echo late > late.txt) & wait\""_s,
+    EXPECT_EQ(runAndWait(u"/bin/sh -c \"echo $$ > group.txt; (trap '' TERM; sleep 8; echo late > late.txt) & wait\""_s,
                          dir_.path(), 1),
               FileStatus::Error);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1) + kStopGrace + std::chrono::seconds(2));

@@ -102,6 +102,16 @@ QStringList JobFixture::history() const
     return rows;
 }
 
+QStringList JobFixture::notes() const
+{
+    QStringList rows;
+    for (ResultSet row = db_->query({u"SELECT 通番, 枝番, 備考 FROM FL1102処理履歴ファイル ORDER BY 通番, 枝番"_s, {}});
+         !row.atEnd(); row.next())
+        rows << row.value(0).toString() + u'|' + row.value(1).toString() + u'|'
+                    + (row.value(2).isNull() ? u"-"_s : row.value(2).toString());
+    return rows;
+}
+
 QStringList JobFixture::files(const QString& folder) const
 {
     return QDir(path(folder)).entryList(QDir::Files, QDir::Name);

@@ -50,6 +50,8 @@ protected:
     // company|BPID|category|in|out|mode|end|detail|file (file names relative to the test folder,
     // "-" for a null).
     QStringList history() const;
+    // The rows' notes: serial|branch|note ("-" for none).
+    QStringList notes() const;
     QStringList files(const QString& folder) const;
 
     TestDatabase database_;

@@ -12,8 +12,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi::test {
 namespace {
 
-const QString kOpen = u"open|-|-|-|-|-|-|-|-|-"_s;  // a row with its start data only
-
 class JobSequenceTest : public JobFixture {};
 
 TEST_P(JobSequenceTest, PackageReceptionRunsEveryStep)
@@ -46,8 +44,11 @@ TEST_P(JobSequenceTest, PackageFailures)
     setPackage(u"STATUS=0042"_s);
     ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
     EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:受信ｴﾗｰ"_s}));
-    EXPECT_EQ(history(), (QStringList{u"1|0|R|1|01|ZC01|"_s + kOpen,
+    // The job row is completed too, with the code of the step that failed: an open job row is
+    // one that still runs or whose process ended.
+    EXPECT_EQ(history(), (QStringList{u"1|0|R|1|01|ZC01|done| | | |0|0| |5001|0000| "_s,
                                       u"1|1|R|1|10|ZC01|done| | | |0|0| |5001|0042| "_s}));
+    EXPECT_EQ(notes().first(), u"1|0|受信ｴﾗｰ"_s);
     EXPECT_TRUE(files(u"received"_s).isEmpty());
 
     setPackage(u"STATUS=NONE"_s);  // no status file: the driver failed, no status code
@@ -167,6 +168,10 @@ TEST_P(JobSequenceTest, MissingFoldersFailTheirStepAndKeepWhatWasReceived)
     EXPECT_EQ(observer_.texts.last(), u"8:OK"_s);
     EXPECT_TRUE(observer_.notes.last().startsWith(u"バックアップエラー"_s));
     EXPECT_EQ(files(u"received"_s).size(), 2);
+    // The history says so too: the job row of a registered job keeps its end code and gets the
+    // backup's detail code and a note.
+    EXPECT_EQ(history().first(), u"1|0|R|1|01|ZC01|done|K0001| |0101|2|2| |0000|8003|received/00000001_RCV_ZC01________0101.LOC"_s);
+    EXPECT_EQ(notes().first(), u"1|0|バックアップエラー 00000001"_s);
 
     settings_.paths.backupFolder = path(u"backup/"_s);
     rebuildJobContext();
