@@ -3,6 +3,7 @@
 #include "app/Clock.h"
 #include "app/config/Configuration.h"
 #include "app/database/Database.h"
+#include "app/locks/ExclusiveLocks.h"
 
 #include <QString>
 #include <memory>
@@ -26,6 +27,10 @@ struct AppState {
     EnvironmentSettings environment;
     QString connectionString;
     std::unique_ptr<Database> database;
+    // The locks of the processes on the database; the scheduler holds its machine name's lock
+    // on the program's connection (declared after it: a lock goes before its connection).
+    std::unique_ptr<ExclusiveLocks> locks;
+    std::unique_ptr<HeldLock> schedulerLock;
     QString baseFolder;  // the folder of the configuration file
     QString configPath;  // the configuration file; later steps read their keys from it
     ProgramSettings settings;

@@ -4,6 +4,7 @@
 #include "app/MessageSink.h"
 #include "app/config/IniFile.h"
 #include "app/database/DatabaseError.h"
+#include "app/locks/ExclusiveLocks.h"
 
 #include <QFileInfo>
 
@@ -14,6 +15,7 @@ namespace {
 
 const QString kIniReadError = u"INIﾌｧｲﾙ読込エラー"_s;
 const QString kConnectionError = u"接続エラー"_s;
+const QString kSchedulerRunning = u"スケジューラ二重起動エラー"_s;
 
 bool locateConfiguration(AppState& state, const StartupRequest& request)
 {
@@ -28,6 +30,24 @@ bool locateConfiguration(AppState& state, const StartupRequest& request)
         return false;
     state.baseFolder = *folder;
     state.configPath = configurationPathIn(*folder);
+    return true;
+}
+
+// Holds the lock on the machine name for as long as the program runs.
+bool lockScheduler(AppState& state, MessageSink& messages)
+{
+    try {
+        state.locks = ExclusiveLocks::forDatabase(*state.database);
+        state.schedulerLock = state.locks->tryLock(LockScope::Scheduler, state.machineName);
+    } catch (const LockError& error) {
+        messages.showMessage(kSchedulerRunning, error.message());
+        return false;
+    }
+    if (!state.schedulerLock) {
+        messages.showMessage(kSchedulerRunning,
+                             u"端末名 %1 のスケジューラが同じデータベースで既に動いています"_s.arg(state.machineName));
+        return false;
+    }
     return true;
 }
 
@@ -58,6 +78,9 @@ bool runStartup(AppState& state, const StartupRequest& request, MessageSink& mes
         messages.showMessage(kConnectionError, unread.isEmpty() ? error.message() : unread + u"; "_s + error.message());
         return false;
     }
+
+    if (request.scheduler && !lockScheduler(state, messages))
+        return false;
 
     const IniFile ini = IniFile::read(state.configPath);
     QString failedKey;

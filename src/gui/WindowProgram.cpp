@@ -27,7 +27,8 @@ int runWindowMonitor(const ProgramOptions& options)
     SystemClock clock;
     WindowMessageSink messages;
     AppState state;
-    const StartupRequest request{QApplication::applicationDirPath(), options.configPath, options.operatorArgument, &clock};
+    const StartupRequest request{QApplication::applicationDirPath(), options.configPath, options.operatorArgument, &clock,
+                                 systemMachineName, true};
     if (!runStartup(state, request, messages))
         return 1;
     const QString stylingError = u"項目設定エラー"_s;

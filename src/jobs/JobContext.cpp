@@ -15,6 +15,7 @@ JobContext::JobContext(Database& database, const Clock& clock, JobSettings setti
     , clock_(clock)
     , settings_(std::move(settings))
     , history_(database, clock)
+    , locks_(ExclusiveLocks::forDatabase(database))
     , masters_(database)
     , ciiXmlLog_(settings_.conversionLogPath)
     , localLog_(settings_.conversionLogPath)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/config/Configuration.h"
+#include "app/locks/ExclusiveLocks.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/FormatMasters.h"
 #include "jobs/History.h"
 
 #include <QString>
+#include <memory>
 
 namespace edi {
 
@@ -39,6 +41,8 @@ public:
     const Clock& clock() const { return clock_; }
     const JobSettings& settings() const { return settings_; }
     History& history() { return history_; }
+    // The locks a job takes on its own connection: one job per centre at a time.
+    ExclusiveLocks& locks() { return *locks_; }
     FormatMasters& masters() { return masters_; }
     ConversionContext& conversions() { return conversions_; }
     ConversionLog& ciiXmlLog() { return ciiXmlLog_; }
@@ -50,6 +54,7 @@ private:
     const Clock& clock_;
     JobSettings settings_;
     History history_;
+    std::unique_ptr<ExclusiveLocks> locks_;
     DatabaseFormatMasters masters_;
     ConversionContext conversions_;
     ConversionLog ciiXmlLog_;

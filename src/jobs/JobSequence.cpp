@@ -120,6 +120,35 @@ void closeStoppedJob(JobContext& job, qint32 serial, const StepsOutcome& outcome
     job.history().closeRow(completion);
 }
 
+// A job that could not take its centre's lock touches nothing: no transfer, no file, no mail. Its
+// job and transfer rows say why: another process receives the centre ("8001"), or the lock could
+// not be tried ("9999").
+void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& lockProblem)
+{
+    const bool busy = lockProblem.isEmpty();
+    const QString code = busy ? JobCode::centreBusy : ResultCode::failed;
+    const QString note = busy ? u"他のプロセスがセンター %1 を受信中のため受信しませんでした"_s.arg(centreCode) : lockProblem;
+    observer.note(note);
+    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, {}};
+    if (job.history().openJob(start) != ResultCode::ok) {
+        observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
+        return;
+    }
+    observer.statusText(StatusColumn::Reception, busy ? u"他で受信中"_s : u"受信ｴﾗｰ"_s);
+    auto close = [&](qint16 branch) {
+        HistoryCompletion completion;
+        completion.serial = start.serial;
+        completion.branch = branch;
+        completion.endCode = code;
+        completion.note = note;
+        job.history().closeRow(completion);
+    };
+    HistoryStart transfer{start.serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode, {}};
+    if (job.history().addStep(transfer) == ResultCode::ok)
+        close(transfer.branch);
+    close(0);
+}
+
 }  // namespace
 
 QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
@@ -175,6 +204,19 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
     } catch (const std::exception&) {
         // The job row's insert fails below and says so.
     }
+    std::unique_ptr<HeldLock> centreLock;
+    QString lockProblem;
+    try {
+        centreLock = job.locks().tryLock(LockScope::Centre, centreCode);
+    } catch (const LockError& error) {
+        lockProblem = error.message();
+    }
+    if (!centreLock) {
+        recordUntouchedJob(job, centreCode, observer, lockProblem);
+        observer.rowState(RowState::Failed);
+        return RowState::Failed;
+    }
+
     bool failed = false;
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, {}};
     if (job.history().openJob(start) != ResultCode::ok) {

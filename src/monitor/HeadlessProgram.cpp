@@ -27,10 +27,11 @@ namespace {
 // and the mail transport, whose progress goes out as log lines.
 class HeadlessSession {
 public:
-    bool start(const ProgramOptions& options)
+    bool start(const ProgramOptions& options, bool scheduler)
     {
         const QString programFolder = QCoreApplication::applicationDirPath();
-        const StartupRequest request{programFolder, options.configPath, options.operatorArgument, &clock};
+        const StartupRequest request{programFolder,      options.configPath, options.operatorArgument, &clock,
+                                     systemMachineName, scheduler};
         if (!runStartup(state, request, messages))
             return false;
         settings = JobSettings::fromState(state, programFolder);
@@ -51,7 +52,7 @@ public:
 int runHeadlessMonitor(const ProgramOptions& options)
 {
     HeadlessSession session;
-    if (!session.start(options))
+    if (!session.start(options, true))
         return 1;
     std::optional<Timetable> timetable =
         loadTimetable(*session.state.database, session.state.machineName, session.clock.now(), session.messages);
@@ -73,7 +74,7 @@ int runHeadlessMonitor(const ProgramOptions& options)
 int runOneJob(const ProgramOptions& options)
 {
     HeadlessSession session;
-    if (!session.start(options))
+    if (!session.start(options, false))
         return 1;
     JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
     LoggingJobObserver observer(options.runJobCentre, session.clock);

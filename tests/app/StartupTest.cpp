@@ -49,6 +49,12 @@ protected:
         StartupRequest request{programFolder(), configPath, operatorArgument, &clock_, [] { return u"TESTPC"_s; }};
         return runStartup(state_, request, sink_);
     }
+    // Another program's start on the same configuration: a scheduler or not, with a machine name.
+    bool startAnother(AppState& state, bool scheduler, const QString& machine = u"TESTPC"_s)
+    {
+        StartupRequest request{programFolder(), iniPath(), {}, &clock_, [machine] { return machine; }, scheduler};
+        return runStartup(state, request, sink_);
+    }
 
     TestDatabase database_;
     ManualClock clock_{QDateTime(QDate(2026, 12, 9), QTime(10, 30, 20))};
@@ -172,8 +178,29 @@ TEST_P(StartupOnServerTest, ConnectsThroughTheIniSettings)
     EXPECT_TRUE(state_.database->query({u"SELECT * FROM FL1903EDI制御マスタ"_s, {}}).atEnd());
 }
 
+TEST_P(StartupOnServerTest, OneSchedulerPerMachineName)
+{
+    writeIni(database_.environmentSection() + kProgramSections);
+    auto first = std::make_unique<AppState>();
+    ASSERT_TRUE(startAnother(*first, true)) << sink_.details.join(u'\n').toStdString();
+    AppState second;
+    EXPECT_FALSE(startAnother(second, true));
+    EXPECT_EQ(sink_.messages, QStringList{u"スケジューラ二重起動エラー"_s});
+    EXPECT_TRUE(sink_.details.first().contains(u"TESTPC"_s));
+
+    // One reception or a re-run beside it, and another workstation's scheduler, may start.
+    AppState oneJob;
+    EXPECT_TRUE(startAnother(oneJob, false));
+    AppState otherMachine;
+    EXPECT_TRUE(startAnother(otherMachine, true, u"OTHERPC"_s));
+
+    first.reset();  // the first scheduler ends: the machine name is free again
+    AppState again;
+    EXPECT_TRUE(startAnother(again, true));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StartupOnServerTest,
-                         ::testing::Values(Backend::PostgreSql, Backend::OdbcPostgreSql),
+                         ::testing::Values(Backend::Sqlite, Backend::PostgreSql, Backend::OdbcPostgreSql),
                          [](const auto& info) { return test::backendName(info.param); });
 
 // The program itself, as the README's command runs it.

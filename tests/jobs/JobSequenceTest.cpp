@@ -1,4 +1,5 @@
 #include "JobFixture.h"
+#include "app/locks/ExclusiveLocks.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "jobs/History.h"
 #include "support/TestFiles.h"
@@ -82,6 +83,32 @@ TEST_P(JobSequenceTest, HandOverTakesTheFileThatWasPut)
     db_->execute({u"UPDATE FL1903EDI制御マスタ SET 送受信データ形式 = ? WHERE センターコード = ?"_s, {u"Ｃ"_s, u"WC01"_s}});
     writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
     EXPECT_EQ(run(u"WC01"_s), RowState::Finished);
+}
+
+TEST_P(JobSequenceTest, AJobWhoseCentreAnotherProcessReceivesTouchesNothing)
+{
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
+    // Another process's view of the locks: a connection of its own.
+    const std::unique_ptr<Database> other = database_.open();
+    const std::unique_ptr<ExclusiveLocks> locks = ExclusiveLocks::forDatabase(*other);
+    std::unique_ptr<HeldLock> held = locks->tryLock(LockScope::Centre, u"WC01"_s);
+    ASSERT_TRUE(held);
+
+    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts, QStringList{u"6:他で受信中"_s});
+    EXPECT_EQ(observer_.states, (QList<int>{1, 9}));
+    EXPECT_EQ(history(), (QStringList{u"1|0|R|1|01|WC01|done| | | |0|0| |8001|0000| "_s,
+                                      u"1|1|R|1|10|WC01|done| | | |0|0| |8001|0000| "_s}));
+    EXPECT_TRUE(notes().first().contains(u"他のプロセスがセンター WC01 を受信中"_s));
+    EXPECT_EQ(readFile(path(u"handover/WC01.CII"_s)), demoCii(1));
+    EXPECT_TRUE(files(u"received"_s).isEmpty());
+    EXPECT_TRUE(files(u"backup"_s).isEmpty());
+
+    // Other centres go on meanwhile, and the centre itself once the lock is free.
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Finished);
+    held.reset();
+    EXPECT_EQ(run(u"WC01"_s), RowState::Finished);
+    EXPECT_FALSE(QFile::exists(path(u"handover/WC01.CII"_s)));
 }
 
 TEST_P(JobSequenceTest, XmlFilesAreConvertedBeforeTheLocalRecords)

@@ -85,13 +85,21 @@ QString odbcDatabaseName(const QSqlDatabase& db)
     return QString::fromLatin1(reinterpret_cast<const char*>(name));
 }
 
-QString firstRowClause(DatabaseKind kind, const QSqlDatabase& db)
+// The server behind the connection, as far as it can be told: "PostgreSQL", "SQLite", or the
+// name an ODBC driver gives its database.
+QString serverName(DatabaseKind kind, const QSqlDatabase& db)
 {
-    if (kind == DatabaseKind::Sqlite || kind == DatabaseKind::PostgreSql)
-        return u" LIMIT 1"_s;
-    const QString name = odbcDatabaseName(db);
-    const bool hasLimit = name.contains(u"PostgreSQL"_s, Qt::CaseInsensitive) || name.contains(u"SQLite"_s, Qt::CaseInsensitive)
-                       || name.contains(u"MySQL"_s, Qt::CaseInsensitive) || name.contains(u"MariaDB"_s, Qt::CaseInsensitive);
+    switch (kind) {
+    case DatabaseKind::Sqlite: return u"SQLite"_s;
+    case DatabaseKind::PostgreSql: return u"PostgreSQL"_s;
+    default: return odbcDatabaseName(db);
+    }
+}
+
+QString firstRowClause(const QString& server)
+{
+    const bool hasLimit = server.contains(u"PostgreSQL"_s, Qt::CaseInsensitive) || server.contains(u"SQLite"_s, Qt::CaseInsensitive)
+                       || server.contains(u"MySQL"_s, Qt::CaseInsensitive) || server.contains(u"MariaDB"_s, Qt::CaseInsensitive);
     return hasLimit ? u" LIMIT 1"_s : QString();
 }
 
@@ -130,7 +138,9 @@ void Database::connect()
     }
     if (!db_.open(settings_.user, settings_.password))
         throw DatabaseError(u"Opening the database"_s, db_.lastError());
-    firstRowOnly_ = firstRowClause(settings_.kind, db_);
+    const QString server = serverName(settings_.kind, db_);
+    firstRowOnly_ = firstRowClause(server);
+    postgreSqlServer_ = server.contains(u"PostgreSQL"_s, Qt::CaseInsensitive);
 }
 
 void Database::reconnectIfLost()

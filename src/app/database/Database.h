@@ -66,6 +66,8 @@ public:
     // key reads one row by the key's index instead of the whole table; empty where the database
     // has no such clause.
     QString firstRowOnly() const { return firstRowOnly_; }
+    // Whether the connection reaches a PostgreSQL server, directly or through ODBC.
+    bool isPostgreSqlServer() const { return postgreSqlServer_; }
 
     // Runs fn inside a transaction, committed when fn returns and rolled back when it throws.
     template <typename Fn>
@@ -94,6 +96,7 @@ private:
     QSqlDatabase db_;
     QChar noRowsFlag_ = u'9';
     QString firstRowOnly_;
+    bool postgreSqlServer_ = false;
 };
 
 }  // namespace edi
