@@ -10,9 +10,7 @@
 #include "jobs/JobContext.h"
 #include "jobs/ReceivedFileCollection.h"
 #include "jobs/Registration.h"
-#include "transport/CommunicationPackageDriver.h"
-#include "transport/HandOver.h"
-#include "transport/MailReceiver.h"
+#include "jobs/TransferStep.h"
 
 #include <QDir>
 #include <exception>
@@ -31,38 +29,6 @@ QString guarded(const std::function<QString()>& step)
     } catch (const std::exception&) {
         return ResultCode::failed;
     }
-}
-
-struct TransferOutcome {
-    QString endCode;
-    QString detailCode;
-};
-
-TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint32 serial)
-{
-    const QString& method = centre.transferMethod;
-    if (method == u"Z"_s) {
-        if (centre.partnerNumber.isNull() || centre.fileNumber.isNull())
-            return {u"5001"_s, {}};
-        LinkRequest request{centre.centreCode, serial, u"1"_s, centre.partnerNumber.toInt(), centre.fileNumber.toInt(), 0, {}};
-        const JobSettings& settings = job.settings();
-        runLinkTransfer(request, centre.receiveFilePath,
-                        {settings.linkDriver, settings.paths.linkDataFolder, settings.paths.receivedFolder});
-        return request.resultCode == ResultCode::ok ? TransferOutcome{ResultCode::ok, {}} : TransferOutcome{u"5001"_s, request.resultCode};
-    }
-    if (method == u"M"_s) {
-        MailRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
-                            centre.partnerAddress.toString(), {}};
-        const QString code = job.mail().receive(request);
-        return code == ResultCode::ok ? TransferOutcome{ResultCode::ok, {}} : TransferOutcome{u"5100"_s, code};
-    }
-    if (method == u"W"_s) {
-        HandOverRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
-                                centre.receiveFilePath, job.settings().programId, {}};
-        const QString code = runHandOver(request, job.settings().paths.receivedFolder);
-        return code == ResultCode::ok ? TransferOutcome{ResultCode::ok, {}} : TransferOutcome{u"5100"_s, code};
-    }
-    return {};  // an unknown method transfers nothing
 }
 
 // One step of a job as its grid column shows it.
@@ -150,41 +116,6 @@ void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver&
 }
 
 }  // namespace
-
-QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
-{
-    HistoryStart start{serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode, {}};
-    const QString added = job.history().addStep(start);
-    if (added != ResultCode::ok)
-        return added;  // without its row there is nothing to complete
-
-    TransferOutcome outcome;
-    const ControlRowLookup lookup = loadControlRow(job.database(), centreCode);
-    if (lookup.code != ResultCode::ok) {
-        outcome.endCode = lookup.code;
-    } else {
-        outcome.endCode = guarded([&] {
-            const TransferOutcome transferred = transferByMethod(job, *lookup.row, serial);
-            outcome.detailCode = transferred.detailCode;
-            return transferred.endCode;
-        });
-    }
-    if (!outcome.endCode.isEmpty() && outcome.endCode != ResultCode::ok)
-        observer.note(u"受信ｴﾗｰ %1 %2/%3"_s.arg(centreCode, outcome.endCode, outcome.detailCode));
-
-    HistoryCompletion completion;
-    completion.serial = serial;
-    completion.branch = start.branch;
-    completion.endCode = outcome.endCode;
-    completion.detailCode = outcome.detailCode;
-    const QString closed = job.history().closeRow(completion);
-    if (!outcome.endCode.isEmpty() && outcome.endCode != ResultCode::ok)
-        return outcome.endCode;
-    if (closed != ResultCode::ok)
-        return closed;
-    // A row that went missing turns the completion's end code into the failure code.
-    return completion.endCode == ResultCode::failed ? ResultCode::failed : ResultCode::ok;
-}
 
 bool backupJobFiles(JobContext& job, qint32 serial)
 {

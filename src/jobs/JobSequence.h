@@ -14,11 +14,6 @@ class JobContext;
 // state. Returns the row's final state: Finished, or Failed after the first step that failed.
 RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer);
 
-// RunTransfer: the transfer step under the job's serial, with its own history row. Returns the
-// step's result code: "0000", "5001" (communication package), "5100" (mail, hand-over),
-// "6101"/"7002" (control master) or "9999".
-QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer);
-
 // BackupJobFiles: copies every file of the received-files folder whose name begins with the
 // job's serial to the backup folder. False when a copy failed.
 bool backupJobFiles(JobContext& job, qint32 serial);

@@ -19,6 +19,8 @@ namespace edi {
 namespace {
 
 constexpr qint64 kLogRecord = 88;
+// After the job's CII name: a delivery that is kept but was never confirmed or recorded.
+const QString kUnconfirmed = u".UNCONFIRMED"_s;
 
 QStringList statusFiles(const QString& dataFolder)
 {
@@ -109,45 +111,103 @@ FileVersion versionOf(const QString& path)
     return version;
 }
 
+// The job's CII copy of a confirmed delivery. Nothing of the package's own file is given up: it
+// stays where the package put it. When the reception cannot be recorded the copy stays too,
+// under the job's name, since the partner's data cannot go back to the partner: the job is
+// completed as interrupted later and its data can be run again from there.
+class PackageClaim final : public SourceClaim {
+public:
+    explicit PackageClaim(QString receivedCii) : receivedCii_(std::move(receivedCii)) {}
+
+    QString release() override { return {}; }
+    QString giveBack() override
+    {
+        return u"受信を記録できませんでしたが、受信ファイル %1 は残っています"_s.arg(receivedCii_);
+    }
+
+private:
+    QString receivedCii_;
+};
+
 }  // namespace
 
-FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath, const PackageLocations& where)
+QString keepUnconfirmedDelivery(const QString& packageFilePath, const JobFiles& files)
 {
+    if (!QFileInfo(packageFilePath).isFile())
+        return {};
+    const QString aside = unusedNameBeside(files.receivedCii(), kUnconfirmed);
+    if (moveFile(packageFilePath, aside) != FileStatus::Done)
+        return u"通信パッケージが受信した未確認のファイルを退避できません: "_s + packageFilePath;
+    return u"通信パッケージが受信した未確認のファイルを %1 として残しました"_s.arg(aside);
+}
+
+TransferReceipt runLinkTransfer(LinkRequest& request, const QString& packageFilePath, const PackageLocations& where)
+{
+    TransferReceipt receipt;
+    request.resultCode.clear();  // set only once the package's status is read
+    std::optional<JobFiles> files;
+    try {
+        files.emplace(where.receivedFolder, request.serial, request.centreCode);
+    } catch (const std::invalid_argument&) {
+        return receipt;
+    }
     for (const QString& old : statusFiles(where.dataFolder)) {
-        if (!QFile::remove(old))
-            return FileStatus::Error;
+        if (!QFile::remove(old)) {
+            receipt.note = u"前回のステータスファイルを削除できません: "_s + old;
+            return receipt;
+        }
     }
     const LinkDriverSettings& driver = where.driver;
-    if (!writeKeyInFile(JobFiles::joinPath(driver.installFolder, u"Zkeyin.dat"_s), request, driver))
-        return FileStatus::Error;
+    const QString keyIn = JobFiles::joinPath(driver.installFolder, u"Zkeyin.dat"_s);
+    if (!writeKeyInFile(keyIn, request, driver)) {
+        receipt.note = u"キー入力ファイルを書けません: "_s + keyIn;
+        return receipt;
+    }
     const FileVersion before = versionOf(packageFilePath);
+    // What the package delivered in a run that is not confirmed is the partner's data all the
+    // same: it is kept aside, where the next run cannot overwrite it.
+    auto unconfirmed = [&](const QString& why) {
+        receipt.note = why;
+        if (versionOf(packageFilePath) != before) {
+            if (const QString kept = keepUnconfirmedDelivery(packageFilePath, *files); !kept.isEmpty())
+                receipt.note += u"; "_s + kept;
+        }
+        return std::move(receipt);
+    };
     if (runAndWait(JobFiles::joinPath(driver.installFolder, driver.program), {}, driver.installFolder,
                    driver.timeLimitSeconds)
         != FileStatus::Done)
-        return FileStatus::Error;
+        return unconfirmed(u"通信パッケージが正常に終了しませんでした (起動失敗、異常終了、時間超過)"_s);
 
     const QStringList status = statusFiles(where.dataFolder);
     if (status.isEmpty())
-        return FileStatus::Error;
+        return unconfirmed(u"通信パッケージのステータスファイルがありません"_s);
     const std::optional<QString> code = readStatusCode(status.first());
+    if (!code)
+        return unconfirmed(u"通信パッケージのステータスファイルを読めません: "_s + status.first());
     const std::optional<qint32> sequence = findLastSequence(where.dataFolder, request.serial);
-    if (!code || !sequence)
-        return FileStatus::Error;
-    if (*code == ResultCode::ok) {
-        // A success that left the previous run's file would bring its data in a second time.
-        if (before.exists && versionOf(packageFilePath) == before)
-            return FileStatus::Error;
-        try {
-            const JobFiles files(where.receivedFolder, request.serial, request.centreCode);
-            if (copyFile(packageFilePath, files.receivedCii()) != FileStatus::Done)
-                return FileStatus::Error;
-        } catch (const std::invalid_argument&) {
-            return FileStatus::Error;
-        }
+    if (!sequence)
+        return unconfirmed(u"通信パッケージの転送ログに通番 %1 の記録がありません"_s.arg(serialText(request.serial)));
+    if (*code != ResultCode::ok) {
+        request.lastSequence = *sequence;
+        request.resultCode = *code;
+        TransferReceipt failed = unconfirmed(u"通信パッケージの状態コード "_s + *code);
+        failed.code = *code;
+        return failed;
     }
+    // A success that left the previous run's file would bring its data in a second time.
+    if (!QFileInfo(packageFilePath).isFile() || versionOf(packageFilePath) == before) {
+        receipt.note = u"受信データなし: 通信パッケージは正常終了しましたが、%1 に新しいファイルがありません"_s.arg(packageFilePath);
+        return receipt;
+    }
+    if (copyFile(packageFilePath, files->receivedCii()) != FileStatus::Done)
+        return unconfirmed(u"受信フォルダに書き込めません: "_s + files->receivedCii());
     request.lastSequence = *sequence;
     request.resultCode = *code;
-    return FileStatus::Done;
+    receipt.code = *code;
+    receipt.note = u"通信パッケージのファイル %1 を %2 として受信しました"_s.arg(packageFilePath, files->receivedCii());
+    receipt.claim = std::make_unique<PackageClaim>(files->receivedCii());
+    return receipt;
 }
 
 }  // namespace edi

@@ -2,9 +2,12 @@
 
 #include "app/config/Configuration.h"
 #include "app/files/FileHelpers.h"
+#include "transport/SourceClaim.h"
 #include "transport/TransferRequests.h"
 
 namespace edi {
+
+class JobFiles;
 
 // Where the driver finds the communication package and its files.
 struct PackageLocations {
@@ -17,10 +20,19 @@ struct PackageLocations {
 // key-in file (eleven lines) into the install folder, runs the package from there and waits,
 // reads the status code of the first status file and the last sequence number from the 88-byte
 // records of the transfer log, and after a successful reception copies the package's file into
-// the received-files folder as the job's CII file. Done with the request's result code set (the
-// package's status, "0000" on success); Error when the driver itself failed, the result code
-// then left empty. A success that left the package's file as it was before the run is an Error:
-// that file's data was received before.
-FileStatus runLinkTransfer(LinkRequest& request, const QString& packageFilePath, const PackageLocations& where);
+// the received-files folder as the job's CII file. The receipt's code is the package's status
+// ("0000" on success; also set in the request), empty when the driver itself failed; its note
+// says why. A success that left the package's file as it was before the run is a failure
+// ("受信データなし"): that file's data was received before.
+//
+// A file the package delivered in a run the driver could not confirm (no status file, no log
+// record, a failure status, a time limit) is moved aside: see keepUnconfirmedDelivery.
+TransferReceipt runLinkTransfer(LinkRequest& request, const QString& packageFilePath, const PackageLocations& where);
+
+// Moves the package's file into the received-files folder under the job's CII name with
+// ".UNCONFIRMED" after it (never replacing a file), so that a later run cannot overwrite data the
+// partner sent and nobody confirmed. Returns the line for the operator; empty when there is no
+// file.
+QString keepUnconfirmedDelivery(const QString& packageFilePath, const JobFiles& files);
 
 }  // namespace edi

@@ -6,6 +6,7 @@
 #include "app/files/JobFiles.h"
 #include "transport/MailProgress.h"
 #include "transport/TransferCodes.h"
+#include "transport/mail/MailClaim.h"
 #include "transport/mail/MailError.h"
 #include "transport/mail/MailStore.h"
 #include "transport/mail/MimeAttachment.h"
@@ -16,17 +17,12 @@
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
-
-// The message's name for the operator: its subject when it has one.
-QString described(const QString& message, const QString& subject)
-{
-    return subject.isEmpty() ? message : message + u" 「"_s + subject + u"」"_s;
-}
 
 // The attachment that is to become the job's file, kept under a temporary name meanwhile.
 class PendingAttachment {
@@ -53,6 +49,38 @@ private:
     QTemporaryFile file_;
 };
 
+// A message claimed for the job: given back, unread, when it goes, unless handed on or rejected.
+class ClaimedMessage {
+public:
+    ClaimedMessage(MailStore& store, QString name) : store_(store), name_(std::move(name)) {}
+    ClaimedMessage(const ClaimedMessage&) = delete;
+    ClaimedMessage& operator=(const ClaimedMessage&) = delete;
+    ~ClaimedMessage()
+    {
+        if (name_.isEmpty())
+            return;
+        try {
+            store_.giveBack(name_);
+        } catch (const MailError&) {
+            // It stays under its claim, where no reception takes it twice; recovery gives it back.
+        }
+    }
+
+    const QString& name() const { return name_; }
+    QString handOn() { return std::exchange(name_, {}); }
+    void reject() { store_.reject(std::exchange(name_, {})); }
+
+private:
+    MailStore& store_;
+    QString name_;
+};
+
+// What a reception took: the claimed message and its header.
+struct TakenMessage {
+    QString claimed;
+    HeaderFields header;
+};
+
 class Reception {
 public:
     Reception(MailStore& store, const MailRequest& request, const QString& receivedFolder, MailProgress& progress)
@@ -60,7 +88,9 @@ public:
     {
     }
 
-    void run(const QString& target)
+    // Stores the attachment of the last qualifying message as target and returns that message,
+    // still claimed; none when no message qualifies.
+    std::optional<TakenMessage> run(const QString& target)
     {
         store_.signOn();
         progress_.line(u"ログオン"_s);
@@ -68,33 +98,31 @@ public:
         progress_.line(u"受信トレイ検索"_s);
 
         std::unique_ptr<PendingAttachment> kept;
-        QString keptMessage;
+        std::unique_ptr<ClaimedMessage> keptMessage;
+        HeaderFields keptHeader;
         for (const QString& message : messages) {
             const std::optional<HeaderFields> header = headerFields(message);
             if (!header || !sameAddress(header->firstRecipient, request_.partnerAddress)) {
                 store_.leaveUnread(message);
                 continue;
             }
+            const std::optional<QString> claimed = store_.claim(message, request_.serial);
+            if (!claimed)
+                continue;  // another reception took it meanwhile
+            auto current = std::make_unique<ClaimedMessage>(store_, *claimed);
             auto attachment = std::make_unique<PendingAttachment>(folder_);
-            save(message, header->subject, attachment->file());
-            if (kept)
-                store_.leaveUnread(keptMessage);  // replaced: the next reception takes it
+            save(*current, *header, attachment->file());
             kept = std::move(attachment);
-            keptMessage = message;
-        }
-        if (kept) {
-            kept->commit(target);
-            try {
-                store_.markRead(keptMessage);
-            } catch (const MailError&) {
-                // Still unread, so the next reception takes it: the job's file must not stay.
-                QFile::remove(target);
-                throw;
-            }
+            keptMessage = std::move(current);  // an earlier one goes back for the next reception
+            keptHeader = *header;
         }
         progress_.line(u"添付ファイル格納"_s);
         store_.signOff();
         progress_.line(u"ログオフ"_s);
+        if (!kept)
+            return std::nullopt;
+        kept->commit(target);
+        return TakenMessage{keptMessage->handOn(), keptHeader};
     }
 
 private:
@@ -114,20 +142,27 @@ private:
         return std::nullopt;
     }
 
-    void save(const QString& message, const QString& subject, QFile& file)
+    // The message's first attachment into the file. A message of the partner that can never be
+    // received (no attachment, a broken structure) fails the reception and is rejected, so that
+    // the partner's later messages are not held up behind it.
+    void save(ClaimedMessage& message, const HeaderFields& header, QFile& file)
     {
-        const MessageFile content = store_.content(message, folder_);
+        const MessageFile content = store_.content(message.name(), folder_);
         const SavedAttachment saved = saveFirstAttachment(content.path, file);
+        auto rejected = [&](MailErrorNumber number, const QString& description) {
+            message.reject();
+            progress_.line(u"受信できないメールに印を付けて残しました: "_s + header.described());
+            return MailError(number, description + u": "_s + header.described());
+        };
         switch (saved.outcome) {
         case AttachmentOutcome::Saved:
             return;
         case AttachmentOutcome::NoAttachment:
-            throw MailError(MailErrorNumber::NoAttachment, u"添付ファイルがありません: "_s + described(message, subject));
+            throw rejected(MailErrorNumber::NoAttachment, u"添付ファイルがありません"_s);
         case AttachmentOutcome::Broken:
-            throw MailError(MailErrorNumber::MessageBroken,
-                            u"メッセージの形式が正しくありません: "_s + described(message, subject) + u" ("_s + saved.detail + u')');
+            throw rejected(MailErrorNumber::MessageBroken, u"メッセージの形式が正しくありません ("_s + saved.detail + u')');
         case AttachmentOutcome::Unreadable:
-            throw MailError(MailErrorNumber::MessageUnreadable, u"メッセージを読めません: "_s + message);
+            throw MailError(MailErrorNumber::MessageUnreadable, u"メッセージを読めません: "_s + header.described());
         case AttachmentOutcome::WriteFailed:
             throw MailError(MailErrorNumber::StoreFailed, u"添付ファイルを格納できません: "_s + folder_);
         }
@@ -148,50 +183,56 @@ MailTransport::MailTransport(QString configPath, QString receivedFolder, MailPro
 {
 }
 
-QString MailTransport::receive(MailRequest& request)
+TransferReceipt MailTransport::receive(MailRequest& request)
 {
     progress_.started();
-    QString result;
+    TransferReceipt receipt;
     try {
-        result = run(request);
+        receipt = run(request);
     } catch (const std::exception&) {
-        result = ResultCode::failed;
+        receipt = {ResultCode::failed, {}, {}};
     }
     progress_.finished();
-    request.resultCode = result;
-    return result;
+    request.resultCode = receipt.code;
+    return receipt;
 }
 
-QString MailTransport::run(const MailRequest& request)
+TransferReceipt MailTransport::run(const MailRequest& request)
 {
     const QString extension = receivedFileExtension(request.dataFormat);
     if (request.centreCode.isEmpty() || request.centreCode.size() > 12 || !isReceptionDirection(request.direction)
         || extension.isEmpty() || request.partnerAddress.trimmed().isEmpty())
-        return ResultCode::failed;
+        return {ResultCode::failed, {}, {}};
     const JobFiles files(receivedFolder_, request.serial, request.centreCode);
     progress_.line(u"パラメータチェック"_s);
 
     const IniFile ini = IniFile::read(configPath_);
     if (!ini.problem().isEmpty()) {
         progress_.error(u"INIﾌｧｲﾙ読込エラー"_s);
-        return ResultCode::failed;
+        return {ResultCode::failed, u"INIﾌｧｲﾙ読込エラー "_s + ini.problem(), {}};
     }
     const MailSettings settings = readMailSettings(ini);
     progress_.line(u"INIファイル読込み"_s);
 
     progress_.line(u"受信処理開始"_s);
+    const QString configFolder = QFileInfo(configPath_).absolutePath();
+    const QString target = files.inReceivedFolder(files.baseName() + u'.' + extension);
+    std::optional<TakenMessage> taken;
     try {
-        std::unique_ptr<MailStore> store = openMailStore(settings, QFileInfo(configPath_).absolutePath());
-        Reception(*store, request, files.inReceivedFolder({}), progress_)
-            .run(files.inReceivedFolder(files.baseName() + u'.' + extension));
+        std::unique_ptr<MailStore> store = openMailStore(settings, configFolder);
+        taken = Reception(*store, request, files.inReceivedFolder({}), progress_).run(target);
     } catch (const MailError& error) {
         progress_.error(error.message());
-        return ResultCode::failed;
+        return {ResultCode::failed, error.message(), {}};
     } catch (const std::exception& error) {
-        progress_.error(MailError(MailErrorNumber::Unexpected, QString::fromLocal8Bit(error.what())).message());
-        return ResultCode::failed;
+        const MailError unexpected(MailErrorNumber::Unexpected, QString::fromLocal8Bit(error.what()));
+        progress_.error(unexpected.message());
+        return {ResultCode::failed, unexpected.message(), {}};
     }
-    return ResultCode::ok;
+    if (!taken)
+        return {ResultCode::ok, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()), {}};
+    return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + taken->header.described(),
+            std::make_unique<MailClaim>(settings, configFolder, taken->claimed, target)};
 }
 
 }  // namespace edi

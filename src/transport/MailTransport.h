@@ -10,17 +10,21 @@ class MailProgress;
 //
 // It checks the request, reads [MAPI] and [MAIL] from the configuration at every job, signs on
 // to the mail store [MAPI] Store names, and looks at the unread messages in the order they
-// arrived. A message qualifies when its first recipient is the partner address; the first
-// attachment of a qualifying message is decoded into the received-files folder as the job's
-// received file (serial + "_RCV_" + padded centre + ".CII" for data format "C", ".XML" for
-// "X"), replacing it, so the last qualifying message wins. The stored message is then marked
-// read; every other message stays unread, an earlier qualifying message whose attachment was
-// replaced included, so the next reception takes it. Without a qualifying message nothing is
-// stored and the reception still succeeds.
+// arrived. A message qualifies when its first recipient is the partner address; it is claimed
+// for the job (see MailStore::claim) and its first attachment decoded into the received-files
+// folder as the job's received file (serial + "_RCV_" + padded centre + ".CII" for data format
+// "C", ".XML" for "X"), replacing it, so the last qualifying message wins; an earlier one is
+// given back, unread, for the next reception. Without a qualifying message nothing is stored and
+// the reception still succeeds ("受信データなし").
+//
+// The stored message stays claimed in the receipt: it is marked read only once the reception is
+// recorded, and given back otherwise. A qualifying message without attachment or with a broken
+// MIME structure fails the reception and is rejected: it stays unread and marked, so that later
+// receptions take the partner's next messages, and the log names it.
 //
 // The attachment is written to a temporary file in the received-files folder and renamed into
-// place only when the whole reception succeeded: a failed reception stores nothing and marks
-// nothing read. Any error of the sign-on, the reception or the sign-off is shown as
+// place only when the whole reception succeeded: a failed reception stores nothing and leaves
+// every message unread. Any error of the sign-on, the reception or the sign-off is shown as
 // "Error <number>: <description>" (numbers in transport/mail/MailError.h) and fails the job.
 //
 // Results: "0000", or "9999" for an invalid request (no centre code or one longer than
@@ -31,10 +35,10 @@ class MailTransport final : public MailReceiver {
 public:
     MailTransport(QString configPath, QString receivedFolder, MailProgress& progress);
 
-    QString receive(MailRequest& request) override;
+    TransferReceipt receive(MailRequest& request) override;
 
 private:
-    QString run(const MailRequest& request);
+    TransferReceipt run(const MailRequest& request);
 
     QString configPath_;
     QString receivedFolder_;

@@ -53,7 +53,10 @@ protected:
         return std::async(std::launch::async, [this] {
             MailTransport transport(dir_.filePath(u"EDI.ini"_s), dir_.filePath(u"received/"_s), window_);
             MailRequest request{u"MX01"_s, 7, u"R"_s, u"C"_s, u"orders@kansai.example.jp"_s, {}};
-            return transport.receive(request);
+            TransferReceipt receipt = transport.receive(request);
+            if (receipt.claim)
+                receipt.claim->release();
+            return receipt.code;
         });
     }
     static QString waitFor(std::future<QString>& result)

@@ -79,7 +79,7 @@ TEST_P(MailJobTest, AMailErrorFailsTheReceptionStep)
     ASSERT_EQ(run(u"MC01"_s), RowState::Failed);
     EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:受信ｴﾗｰ"_s}));
     EXPECT_EQ(history().last(), u"1|1|R|1|10|MC01|done| | | |0|0| |5100|9999| "_s);
-    EXPECT_TRUE(mailProgress_.events.value(6).startsWith(u"error: Error 204: "_s));
+    EXPECT_TRUE(mailProgress_.events.value(7).startsWith(u"error: Error 204: "_s));
     EXPECT_TRUE(files(u"received"_s).isEmpty());
     EXPECT_FALSE(mailbox_.isRead(bare));
 }

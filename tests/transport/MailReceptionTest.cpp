@@ -101,13 +101,27 @@ protected:
     {
         return receive(MailRequest{u"ABC"_s, serial, u"R"_s, format, QString::fromLatin1(kPartner), {}});
     }
+    // The message taken is marked read at once, as the job does once its reception is recorded.
     QString receive(MailRequest request)
+    {
+        TransferReceipt receipt = receiveHeld(request);
+        if (receipt.claim)
+            receipt.claim->release();
+        return receipt.code;
+    }
+    // The receipt with its claim on the message, not yet settled.
+    TransferReceipt receiveHeld(MailRequest request)
     {
         progress_.events.clear();
         MailTransport transport(path(u"EDI.ini"_s), path(u"received/"_s), progress_);
-        const QString code = transport.receive(request);
-        EXPECT_EQ(request.resultCode, code);
-        return code;
+        TransferReceipt receipt = transport.receive(request);
+        EXPECT_EQ(request.resultCode, receipt.code);
+        note_ = receipt.note;
+        return receipt;
+    }
+    TransferReceipt receiveHeld(qint32 serial)
+    {
+        return receiveHeld(MailRequest{u"ABC"_s, serial, u"R"_s, u"C"_s, QString::fromLatin1(kPartner), {}});
     }
     // The received-files folder's entries, hidden ones included.
     QStringList received() const
@@ -118,6 +132,7 @@ protected:
     QTemporaryDir dir_;
     std::optional<TestMailbox> mailbox_;
     RecordingMailProgress progress_;
+    QString note_;  // the last reception's note
 };
 
 TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
@@ -140,10 +155,11 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     for (const QString& skipped : {other, copied, second})
         EXPECT_FALSE(mailbox_->isRead(skipped)) << skipped.toStdString();
 
-    // The next reception finds nothing new: it succeeds and stores nothing.
+    // The next reception finds nothing new: it succeeds, stores nothing and says so.
     ASSERT_EQ(receive(u"X"_s, 13), u"0000"_s);
     EXPECT_EQ(progress_.events, kSuccess);
     EXPECT_EQ(received(), QStringList{kJobCii});
+    EXPECT_EQ(note_, u"受信データなし: orders@kansai.example.jp 宛の未読メールはありません"_s);
 }
 
 TEST_P(MailReceptionTest, JunkWithAHeaderBeyondAnyLimitIsPassedOver)
@@ -173,7 +189,7 @@ TEST_P(MailReceptionTest, JunkWithAHeaderBeyondAnyLimitIsPassedOver)
 
 TEST_P(MailReceptionTest, TheLastQualifyingMessageWinsAndTheEarlierOneWaitsForTheNextReception)
 {
-    const QString first = mailbox_->deliver(mailMessage(kPartner, {base64Part("<first/>")}), u"F"_s);  // flagged, unread
+    const QString first = mailbox_->deliver(mailMessage(kPartner, {base64Part("<first/>")}), u"R"_s);  // answered, unread
     mailbox_->deliver(mailMessage("other@example.jp", {base64Part("<other/>")}));
     const QString last = mailbox_->deliver(mailMessage(kPartner, {base64Part("<last/>")}));
     writeFile(path(u"received/"_s + kJobXml), "left from before");
@@ -185,7 +201,7 @@ TEST_P(MailReceptionTest, TheLastQualifyingMessageWinsAndTheEarlierOneWaitsForTh
 
     ASSERT_EQ(receive(u"Ｘ"_s, 13), u"0000"_s);
     EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.XML"_s)), QByteArray("<first/>"));
-    EXPECT_EQ(mailbox_->flags(first), u"FS"_s);
+    EXPECT_EQ(mailbox_->flags(first), u"RS"_s);
 }
 
 TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
@@ -196,14 +212,50 @@ TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
 
     ASSERT_EQ(receive(), u"9999"_s);
     const QStringList events = progress_.events;
-    ASSERT_EQ(events.size(), 8);
+    ASSERT_EQ(events.size(), 9);
     EXPECT_EQ(events.mid(0, 6), kSuccess.mid(0, 6));
-    EXPECT_TRUE(events[6].startsWith(u"error: Error 204: 添付ファイルがありません: "_s)) << events[6].toStdString();
-    EXPECT_TRUE(events[6].endsWith(u"「注文」"_s)) << events[6].toStdString();
-    EXPECT_EQ(events[7], u"finished"_s);
+    EXPECT_TRUE(events[6].startsWith(u"受信できないメールに印を付けて残しました: Message-ID <"_s)) << events[6].toStdString();
+    EXPECT_TRUE(events[7].startsWith(u"error: Error 204: 添付ファイルがありません: "_s)) << events[7].toStdString();
+    EXPECT_TRUE(events[7].endsWith(u"件名 「注文」"_s)) << events[7].toStdString();
+    EXPECT_EQ(events[8], u"finished"_s);
     EXPECT_TRUE(received().isEmpty());
     EXPECT_FALSE(mailbox_->isRead(good));
     EXPECT_FALSE(mailbox_->isRead(bare));
+
+    // The message that cannot be received is marked and passed over from now on, unread for a
+    // person: the partner's next message comes in.
+    const QString next = mailbox_->deliver(mailMessage(kPartner, {base64Part("NEXT")}));
+    ASSERT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), "NEXT");
+    EXPECT_TRUE(mailbox_->isRead(next));
+    EXPECT_FALSE(mailbox_->isRead(bare));
+    EXPECT_FALSE(mailbox_->isRead(good));  // replaced by the later one: the next reception takes it
+    ASSERT_EQ(receive(u"C"_s, 14), u"0000"_s);
+    EXPECT_EQ(readFile(path(u"received/00000014_RCV_ABC_________.CII"_s)), "GOOD");
+    EXPECT_FALSE(mailbox_->isRead(bare));
+}
+
+TEST_P(MailReceptionTest, TheStoredMessageIsHeldUntilTheReceptionIsRecorded)
+{
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+    TransferReceipt receipt = receiveHeld(12);
+    ASSERT_EQ(receipt.code, u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_FALSE(mailbox_->isRead(mine));
+    if (GetParam() == StoreKind::Maildir) {
+        // Claimed: no other reception lists it meanwhile.
+        EXPECT_EQ(receiveHeld(13).note, u"受信データなし: orders@kansai.example.jp 宛の未読メールはありません"_s);
+    }
+
+    // The reception could not be recorded: the message is unread for the next one, which takes it.
+    EXPECT_EQ(receipt.claim->giveBack(), u"メールを未読に戻しました"_s);
+    EXPECT_FALSE(QFile::exists(path(u"received/"_s + kJobCii)));
+    EXPECT_FALSE(mailbox_->isRead(mine));
+    receipt = receiveHeld(14);
+    ASSERT_EQ(receipt.code, u"0000"_s);
+    EXPECT_TRUE(receipt.note.startsWith(u"メールの添付ファイルを "_s)) << receipt.note.toStdString();
+    EXPECT_TRUE(receipt.claim->release().isEmpty());
+    EXPECT_TRUE(mailbox_->isRead(mine));
+    EXPECT_EQ(readFile(path(u"received/00000014_RCV_ABC_________.CII"_s)), "DATA");
 }
 
 TEST_P(MailReceptionTest, TheAttachmentsNameNeverChoosesWhereItGoes)
@@ -273,7 +325,7 @@ TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
     for (const QByteArray& message : broken) {
         const QString name = mailbox_->deliver(message);
         EXPECT_EQ(receive(), u"9999"_s);
-        EXPECT_TRUE(progress_.events.value(6).startsWith(u"error: Error 203: "_s)) << progress_.events.join(u'\n').toStdString();
+        EXPECT_TRUE(progress_.events.value(7).startsWith(u"error: Error 203: "_s)) << progress_.events.join(u'\n').toStdString();
         EXPECT_TRUE(received().isEmpty());
         EXPECT_FALSE(mailbox_->isRead(name));
         QFile::remove(mailbox_->folder() + u"/new/"_s + name);  // out of the way of the next case

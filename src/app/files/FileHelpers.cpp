@@ -1,8 +1,15 @@
 #include "app/files/FileHelpers.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -88,6 +95,31 @@ FileStatus moveFile(const QString& source, const QString& target)
         return FileStatus::Error;
     }
     return FileStatus::Done;
+}
+
+FileStatus renameWithoutReplacing(const QString& source, const QString& target)
+{
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(target);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return FileStatus::Done;
+    if (errno == EEXIST)
+        return FileStatus::NothingToDo;
+    if (errno != EINVAL && errno != ENOSYS)
+        return FileStatus::Error;
+    // A file system without the flag: a second link fails just as surely on an existing name.
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno == EEXIST ? FileStatus::NothingToDo : FileStatus::Error;
+    ::unlink(from.constData());
+    return FileStatus::Done;
+}
+
+QString unusedNameBeside(const QString& path, const QString& suffix)
+{
+    QString name = path + suffix;
+    for (int number = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++number)
+        name = path + suffix + u'-' + QString::number(number);
+    return name;
 }
 
 }  // namespace edi

@@ -20,4 +20,11 @@ FileStatus moveFile(const QString& source, const QString& target);
 // Copies source to target the same way, leaving the source in place.
 FileStatus copyFile(const QString& source, const QString& target);
 
+// Renames source to target on one file system in one step, but never over an existing target:
+// NothingToDo when a target is there (both stay as they are), Error when the rename fails.
+FileStatus renameWithoutReplacing(const QString& source, const QString& target);
+
+// A name beside `path` that no file has yet: path + suffix, or path + suffix + "-2", "-3" ...
+QString unusedNameBeside(const QString& path, const QString& suffix);
+
 }  // namespace edi

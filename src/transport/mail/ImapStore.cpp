@@ -18,6 +18,8 @@ constexpr qint64 kSearchWindow = 2000;
 constexpr size_t kFlagBatch = 200;
 // Messages left unread that are collected before their \Seen is taken away.
 constexpr size_t kRestoreThreshold = 500;
+// The keyword of a message that failed a reception: it waits for a person.
+const QByteArray kRejected = "$EdiRejected";
 // More messages than any mailbox the reception works through holds.
 constexpr qint64 kMaxMessages = 10'000'000;
 
@@ -196,7 +198,7 @@ QStringList ImapStore::unreadMessages()
         transfer.buffer = &answer;
         transfer.limit = 64 * 1024 * 1024;
         QString error;
-        if (perform({}, "UID SEARCH " + window + "UNSEEN", transfer, error) != CURLE_OK)
+        if (perform({}, "UID SEARCH " + window + "UNSEEN UNKEYWORD " + kRejected, transfer, error) != CURLE_OK)
             throw MailError(MailErrorNumber::SearchFailed, u"受信トレイを検索できません: "_s + error);
         for (const QByteArray& line : answer.split('\n')) {
             const QList<QByteArray> words = line.simplified().split(' ');
@@ -292,6 +294,13 @@ void ImapStore::markRead(const QString& message)
         fetched_.insert(uid);  // the fetch may have set \Seen: sign-off or the destructor takes it away
         throw;
     }
+}
+
+void ImapStore::reject(const QString& claimed)
+{
+    command("UID STORE " + QByteArray::number(uidOf(claimed)) + " +FLAGS.SILENT (" + kRejected + ")",
+            MailErrorNumber::UnreadNotRestored, u"メッセージに印を付けられません: UID "_s + claimed);
+    leaveUnread(claimed);
 }
 
 void ImapStore::restoreUnread(std::set<qint64>& pending, MailErrorNumber failure)

@@ -10,7 +10,7 @@ namespace edi {
 
 // A folder on an IMAP server, reached through libcurl: imap://host[:port]/FOLDER or imaps://...
 // (INBOX when the URL names none), signed on with the profile name and password. Unread messages
-// are those without \Seen, named by their UIDs. Fetching a message sets \Seen on the server;
+// are those without \Seen and without the keyword $EdiRejected, named by their UIDs. Fetching a message sets \Seen on the server;
 // every message that was fetched and not marked read has \Seen taken away again, in batches while
 // the reception goes on, before a message is marked read, and at the latest at sign-off, so only
 // stored messages end up read and nothing is left to fail once one is.
@@ -24,7 +24,13 @@ public:
     QByteArray header(const QString& message) override;
     MessageFile content(const QString& message, const QString& workFolder) override;
     void leaveUnread(const QString& message) override;
-    void markRead(const QString& message) override;
+    // The centre's lock keeps other receptions of the partner's mail away: a claim is the UID.
+    std::optional<QString> claim(const QString& message, qint32) override { return message; }
+    void markRead(const QString& claimed) override;
+    void giveBack(const QString& claimed) override { leaveUnread(claimed); }
+    // Adds the keyword $EdiRejected, which the search for unread messages passes over.
+    void reject(const QString& claimed) override;
+    QStringList claimedBy(qint32) override { return {}; }
     void signOff() override;
 
     // The folder URL curl works with: scheme, server and folder, without a final "/".

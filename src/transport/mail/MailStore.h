@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryFile>
 #include <memory>
+#include <optional>
 
 namespace edi {
 
@@ -34,8 +35,20 @@ public:
     virtual MessageFile content(const QString& message, const QString& workFolder) = 0;
     // The message was looked at and not taken: it stays unread.
     virtual void leaveUnread(const QString& message) = 0;
-    // The message's attachment was stored: it is read from now on.
-    virtual void markRead(const QString& message) = 0;
+    // Takes an unread message for the job with the serial alone: no reception lists it until it
+    // is marked read, given back or rejected. Returns the name it goes by meanwhile; none when it
+    // is gone, taken by another reception.
+    virtual std::optional<QString> claim(const QString& message, qint32 serial) = 0;
+    // A claimed message whose attachment became the job's received file, and the reception is
+    // recorded: it is read from now on.
+    virtual void markRead(const QString& claimed) = 0;
+    // A claimed message that was not taken goes back where it was, unread.
+    virtual void giveBack(const QString& claimed) = 0;
+    // A claimed message that fails the reception goes back unread and marked as such, so that
+    // later receptions pass over it while it waits for a person.
+    virtual void reject(const QString& claimed) = 0;
+    // The claims a job with the serial left when its process ended.
+    virtual QStringList claimedBy(qint32 serial) = 0;
     // Ends the session; messages looked at and not marked read are unread again. The destructor
     // of a store that was not signed off does the same as far as it can, without throwing.
     virtual void signOff() = 0;

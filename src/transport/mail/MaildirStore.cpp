@@ -1,11 +1,13 @@
 #include "transport/mail/MaildirStore.h"
 
+#include "app/text/TextHelpers.h"
 #include "transport/mail/MailError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -14,6 +16,8 @@ namespace edi {
 namespace {
 
 const QString kInfo = u":2,"_s;
+// What ends the private name of a claimed message, before the serial.
+const QString kClaim = u".claim-"_s;
 
 // The unique part of a name: what comes before the ":2," information.
 QString uniquePart(const QString& name)
@@ -33,10 +37,10 @@ qint64 deliveryTime(const QString& name)
 
 QStringList messageNames(const QDir& folder)
 {
-    // Names that begin with "." are not messages (the Maildir rules keep them for other uses),
-    // nor is anything but a regular file: a link to a FIFO would block the reading.
+    // Every regular file, claims (names that begin with ".") included; anything else is no
+    // message: a link to a FIFO would block the reading.
     QStringList names;
-    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort)) {
+    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort)) {
         if (entry.isFile())
             names << entry.fileName();
     }
@@ -74,7 +78,8 @@ QStringList MaildirStore::unreadMessages()
         if (!folder.isReadable())
             throw MailError(MailErrorNumber::SearchFailed, u"メールフォルダを読めません: "_s + folder.path());
         for (const QString& name : messageNames(folder)) {
-            if (name.startsWith(u'.') || (subFolder == u"cur"_s && flagsOf(name).contains(u'S')))
+            const QString flags = subFolder == u"cur"_s ? flagsOf(name) : QString();
+            if (name.startsWith(u'.') || flags.contains(u'S') || flags.contains(u'F'))
                 continue;
             entries.push_back({deliveryTime(name), uniquePart(name), subFolder + u'/' + name});
         }
@@ -140,12 +145,58 @@ MessageFile MaildirStore::content(const QString& message, const QString&)
     return file;
 }
 
-void MaildirStore::markRead(const QString& message)
+std::optional<QString> MaildirStore::claim(const QString& message, qint32 serial)
 {
     const QString source = locate(message);
-    const QString target = QDir(folder_).filePath(u"cur/"_s + readName(QFileInfo(source).fileName()));
-    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0)
-        throw MailError(MailErrorNumber::MarkFailed, u"メッセージを既読にできません: "_s + message);
+    const QFileInfo file(source);
+    const QString claimed = file.dir().dirName() + u"/."_s + file.fileName() + kClaim + serialText(serial);
+    if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(QDir(folder_).filePath(claimed)).constData()) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;  // another reception took it first
+        throw MailError(MailErrorNumber::MessageUnreadable, u"メッセージを取り込めません: "_s + message);
+    }
+    return claimed;
+}
+
+void MaildirStore::settle(const QString& claimed, std::optional<QChar> flag, MailErrorNumber failure, const QString& what)
+{
+    const qsizetype slash = claimed.indexOf(u'/');
+    const qsizetype suffix = claimed.lastIndexOf(kClaim);
+    if (slash < 0 || claimed.mid(slash + 1, 1) != u"."_s || suffix < slash)
+        throw MailError(failure, what + claimed);
+    const QString name = claimed.mid(slash + 2, suffix - slash - 2);
+    const QString target = flag ? u"cur/"_s + nameWithFlag(name, *flag) : claimed.left(slash + 1) + name;
+    const QDir root(folder_);
+    if (std::rename(QFile::encodeName(root.filePath(claimed)).constData(), QFile::encodeName(root.filePath(target)).constData()) != 0)
+        throw MailError(failure, what + claimed);
+}
+
+void MaildirStore::markRead(const QString& claimed)
+{
+    settle(claimed, u'S', MailErrorNumber::MarkFailed, u"メッセージを既読にできません: "_s);
+}
+
+void MaildirStore::giveBack(const QString& claimed)
+{
+    settle(claimed, std::nullopt, MailErrorNumber::UnreadNotRestored, u"メッセージを元に戻せません: "_s);
+}
+
+void MaildirStore::reject(const QString& claimed)
+{
+    settle(claimed, u'F', MailErrorNumber::UnreadNotRestored, u"メッセージに印を付けられません: "_s);
+}
+
+QStringList MaildirStore::claimedBy(qint32 serial)
+{
+    const QString ending = kClaim + serialText(serial);
+    QStringList claims;
+    for (const char* sub : {"new", "cur"}) {
+        const QString subFolder = QString::fromLatin1(sub);
+        for (const QString& name : messageNames(QDir(QDir(folder_).filePath(subFolder))))
+            if (name.startsWith(u'.') && name.endsWith(ending))
+                claims << subFolder + u'/' + name;
+    }
+    return claims;
 }
 
 QString MaildirStore::flagsOf(const QString& name)
@@ -154,11 +205,11 @@ QString MaildirStore::flagsOf(const QString& name)
     return info < 0 ? QString() : name.mid(info + kInfo.size());
 }
 
-QString MaildirStore::readName(const QString& name)
+QString MaildirStore::nameWithFlag(const QString& name, QChar flag)
 {
     QString flags = flagsOf(name);
-    if (!flags.contains(u'S'))
-        flags += u'S';
+    if (!flags.contains(flag))
+        flags += flag;
     std::sort(flags.begin(), flags.end());
     return uniquePart(name) + kInfo + flags;
 }

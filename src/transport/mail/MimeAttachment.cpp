@@ -147,7 +147,16 @@ HeaderFields readHeaderFields(const QByteArray& header)
         fields.firstRecipient = firstMailbox(g_mime_message_get_cc(message.get()));
     if (const char* subject = g_mime_message_get_subject(message.get()))
         fields.subject = QString::fromUtf8(subject);
+    if (const char* id = g_mime_message_get_message_id(message.get()))
+        fields.messageId = QString::fromUtf8(id);
+    if (const char* date = g_mime_object_get_header(GMIME_OBJECT(message.get()), "Date"))
+        fields.date = QString::fromUtf8(date).trimmed();
     return fields;
+}
+
+QString HeaderFields::described() const
+{
+    return u"Message-ID <%1> 日付 %2 件名 「%3」"_s.arg(messageId, date, subject);
 }
 
 bool sameAddress(const QString& recipient, const QString& partner)

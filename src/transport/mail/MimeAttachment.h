@@ -12,6 +12,11 @@ struct HeaderFields {
     bool parsed = false;     // false: not a header block at all
     QString firstRecipient;  // the address of the first To recipient (the first Cc one without To)
     QString subject;         // decoded
+    QString messageId;       // without its angle brackets
+    QString date;            // as the sender wrote it
+
+    // The message as a person finds it in a mail program: Message-ID, date and subject.
+    QString described() const;
 };
 HeaderFields readHeaderFields(const QByteArray& header);
 
