@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const edi::ProgramOptions options = edi::parseProgramOptions(arguments);
-    const bool windows = !options.headless && options.runJobCentre.isEmpty() && displayAvailable();
+    const bool windows = !options.headless && options.runJobCentre.isEmpty() && options.rerunSerial == 0 && displayAvailable();
     std::unique_ptr<QCoreApplication> application =
         windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
 
@@ -39,5 +39,7 @@ int main(int argc, char* argv[])
     }
     if (!options.runJobCentre.isEmpty())
         return edi::runOneJob(options);
+    if (options.rerunSerial != 0)
+        return edi::rerunOneJob(options);
     return windows ? edi::runWindowMonitor(options) : edi::runHeadlessMonitor(options);
 }

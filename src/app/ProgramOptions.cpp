@@ -24,6 +24,15 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
                 return options;
             }
             options.runJobCentre = arguments[++i];
+        } else if (argument == u"--rerun"_s) {
+            bool number = false;
+            options.rerunSerial = i + 1 < arguments.size() ? arguments[++i].toInt(&number) : 0;
+            if (!number || options.rerunSerial <= 0) {
+                options.error = u"--rerun needs the serial of a job"_s;
+                return options;
+            }
+        } else if (argument == u"--force"_s) {
+            options.force = true;
         } else if (argument == u"--headless"_s) {
             options.headless = true;
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
@@ -43,13 +52,17 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
 
 QString programUsage()
 {
-    return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--run-job CENTRE] [OPERATOR]\n"
+    return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--run-job CENTRE | --rerun SERIAL [--force]] [OPERATOR]\n"
            u"  --ini PATH         read the configuration from PATH instead of EDI.ini two folders\n"
            u"                     above the program's folder\n"
            u"  --headless         no windows: the monitor's changes are log lines on standard error\n"
            u"                     (also without a display)\n"
            u"  --run-job CENTRE   run one reception for the centre now, then exit: 0 when it\n"
            u"                     finished, 1 when it failed\n"
+           u"  --rerun SERIAL     run the conversion and registration of the job SERIAL again from\n"
+           u"                     its received files, as a new job, then exit: 0 when it finished,\n"
+           u"                     1 when it failed or was refused (its data was registered)\n"
+           u"  --force            with --rerun: run it even when its data was registered\n"
            u"  --help             show this text\n"
            u"  --version          show the version\n"_s;
 }

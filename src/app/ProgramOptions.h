@@ -10,6 +10,8 @@ namespace edi {
 struct ProgramOptions {
     QString configPath;  // --ini PATH
     QString runJobCentre;  // --run-job CENTRE: one reception now, then exit
+    qint32 rerunSerial = 0;  // --rerun SERIAL: the conversion and registration of a job again, then exit
+    bool force = false;      // --force: a re-run even of a job whose data was registered
     bool headless = false; // --headless: no windows even where a display is
     QString operatorArgument;
     bool help = false;

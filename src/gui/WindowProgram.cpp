@@ -9,6 +9,7 @@
 #include "gui/WindowMessages.h"
 #include "gui/WindowStyling.h"
 #include "jobs/JobContext.h"
+#include "jobs/Recovery.h"
 #include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
 #include "monitor/TimetableLoader.h"
@@ -44,6 +45,7 @@ int runWindowMonitor(const ProgramOptions& options)
         return 1;
 
     const JobSettings settings = JobSettings::fromState(state, QApplication::applicationDirPath());
+    recoverAtStart(*state.database, clock, settings);
     // A window of its own, not the monitor's child: jobs report to it until the engine has ended.
     MailWindow mailWindow;
     MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailWindow);

@@ -2,6 +2,7 @@
 
 #include "app/Clock.h"
 #include "app/ResultCode.h"
+#include "app/database/ColumnValues.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 
@@ -170,6 +171,41 @@ QString History::annotateRow(qint32 serial, qint16 branch, const QString& note, 
     } catch (const DatabaseError&) {
         return ResultCode::failed;
     }
+}
+
+std::vector<HistoryRow> History::jobRows(qint32 serial)
+{
+    const bool withNotes = notesKept();
+    std::vector<HistoryRow> rows;
+    for (ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番"_s, {serial}});
+         !row.atEnd(); row.next()) {
+        HistoryRow found;
+        found.branch = qint16(row.value(u"枝番"_s).toInt());
+        found.processingKind = row.value(u"処理種別"_s).toString();
+        found.started = QDateTime(dateValue(row.value(u"処理開始日付"_s)), timeValue(row.value(u"処理開始時刻"_s)));
+        found.completed = !row.value(u"処理終了日付"_s).isNull();
+        found.endCode = row.value(u"終了コード"_s).toString();
+        if (withNotes)
+            found.note = row.value(u"備考"_s).toString();
+        rows.push_back(std::move(found));
+    }
+    return rows;
+}
+
+std::vector<std::pair<qint32, QString>> History::openJobs(const QString& machineName, const QString& centreCode)
+{
+    Sql sql{u"SELECT 通番, センターコード FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 処理終了日付 IS NULL"
+            u" AND センターコード IN (SELECT センターコード FROM FL1903EDI制御マスタ WHERE 実行端末名 = ?)"_s,
+            {machineName}};
+    if (!centreCode.isEmpty()) {
+        sql.text += u" AND センターコード = ?"_s;
+        sql.values << centreCode;
+    }
+    sql.text += u" ORDER BY 通番"_s;
+    std::vector<std::pair<qint32, QString>> jobs;
+    for (ResultSet row = database_.query(sql); !row.atEnd(); row.next())
+        jobs.emplace_back(row.value(0).toInt(), row.value(1).toString());
+    return jobs;
 }
 
 }  // namespace edi

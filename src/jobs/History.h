@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <vector>
 #include <optional>
 
 namespace edi {
@@ -39,6 +41,16 @@ struct HistoryCompletion {
     QString note;         // added to the row's 備考; empty: the row's note stays as it is
 };
 
+// A row as a job that outlived its process left it.
+struct HistoryRow {
+    qint16 branch = 0;
+    QString processingKind;
+    QDateTime started;
+    bool completed = false;  // 処理終了日付 set
+    QString endCode;
+    QString note;
+};
+
 // The processing history, FL1102処理履歴ファイル: a job row (branch 0) per job and a row per step,
 // inserted when they start and completed when they end. Each operation returns a result code,
 // "0000" or "9999"; database errors never leave it.
@@ -65,6 +77,13 @@ public:
     // Adds a note to a row, completed or not (a backup copy that failed after the job row was
     // completed); a detail code, when given, replaces the row's.
     QString annotateRow(qint32 serial, qint16 branch, const QString& note, const QString& detailCode = {});
+
+    // The rows of a job, by branch. Throws DatabaseError.
+    std::vector<HistoryRow> jobRows(qint32 serial);
+    // The serials of the centre's job rows that are not completed, oldest first; of every centre
+    // run by the machine (its control master's 実行端末名) when the centre code is empty.
+    // Throws DatabaseError.
+    std::vector<std::pair<qint32, QString>> openJobs(const QString& machineName, const QString& centreCode = {});
 
 private:
     qint32 highestSerial();

@@ -6,8 +6,9 @@ namespace edi {
 
 JobSettings JobSettings::fromState(const AppState& state, const QString& programFolder)
 {
-    return {state.configPath,      state.settings.paths, state.settings.linkDriver,
-            state.operatorCode,    state.programId,      programFolder + QStringLiteral("/ERR.LOG")};
+    return {state.configPath,  state.settings.paths, state.settings.linkDriver,
+            state.operatorCode, state.machineName,    state.programId,
+            programFolder + QStringLiteral("/ERR.LOG")};
 }
 
 JobContext::JobContext(Database& database, const Clock& clock, JobSettings settings, MailReceiver& mail)

@@ -24,6 +24,7 @@ struct JobSettings {
     PathSettings paths;     // [PATH] as read at start-up
     LinkDriverSettings linkDriver;
     QString operatorCode;
+    QString machineName;    // whose centres (the control master's 実行端末名) this program runs
     QString programId;      // "EDIAUTO"
     QString conversionLogPath;  // ERR.LOG
 

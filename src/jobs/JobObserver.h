@@ -15,6 +15,8 @@ enum class RowState : qint16 { NotRun = 0, Running = 1, Finished = 2, Failed = 9
 class JobObserver {
 public:
     virtual ~JobObserver() = default;
+    // The job's serial, once its job row is written.
+    virtual void serialOpened(qint32) {}
     virtual void statusText(StatusColumn column, const QString& text) = 0;
     virtual void rowState(RowState state) = 0;
     // After a long step the busy window comes to the front again.

@@ -8,8 +8,10 @@
 #include "jobs/ControlRow.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
+#include "jobs/Recovery.h"
 #include "jobs/ReceivedFileCollection.h"
 #include "jobs/Registration.h"
+#include "jobs/Rerun.h"
 #include "jobs/TransferStep.h"
 
 #include <QDir>
@@ -48,12 +50,16 @@ struct StepsOutcome {
     QString errorText;
 };
 
+// How a job receives its data under its serial: the transfer, or a re-run's copy of the files an
+// earlier job received.
+using Reception = std::function<QString(qint32 serial)>;
+
 // Reception, conversion and registration in order; the first that fails ends the job.
-StepsOutcome runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
+StepsOutcome runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
+                         const Reception& receive)
 {
     const JobStep steps[] = {
-        {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true,
-         [&] { return runTransfer(job, centreCode, serial, observer); }},
+        {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true, [&] { return receive(serial); }},
         {StatusColumn::Conversion, u"変換中", u"変換ｴﾗｰ", true,
          [&] { return collectReceivedFiles(job, centreCode, serial); }},
         {StatusColumn::Registration, u"登録中", u"登録ｴﾗｰ", false,
@@ -115,6 +121,54 @@ void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver&
     close(0);
 }
 
+// The centre's lock, or why there is none: another process holds it (empty problem), or it could
+// not be tried.
+std::unique_ptr<HeldLock> lockCentre(JobContext& job, const QString& centreCode, QString& problem)
+{
+    try {
+        job.database().reconnectIfLost();
+    } catch (const std::exception&) {
+        // The job row's insert fails later and says so.
+    }
+    try {
+        return job.locks().tryLock(LockScope::Centre, centreCode);
+    } catch (const LockError& error) {
+        problem = error.message();
+        return nullptr;
+    }
+}
+
+// A job whose centre's lock is held: an earlier job of the centre whose process ended is completed
+// first; then the job's row, its steps, and the backup copy, which runs after every job.
+RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& jobNote,
+                      const Reception& receive)
+{
+    recoverCentre(job, centreCode, [&observer](const QString& line) { observer.note(line); });
+    bool failed = false;
+    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote};
+    if (job.history().openJob(start) != ResultCode::ok) {
+        observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
+        failed = true;
+    } else {
+        observer.serialOpened(start.serial);
+        const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer, receive);
+        if (outcome.failed && !outcome.registrationRan)
+            closeStoppedJob(job, start.serial, outcome);
+        failed = outcome.failed;
+    }
+
+    if (!backupJobFiles(job, start.serial)) {
+        const QString note = u"バックアップエラー %1"_s.arg(serialText(start.serial));
+        observer.note(note);
+        if (start.serial != 0)
+            job.history().annotateRow(start.serial, 0, note, failed ? QString() : JobCode::backupFailed);
+        failed = true;
+    }
+    const RowState state = failed ? RowState::Failed : RowState::Finished;
+    observer.rowState(state);
+    return state;
+}
+
 }  // namespace
 
 bool backupJobFiles(JobContext& job, qint32 serial)
@@ -130,47 +184,38 @@ bool backupJobFiles(JobContext& job, qint32 serial)
 RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer)
 {
     observer.rowState(RowState::Running);
-    try {
-        job.database().reconnectIfLost();
-    } catch (const std::exception&) {
-        // The job row's insert fails below and says so.
-    }
-    std::unique_ptr<HeldLock> centreLock;
     QString lockProblem;
-    try {
-        centreLock = job.locks().tryLock(LockScope::Centre, centreCode);
-    } catch (const LockError& error) {
-        lockProblem = error.message();
-    }
+    const std::unique_ptr<HeldLock> centreLock = lockCentre(job, centreCode, lockProblem);
     if (!centreLock) {
         recordUntouchedJob(job, centreCode, observer, lockProblem);
         observer.rowState(RowState::Failed);
         return RowState::Failed;
     }
+    return runLockedJob(job, centreCode, observer, {},
+                        [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); });
+}
 
-    bool failed = false;
-    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, {}};
-    if (job.history().openJob(start) != ResultCode::ok) {
-        observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
-        failed = true;
-    } else {
-        const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer);
-        if (outcome.failed && !outcome.registrationRan)
-            closeStoppedJob(job, start.serial, outcome);
-        failed = outcome.failed;
+RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& observer)
+{
+    const RerunPlan found = planRerun(job, serial, force);
+    if (found.centreCode.isEmpty())
+        return {RowState::Failed, found.refusal};
+    QString lockProblem;
+    const std::unique_ptr<HeldLock> centreLock = lockCentre(job, found.centreCode, lockProblem);
+    if (!centreLock) {
+        return {RowState::Failed, lockProblem.isEmpty()
+                                      ? u"他のプロセスがセンター %1 を受信中です"_s.arg(found.centreCode)
+                                      : lockProblem};
     }
-
-    // The backup runs after every job, the failed ones included; its failure is the job's.
-    if (!backupJobFiles(job, start.serial)) {
-        const QString note = u"バックアップエラー %1"_s.arg(serialText(start.serial));
-        observer.note(note);
-        if (start.serial != 0)
-            job.history().annotateRow(start.serial, 0, note, failed ? QString() : JobCode::backupFailed);
-        failed = true;
-    }
-    const RowState state = failed ? RowState::Failed : RowState::Finished;
-    observer.rowState(state);
-    return state;
+    // Looked at again under the lock: nobody else runs the centre's jobs now.
+    const RerunPlan plan = planRerun(job, serial, force);
+    if (!plan.refusal.isEmpty())
+        return {RowState::Failed, plan.refusal};
+    observer.rowState(RowState::Running);
+    const RowState state = runLockedJob(job, plan.centreCode, observer, rerunNote(serial), [&](qint32 newSerial) {
+        return restoreReceivedFiles(job, plan, newSerial, observer);
+    });
+    return {state, {}};
 }
 
 }  // namespace edi

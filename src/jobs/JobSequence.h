@@ -14,6 +14,19 @@ class JobContext;
 // state. Returns the row's final state: Finished, or Failed after the first step that failed.
 RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer);
 
+// How a re-run ended: the row's state, or why it did not run.
+struct RerunOutcome {
+    RowState state = RowState::Failed;
+    QString refusal;  // empty when the re-run ran
+};
+
+// ReRunJob: the conversion and registration steps again for the earlier job `serial`, whose
+// transfer brought data and a later step failed or was interrupted, from its received files, as
+// a new job under the centre's lock: the new job's rows say which serial they run again, its
+// transfer row which files it started from. Refused (see planRerun) for a job whose data was
+// registered, unless `force`.
+RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& observer);
+
 // BackupJobFiles: copies every file of the received-files folder whose name begins with the
 // job's serial to the backup folder. False when a copy failed.
 bool backupJobFiles(JobContext& job, qint32 serial);

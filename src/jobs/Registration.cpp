@@ -65,9 +65,17 @@ public:
     }
 
     QString run();
+    // For a job whose process ended while its registration program ran: the status file the
+    // program left, the lines after the first `recordedLines` (which have their rows already).
+    std::optional<QString> recordLeftStatusFile(int recordedLines, const QString& note);
 
 private:
-    bool recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files);
+    QString statusFile(const RegistrationSettings& settings) const
+    {
+        return JobFiles::joinPath(settings.statusFolder, serialText(serial_) + u"_K_IN_STATUS.TXT"_s);
+    }
+    bool recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files, int recordedLines = 0);
+    QString closeJobRow(const QString& note = {});
     bool recordLine();
     void fail(const QString& code, const QString& detail)
     {
@@ -87,8 +95,8 @@ QString RegistrationStep::run()
 {
     completion_.serial = serial_;
     const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
-    const QString statusFile = JobFiles::joinPath(settings.statusFolder, serialText(serial_) + u"_K_IN_STATUS.TXT"_s);
-    const QString commandFile = JobFiles::joinPath(settings.commandFolder, u"EDI"_s + serialText(serial_) + u".INI"_s);
+    const QString statusFile = this->statusFile(settings);
+    const QString commandFile = registrationCommandFile(settings, serial_);
     try {
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
         const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
@@ -108,11 +116,36 @@ QString RegistrationStep::run()
     } catch (const std::invalid_argument&) {
         fail(ResultCode::failed, ResultCode::ok);
     }
+    return closeJobRow();
+}
 
-    // The job row is completed here and nowhere else.
+std::optional<QString> RegistrationStep::recordLeftStatusFile(int recordedLines, const QString& note)
+{
+    completion_.serial = serial_;
+    const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
+    const QString statusFile = this->statusFile(settings);
+    if (!QFileInfo(statusFile).isFile())
+        return std::nullopt;
+    try {
+        const JobFiles files(settings.receivedFolder, serial_, centreCode_);
+        const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
+        if (!companies)
+            fail(u"7300"_s, u"0001"_s);
+        else if (!recordStatusFile(statusFile, companies->first(), files, recordedLines))
+            fail(ResultCode::failed, stepDetail_);
+    } catch (const std::invalid_argument&) {
+        fail(ResultCode::failed, ResultCode::ok);
+    }
+    return closeJobRow(note);
+}
+
+// The job row is completed here and nowhere else once the registration ran.
+QString RegistrationStep::closeJobRow(const QString& note)
+{
     completion_.branch = 0;
     completion_.endCode = stepCode_;
     completion_.detailCode = stepDetail_;
+    completion_.note = note;
     const QString closed = job_.history().closeRow(completion_);
     if (leadingConfigNumber(stepCode_) != 0)
         return stepCode_;
@@ -127,12 +160,13 @@ constexpr qint64 kMaxStatusLine = 1 << 16;
 // One history row per status line up to a line of kind "1". Once a line failed, every later
 // line is recorded as failed too, with the values of the last good line; reading stops at the
 // first line the history cannot take, which fails the step. False when the file cannot be read.
-bool RegistrationStep::recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files)
+bool RegistrationStep::recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files,
+                                        int recordedLines)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    while (!file.atEnd()) {
+    for (int index = 0; !file.atEnd(); ++index) {
         QByteArray raw = file.readLine(kMaxStatusLine);
         // A line longer than any status line is a failed one; its rest is no line of its own.
         const bool overLong = !raw.endsWith('\n') && !file.atEnd();
@@ -155,6 +189,8 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
         }
         completion_.endCode = stepCode_;
         completion_.detailCode = stepDetail_;
+        if (index < recordedLines)
+            continue;  // its row was written before the job's process ended
         if (!recordLine()) {
             stepCode_ = ResultCode::failed;  // the step must not end well with a line unrecorded
             break;                           // and the history takes no further rows
@@ -202,6 +238,17 @@ QStringList registrationCommandLines(const QStringList& categories, const QStrin
 QString runRegistration(JobContext& job, const QString& centreCode, qint32 serial)
 {
     return RegistrationStep(job, centreCode, serial).run();
+}
+
+std::optional<QString> recordLeftStatusFile(JobContext& job, const QString& centreCode, qint32 serial, int recordedLines,
+                                            const QString& note)
+{
+    return RegistrationStep(job, centreCode, serial).recordLeftStatusFile(recordedLines, note);
+}
+
+QString registrationCommandFile(const RegistrationSettings& settings, qint32 serial)
+{
+    return JobFiles::joinPath(settings.commandFolder, u"EDI"_s + serialText(serial) + u".INI"_s);
 }
 
 }  // namespace edi

@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace edi {
 
 class JobContext;
+struct RegistrationSettings;
 struct HistoryCompletion;
 
 // One line of the registration program's status file, cut at its fixed columns.
@@ -30,5 +32,14 @@ QStringList registrationCommandLines(const QStringList& categories, const QStrin
 // command file that cannot be written, a status file that cannot be read, no category to register,
 // a status line the history cannot take).
 QString runRegistration(JobContext& job, const QString& centreCode, qint32 serial);
+
+// For a job whose process ended while its registration program ran, which may have finished
+// after its caller: the status file it left, recorded as the step would have (the "41" rows after
+// the first `recordedLines`, then the job row with the note). None when there is no status file.
+std::optional<QString> recordLeftStatusFile(JobContext& job, const QString& centreCode, qint32 serial, int recordedLines,
+                                            const QString& note);
+
+// The command file of the job's registration, which its program is given after an "@".
+QString registrationCommandFile(const RegistrationSettings& settings, qint32 serial);
 
 }  // namespace edi

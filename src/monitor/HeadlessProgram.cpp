@@ -5,9 +5,11 @@
 #include "app/ProgramOptions.h"
 #include "app/StateReport.h"
 #include "app/Startup.h"
+#include "app/text/TextHelpers.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobSequence.h"
 #include "jobs/LoggingJobObserver.h"
+#include "jobs/Recovery.h"
 #include "monitor/HeadlessMonitor.h"
 #include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
@@ -36,6 +38,7 @@ public:
             return false;
         settings = JobSettings::fromState(state, programFolder);
         mail.emplace(settings.configPath, settings.paths.receivedFolder, mailProgress);
+        recoverAtStart(*state.database, clock, settings);
         return true;
     }
 
@@ -79,6 +82,19 @@ int runOneJob(const ProgramOptions& options)
     JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
     LoggingJobObserver observer(options.runJobCentre, session.clock);
     return runScheduledJob(job, options.runJobCentre, observer) == RowState::Finished ? 0 : 1;
+}
+
+int rerunOneJob(const ProgramOptions& options)
+{
+    HeadlessSession session;
+    if (!session.start(options, false))
+        return 1;
+    JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
+    LoggingJobObserver observer(serialText(options.rerunSerial), session.clock);
+    const RerunOutcome outcome = rerunJob(job, options.rerunSerial, options.force, observer);
+    if (!outcome.refusal.isEmpty())
+        session.messages.showMessage(u"再実行できません"_s, outcome.refusal);
+    return outcome.state == RowState::Finished ? 0 : 1;
 }
 
 }  // namespace edi

@@ -11,4 +11,8 @@ int runHeadlessMonitor(const ProgramOptions& options);
 // One reception for a centre now, as the timer would run it; 0 when it finished, 1 otherwise.
 int runOneJob(const ProgramOptions& options);
 
+// The conversion and registration of an earlier job again; 0 when it finished, 1 when it failed
+// or was refused, with the reason on standard error.
+int rerunOneJob(const ProgramOptions& options);
+
 }  // namespace edi

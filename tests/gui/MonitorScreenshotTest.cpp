@@ -56,7 +56,7 @@ TEST_P(MonitorScreenshotTest, TheMonitorDuringADemoMorning)
     const StatusColours colours = readStatusColours(demoIni);
 
     clock_.set(QDateTime(kMonday, QTime(8, 0)));
-    MonitorEngine engine(clock_, Timetable::build(loadScheduleMasterRows(*db_, u"TESTPC"_s), clock_.now()),
+    MonitorEngine engine(clock_, Timetable::build(loadScheduleMasterRows(*db_, settings_.machineName), clock_.now()),
                          std::make_unique<JobWorker>(db_->settings(), settings_, clock_, mail_));
     MonitorWindow window(engine, *db_, colours);
     window.fillGrid();

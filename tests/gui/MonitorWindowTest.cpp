@@ -63,7 +63,7 @@ protected:
                                                   std::make_unique<JobWorker>(db_->settings(), settings_, clock_, mail_));
         colours_ = {Colour{0x000000}, Colour{0x0000FF}, Colour{0x008000}, Colour{0xFF0000}};
         window_ = std::make_unique<MonitorWindow>(*engine_, *db_, colours_);
-        dialog_ = std::make_unique<ScheduleDialog>(*db_, clock_, u"TESTPC"_s, StylingSettings{});
+        dialog_ = std::make_unique<ScheduleDialog>(*db_, clock_, settings_.machineName, StylingSettings{});
         dialog_->attach(*engine_);
         window_->setScheduleDialog(dialog_.get());
         window_->fillGrid();

@@ -1,5 +1,6 @@
 #include "JobFixture.h"
 
+#include "app/MachineName.h"
 #include "jobs/JobSequence.h"
 #include "support/CiiBuilder.h"
 #include "support/TestFiles.h"
@@ -15,7 +16,7 @@ JobFixture::JobFixture()
     : database_(GetParam())
 {
     database_.createTables();
-    database_.loadDemoData(u"TESTPC"_s);
+    database_.loadDemoData(systemMachineName());
     db_ = database_.open();
     for (const char* folder : {"received", "backup", "cvx/data/STS", "cvx/recv", "handover", "partner", "bin",
                                "registration/status", "registration/command"})
@@ -34,6 +35,7 @@ JobFixture::JobFixture()
     settings_.linkDriver.program = u"z_tcp"_s;
     settings_.linkDriver.minimize = 1;
     settings_.operatorCode = u"OP01"_s;
+    settings_.machineName = systemMachineName();
     settings_.programId = u"EDIAUTO"_s;
     settings_.conversionLogPath = path(u"ERR.LOG"_s);
     rebuildJobContext();
@@ -54,10 +56,14 @@ void JobFixture::setPackage(const QString& lines)
 
 void JobFixture::writeIni(const QString& registrationCommand, const QString& categories)
 {
-    writeFile(path(u"EDI.ini"_s), (u"[PATH]\nEDIINFIL="_s + path(u"received/"_s) + u"\nMGSTPATH="_s
-                                   + path(u"registration/status"_s) + u"\nPRPATH="_s + path(u"registration/command"_s)
-                                   + u"\nMGCMDLINEKR="_s + registrationCommand + u"\n[JKBN_K_J]\n"_s + categories + u'\n')
-                                      .toUtf8());
+    const QString settings = u"[Setting0]\nLabelBackColor=0\nLabelForeColor=0\nTextBackColor=0\nTextFocusColor=0\n"
+                             u"TextForeColor=0\nTitleBackColor=0\nTitleForeColor=0\n"
+                             u"[LINKDRV]\nMINIMAIZE=1\nDEMOMODE=0\nINSTALLDIR=%1\nPROGRAM=z_tcp\n"
+                             u"[PATH]\nCVXLINK_PATH=%2\nEDIINFIL=%3\nOLD_FILE=%4\nMGSTPATH=%5\nPRPATH=%6\nMGCMDLINEKR=%7\n"
+                             u"[JKBN_K_J]\n%8\n"_s.arg(path(u"cvx/"_s), path(u"cvx/data/"_s), path(u"received/"_s),
+                                                    path(u"backup/"_s), path(u"registration/status"_s),
+                                                    path(u"registration/command"_s), registrationCommand, categories);
+    writeFile(path(u"EDI.ini"_s), database_.environmentSection() + settings.toUtf8());
 }
 
 QByteArray JobFixture::demoCii(int orders) const

@@ -27,9 +27,9 @@ struct RecordingObserver final : JobObserver {
     QStringList notes;
 };
 
-// A workstation for jobs: the demo masters for machine TESTPC in a real database, the folders the
-// configuration names, the stand-in communication package and registration program in place, and
-// partner data waiting. Centres of the demo data: ZC01 (package, CII), WC01 (hand-over, CII),
+// A workstation for jobs: the demo masters for this machine in a real database, the folders the
+// configuration names (EDI.ini complete enough for the program itself), the stand-in
+// communication package and registration program in place, and partner data waiting. Centres of the demo data: ZC01 (package, CII), WC01 (hand-over, CII),
 // WX01 (hand-over, XML), MX01 and MC01 (mail). The mail transport is the real one; EDI.ini names
 // no mail store until a test adds [MAPI].
 class JobFixture : public ::testing::TestWithParam<Backend> {
@@ -39,7 +39,7 @@ protected:
     QString path(const QString& relative) const { return database_.folder() + u'/' + relative; }
     // The stand-in package's settings for the demo partner (05-12), on top of the defaults.
     void setPackage(const QString& lines);
-    // Writes EDI.ini with the registration keys; extra lines are appended to it.
+    // Writes EDI.ini with the database, the folders and the registration keys.
     void writeIni(const QString& registrationCommand, const QString& categories = QStringLiteral("0101"));
     void rebuildJobContext();
     // A CII file of the demo format with the given number of orders.

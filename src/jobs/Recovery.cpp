@@ -1,0 +1,243 @@
+#include "jobs/Recovery.h"
+
+#include "app/Clock.h"
+#include "app/ConsoleOutput.h"
+#include "app/ResultCode.h"
+#include "app/config/IniFile.h"
+#include "app/database/DatabaseError.h"
+#include "app/files/FileHelpers.h"
+#include "app/files/JobFiles.h"
+#include "app/process/ProcessTable.h"
+#include "app/text/TextHelpers.h"
+#include "jobs/ControlRow.h"
+#include "jobs/JobCodes.h"
+#include "jobs/JobContext.h"
+#include "jobs/JobSequence.h"
+#include "jobs/Registration.h"
+#include "transport/CommunicationPackageDriver.h"
+#include "transport/HandOver.h"
+#include "transport/MailReceiver.h"
+#include "transport/TransferCodes.h"
+#include "transport/mail/MailError.h"
+#include "transport/mail/MailStore.h"
+
+#include <QFileInfo>
+#include <map>
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+const QString kTransferKind = u"10"_s;
+const QString kRegistrationKind = u"41"_s;
+
+// One job to complete: its rows as the ended process left them.
+class JobRecovery {
+public:
+    JobRecovery(JobContext& job, qint32 serial, const QString& centreCode)
+        : job_(job)
+        , serial_(serial)
+        , centreCode_(centreCode)
+        , rows_(job.history().jobRows(serial))
+        , files_(job.settings().paths.receivedFolder, serial, centreCode)
+        , centre_(loadControlRow(job.database(), centreCode).row)
+    {
+    }
+
+    // What still runs of the job, when something does.
+    QString stillRunning() const
+    {
+        const RegistrationSettings registration = readRegistrationSettings(IniFile::read(job_.settings().configPath));
+        if (processWithArgumentRuns(u'@' + registrationCommandFile(registration, serial_)))
+            return u"登録プログラム"_s;
+        const HistoryRow* transfer = row(kTransferKind);
+        const LinkDriverSettings& driver = job_.settings().linkDriver;
+        if (centre_ && centre_->transferMethod == u"Z"_s && (!transfer || !transfer->completed)
+            && processWithArgumentRuns(JobFiles::joinPath(driver.installFolder, driver.program)))
+            return u"通信パッケージ"_s;
+        return {};
+    }
+
+    QString run()
+    {
+        QStringList said;
+        if (const HistoryRow* transfer = row(kTransferKind); transfer && centre_)
+            said << settleSource(*transfer);
+        const QString stage = stoppedIn();
+        int registrationRows = 0;
+        for (const HistoryRow& step : rows_) {
+            if (step.processingKind == kRegistrationKind)
+                ++registrationRows;
+            if (step.branch != 0 && !step.completed)
+                closeInterrupted(step.branch, stage);
+        }
+        const std::optional<QString> registered =
+            recordLeftStatusFile(job_, centreCode_, serial_, registrationRows,
+                                 u"プログラムの終了後、登録プログラムが残したステータスファイルから記録しました"_s);
+        if (registered)
+            said << u"登録プログラムのステータスファイルを記録しました (結果 %1)"_s.arg(*registered);
+        else
+            closeInterrupted(0, stage);
+        if (!backupJobFiles(job_, serial_))
+            said << u"バックアップエラー"_s;
+        said.removeAll(QString());
+        return u"通番 %1 (センター %2) は%3の途中でプログラムが終了していたため完了しました"_s.arg(serialText(serial_), centreCode_, stage)
+             + (said.isEmpty() ? QString() : u": "_s + said.join(u"; "_s));
+    }
+
+private:
+    const HistoryRow* row(const QString& kind) const
+    {
+        for (const HistoryRow& found : rows_)
+            if (found.processingKind == kind)
+                return &found;
+        return nullptr;
+    }
+
+    // The step the job was in, by its last step row: the reception until its transfer row says
+    // it succeeded, the conversion until the local records are made, then the registration.
+    QString stoppedIn() const
+    {
+        const HistoryRow* last = nullptr;
+        for (const HistoryRow& step : rows_)
+            if (step.branch != 0)
+                last = &step;
+        if (!last)
+            return u"受信"_s;
+        const bool succeeded = last->completed && last->endCode == ResultCode::ok;
+        const QString& kind = last->processingKind;
+        if (kind == kTransferKind)
+            return succeeded ? u"変換"_s : u"受信"_s;
+        if (kind == kRegistrationKind || ((kind == u"31"_s || kind == u"32"_s) && succeeded))
+            return u"登録"_s;
+        return u"変換"_s;
+    }
+
+    void closeInterrupted(qint16 branch, const QString& stage)
+    {
+        HistoryCompletion completion;
+        completion.serial = serial_;
+        completion.branch = branch;
+        completion.endCode = JobCode::interrupted;
+        completion.note = u"中断: %1の途中でプログラムが終了したため、次の起動で完了しました"_s.arg(stage);
+        job_.history().closeRow(completion);
+    }
+
+    // What the transfer took from its source: given up when the row says the reception
+    // succeeded, given back otherwise.
+    QString settleSource(const HistoryRow& transfer)
+    {
+        const bool received = transfer.completed && transfer.endCode == ResultCode::ok;
+        const QString& method = centre_->transferMethod;
+        const QString receivedFile =
+            files_.inReceivedFolder(files_.baseName() + u'.' + receivedFileExtension(centre_->dataFormat.toString()));
+        if (method == u"W"_s) {
+            if (!QFileInfo::exists(HandOverClaim::claimPath(centre_->receiveFilePath, serial_)))
+                return {};
+            HandOverClaim claim(centre_->receiveFilePath, serial_, receivedFile);
+            return received ? claim.release() : claim.giveBack();
+        }
+        if (method == u"M"_s)
+            return settleMail(received, receivedFile);
+        if (method == u"Z"_s && !transfer.completed && !QFileInfo::exists(files_.receivedCii())) {
+            // Only a file the package wrote after the transfer began can be this job's delivery.
+            const QFileInfo package(centre_->receiveFilePath);
+            if (package.isFile() && package.lastModified() >= transfer.started)
+                return keepUnconfirmedDelivery(centre_->receiveFilePath, files_);
+        }
+        return {};
+    }
+
+    QString settleMail(bool received, const QString& receivedFile)
+    {
+        if (!received)
+            deleteFile(receivedFile);
+        const IniFile ini = IniFile::read(job_.settings().configPath);
+        try {
+            const std::unique_ptr<MailStore> store =
+                openMailStore(readMailSettings(ini), QFileInfo(job_.settings().configPath).absolutePath());
+            store->signOn();
+            const QStringList claims = store->claimedBy(serial_);
+            for (const QString& claimed : claims)
+                received ? store->markRead(claimed) : store->giveBack(claimed);
+            store->signOff();
+            if (claims.isEmpty())
+                return {};
+            return received ? u"受信済みのメールを既読にしました"_s : u"メールを未読に戻しました"_s;
+        } catch (const MailError& error) {
+            return error.message();
+        }
+    }
+
+    JobContext& job_;
+    qint32 serial_;
+    QString centreCode_;
+    std::vector<HistoryRow> rows_;
+    JobFiles files_;
+    std::optional<ControlRow> centre_;
+};
+
+void recoverJobs(JobContext& job, const std::vector<std::pair<qint32, QString>>& jobs, const RecoveryLog& log)
+{
+    for (const auto& [serial, centreCode] : jobs) {
+        try {
+            JobRecovery recovery(job, serial, centreCode);
+            if (const QString running = recovery.stillRunning(); !running.isEmpty()) {
+                log(u"通番 %1 (センター %2) の%3が実行中のため、完了は後にします"_s.arg(serialText(serial), centreCode, running));
+                continue;
+            }
+            log(recovery.run());
+        } catch (const DatabaseError& error) {
+            log(u"通番 %1 を完了できません: "_s.arg(serialText(serial)) + error.message());
+        } catch (const std::invalid_argument&) {
+            log(u"通番 %1 を完了できません: センターコード %2"_s.arg(serialText(serial), centreCode));
+        }
+    }
+}
+
+}  // namespace
+
+void recoverInterruptedJobs(JobContext& job, const RecoveryLog& log)
+{
+    std::map<QString, std::vector<std::pair<qint32, QString>>> byCentre;
+    try {
+        for (const auto& open : job.history().openJobs(job.settings().machineName))
+            byCentre[open.second].push_back(open);
+    } catch (const DatabaseError& error) {
+        log(u"中断したジョブを探せません: "_s + error.message());
+        return;
+    }
+    for (const auto& [centreCode, jobs] : byCentre) {
+        std::unique_ptr<HeldLock> lock;
+        try {
+            lock = job.locks().tryLock(LockScope::Centre, centreCode);
+        } catch (const LockError& error) {
+            log(error.message());
+            continue;
+        }
+        if (lock)  // otherwise a process runs the centre's job: its rows are open for a reason
+            recoverJobs(job, jobs, log);
+    }
+}
+
+void recoverCentre(JobContext& job, const QString& centreCode, const RecoveryLog& log)
+{
+    try {
+        recoverJobs(job, job.history().openJobs(job.settings().machineName, centreCode), log);
+    } catch (const DatabaseError& error) {
+        log(u"中断したジョブを探せません: "_s + error.message());
+    }
+}
+
+void recoverAtStart(Database& database, const Clock& clock, const JobSettings& settings)
+{
+    NoMailReceiver noMail;
+    JobContext job(database, clock, settings, noMail);
+    recoverInterruptedJobs(job, [&clock](const QString& line) {
+        writeStandardError(consoleLine(clock.now(), u"EDIAUTO"_s, line) + u'\n');
+    });
+}
+
+}  // namespace edi
