@@ -3,6 +3,8 @@
 #   test-postgres.sh start STATE_DIR   starts it on a free port; STATE_DIR receives "port",
 #                                      "datadir" and an odbcinst.ini naming the ODBC driver
 #   test-postgres.sh stop STATE_DIR    stops it and removes its data
+#   test-postgres.sh pause STATE_DIR   stops it and keeps its data, as a server that went down
+#   test-postgres.sh resume STATE_DIR  starts a paused server again on its port
 # The server runs as the postgres user when started by root (PostgreSQL refuses root), from a
 # folder under /tmp that user can enter. Superuser "edi", no password, trust on loopback.
 set -euo pipefail
@@ -60,8 +62,22 @@ stop() {
     rm -rf "$(dirname "$data")" "$state/datadir" "$state/port"
 }
 
+pause() {
+    as_server_user "$pgbin/pg_ctl" -D "$(cat "$state/datadir")" -m immediate -w stop >/dev/null
+}
+
+resume() {
+    local data port
+    data=$(cat "$state/datadir")
+    port=$(cat "$state/port")
+    as_server_user "$pgbin/pg_ctl" -D "$data" -l "$data/server.log" -w -t 60 \
+        -o "-p $port -c listen_addresses=127.0.0.1 -k $data -c fsync=off -c max_connections=200" start >/dev/null
+}
+
 case "$action" in
     start) stop; start ;;
     stop) stop ;;
-    *) echo "usage: $0 start|stop STATE_DIR" >&2; exit 2 ;;
+    pause) pause ;;
+    resume) resume ;;
+    *) echo "usage: $0 start|stop|pause|resume STATE_DIR" >&2; exit 2 ;;
 esac

@@ -21,7 +21,7 @@ QString orZeros(const QString& code) { return code.isEmpty() ? ResultCode::ok : 
 bool History::notesKept()
 {
     if (notesKept_)
-        return *notesKept_;
+        return true;
     auto probe = [this] {
         try {
             database_.query({u"SELECT 備考 FROM FL1102処理履歴ファイル WHERE 1 = 0"_s, {}});
@@ -39,6 +39,7 @@ bool History::notesKept()
         }
         kept = probe();
     }
+    // Only what was seen is kept: a database that was out of reach is asked again next time.
     notesKept_ = kept;
     return kept;
 }
@@ -102,10 +103,11 @@ QString History::addStep(HistoryStart& start)
     if (start.serial == 0)
         return ResultCode::failed;
     try {
-        const ResultSet rows = database_.query(
+        ResultSet rows = database_.query(
             {u"SELECT 枝番 FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番 DESC"_s + database_.firstRowOnly(),
              {start.serial}});
         const qint32 branch = rows.atEnd() ? 1 : rows.value(u"枝番"_s).toInt() + 1;
+        rows.close();  // before the insert, which may wait for another process's write
         if (branch > 32767)
             return ResultCode::failed;
         start.branch = qint16(branch);

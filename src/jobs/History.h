@@ -4,7 +4,6 @@
 #include <QString>
 #include <QVariant>
 #include <vector>
-#include <optional>
 
 namespace edi {
 
@@ -94,7 +93,7 @@ private:
 
     Database& database_;
     const Clock& clock_;
-    std::optional<bool> notesKept_;
+    bool notesKept_ = false;  // once the column was seen
 };
 
 }  // namespace edi

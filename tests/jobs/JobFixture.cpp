@@ -54,15 +54,16 @@ void JobFixture::setPackage(const QString& lines)
                   .toUtf8());
 }
 
-void JobFixture::writeIni(const QString& registrationCommand, const QString& categories)
+void JobFixture::writeIni(const QString& registrationCommand, const QString& categories, const QString& morePathKeys)
 {
     const QString settings = u"[Setting0]\nLabelBackColor=0\nLabelForeColor=0\nTextBackColor=0\nTextFocusColor=0\n"
                              u"TextForeColor=0\nTitleBackColor=0\nTitleForeColor=0\n"
                              u"[LINKDRV]\nMINIMAIZE=1\nDEMOMODE=0\nINSTALLDIR=%1\nPROGRAM=z_tcp\n"
-                             u"[PATH]\nCVXLINK_PATH=%2\nEDIINFIL=%3\nOLD_FILE=%4\nMGSTPATH=%5\nPRPATH=%6\nMGCMDLINEKR=%7\n"
-                             u"[JKBN_K_J]\n%8\n"_s.arg(path(u"cvx/"_s), path(u"cvx/data/"_s), path(u"received/"_s),
+                             u"[PATH]\nCVXLINK_PATH=%2\nEDIINFIL=%3\nOLD_FILE=%4\nMGSTPATH=%5\nPRPATH=%6\nMGCMDLINEKR=%7\n%8"
+                             u"[JKBN_K_J]\n%9\n"_s.arg(path(u"cvx/"_s), path(u"cvx/data/"_s), path(u"received/"_s),
                                                     path(u"backup/"_s), path(u"registration/status"_s),
-                                                    path(u"registration/command"_s), registrationCommand, categories);
+                                                    path(u"registration/command"_s), registrationCommand, morePathKeys,
+                                                    categories);
     writeFile(path(u"EDI.ini"_s), database_.environmentSection() + settings.toUtf8());
 }
 

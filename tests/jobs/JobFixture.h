@@ -39,8 +39,10 @@ protected:
     QString path(const QString& relative) const { return database_.folder() + u'/' + relative; }
     // The stand-in package's settings for the demo partner (05-12), on top of the defaults.
     void setPackage(const QString& lines);
-    // Writes EDI.ini with the database, the folders and the registration keys.
-    void writeIni(const QString& registrationCommand, const QString& categories = QStringLiteral("0101"));
+    // Writes EDI.ini with the database, the folders and the registration keys, and more keys of
+    // [PATH] ("MGTIMELIMIT=1\n"). A test appends sections of its own.
+    void writeIni(const QString& registrationCommand, const QString& categories = QStringLiteral("0101"),
+                  const QString& morePathKeys = {});
     void rebuildJobContext();
     // A CII file of the demo format with the given number of orders.
     QByteArray demoCii(int orders = 2) const;

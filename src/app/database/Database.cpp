@@ -244,6 +244,9 @@ void UpdatableResultSet::update()
         sql.values << rows_.value(key);
     }
     sql.text += assignments.join(u", "_s) + u" WHERE "_s + conditions.join(u" AND "_s);
+    // A connection that still reads while it writes could only be refused at once by SQLite, were
+    // another process waiting to write: the reading ends first.
+    rows_.close();
     database_.execute(sql);
     changes_.clear();
 }

@@ -22,6 +22,12 @@ void ResultSet::next()
         throw DatabaseError(u"Reading rows"_s, query_.lastError());
 }
 
+void ResultSet::close()
+{
+    query_.finish();
+    atEnd_ = true;
+}
+
 QVariant ResultSet::value(const QString& column) const
 {
     const int index = record_.indexOf(column);

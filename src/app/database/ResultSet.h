@@ -17,6 +17,9 @@ public:
 
     bool atEnd() const { return atEnd_; }
     void next();
+    // Ends the reading before the last row: the database lets go of what the query held, which
+    // SQLite needs before the same connection writes while another process waits to.
+    void close();
 
     // A column of the current row; column names compare without regard to case. Throws
     // DatabaseError for a column the result does not have or when there is no current row.
