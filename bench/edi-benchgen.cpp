@@ -1,8 +1,8 @@
 // Writes a CII file for benchmarks and demos, the SQLite masters that convert it, and a manifest
 // of what the local conversion must produce.
 //
-//   edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group] [--masters FILE.sqlite]
-//                [--manifest FILE] [--schema schema.sql] OUTPUT.CII
+//   edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group] [--first-message N]
+//                [--masters FILE.sqlite] [--manifest FILE] [--schema schema.sql] OUTPUT.CII
 //
 // The file is made of message groups until it reaches the requested size (200 MiB by default):
 //   0101/DEMO0101  the demo's firm order (one group of detail lines), storage modes M and S
@@ -15,7 +15,9 @@
 // With --one-group it is a single message group of as many messages as reach the size: delivery
 // instructions, or firm orders in storage mode M with --demo-only (the XML direction writes one
 // document per group; message numbers and the trailer's count run on past 99999 modulo 100000).
-// Everything follows from the seed: the same arguments give the same bytes.
+// Everything follows from the seed: the same arguments give the same bytes. Messages are numbered
+// through the file from 1, or from --first-message, and carry the number in their key (an order's
+// "PO" + eight digits), so files made with separate ranges hold different orders.
 //
 // The manifest is text, one entry per line:
 //   bytes N / groups N / messages N   the file's size, its message groups and messages
@@ -622,6 +624,7 @@ struct Options {
     quint64 seed = 20261208;
     bool demoOnly = false;
     bool oneGroup = false;
+    qint64 firstMessage = 1;
     QString masters;
     QString manifest;
     QString schema = QStringLiteral(EDI_SCHEMA_FILE);
@@ -632,7 +635,7 @@ struct Options {
 {
     std::fprintf(stderr,
                  "edi-benchgen: %s\nusage: edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group]"
-                 " [--masters FILE.sqlite] [--manifest FILE] [--schema schema.sql] OUTPUT.CII\n",
+                 " [--first-message N] [--masters FILE.sqlite] [--manifest FILE] [--schema schema.sql] OUTPUT.CII\n",
                  message);
     std::exit(2);
 }
@@ -664,6 +667,8 @@ Options parseOptions(const QStringList& arguments)
             options.demoOnly = true;
         else if (argument == u"--one-group"_s)
             options.oneGroup = true;
+        else if (argument == u"--first-message"_s)
+            options.firstMessage = std::max<qint64>(1, number());
         else if (argument == u"--masters"_s)
             options.masters = value();
         else if (argument == u"--manifest"_s)
@@ -758,12 +763,13 @@ int main(int argc, char* argv[])
                 break;
             }
             ++messages;
+            const qint64 messageNumber = options.firstMessage + messages - 1;
             manifest.count(format.infoClass);
             // The first and the last message of each group and one in 997 are checked.
             const bool sampled = number == 1 || number == count || messages % 997 == 0;
             checks.clear();
             MessageWriter writer(format, plan, body, sampled ? &checks : nullptr);
-            info.write(writer, random, words, messages);
+            info.write(writer, random, words, messageNumber);
             edi::appendMessageBlocks(buffer, qint32(number), body, info.mode);
             if (sampled) {
                 const qint64 line = manifest.lines(format.infoClass);

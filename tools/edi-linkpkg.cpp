@@ -10,6 +10,8 @@
 //   STATUS=0000               the status code to report; NONE writes no status file
 //   LOG=NO                    leaves the transfer out of the log
 //   SLEEP=5                   seconds to wait before anything, to play a hanging package
+//   TAKE=YES                  the partner's file is taken, not copied: each is delivered once,
+//                             and a run that finds none delivers nothing
 //
 // It writes STS/Sts0001.TXT, appends an 88-byte record with the serial to LOGFL.dat, and on a
 // zero status copies SOURCE to TARGET (status 0099 when SOURCE is missing).
@@ -22,6 +24,8 @@
 #include <QFileInfo>
 #include <QThread>
 #include <cstdio>
+
+#include <sys/time.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -80,7 +84,15 @@ int main(int argc, char* argv[])
     QString status = setting(u"STATUS"_s).isEmpty() ? u"0000"_s : setting(u"STATUS"_s);
     const QString source = setting(u"SOURCE"_s);
     const QString target = setting(u"TARGET"_s);
-    if (status == u"0000"_s) {
+    const bool take = setting(u"TAKE"_s).compare(u"YES"_s, Qt::CaseInsensitive) == 0;
+    if (status == u"0000"_s && take) {
+        // Taken by a rename: of two packages at one partner, one gets the file, written now as a
+        // transfer writes it.
+        const QByteArray to = QFile::encodeName(target);
+        if (QFileInfo::exists(source)
+            && (std::rename(QFile::encodeName(source).constData(), to.constData()) != 0 || ::utimes(to.constData(), nullptr) != 0))
+            status = u"0099"_s;
+    } else if (status == u"0000"_s) {
         QFile::remove(target);
         if (!QFile::copy(source, target))
             status = u"0099"_s;

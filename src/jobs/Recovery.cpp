@@ -21,8 +21,10 @@
 #include "transport/mail/MailError.h"
 #include "transport/mail/MailStore.h"
 
+#include <QDir>
 #include <QFileInfo>
-#include <map>
+#include <algorithm>
+#include <set>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
@@ -141,13 +143,32 @@ private:
         }
         if (method == u"M"_s)
             return settleMail(received, receivedFile);
-        if (method == u"Z"_s && !transfer.completed && !QFileInfo::exists(files_.receivedCii())) {
-            // Only a file the package wrote after the transfer began can be this job's delivery.
-            const QFileInfo package(centre_->receiveFilePath);
-            if (package.isFile() && package.lastModified() >= transfer.started)
-                return keepUnconfirmedDelivery(centre_->receiveFilePath, files_);
-        }
+        if (method == u"Z"_s && !transfer.completed && !QFileInfo::exists(files_.receivedCii())
+            && !deliveredBefore(centre_->receiveFilePath, transfer.started))
+            return keepUnconfirmedDelivery(centre_->receiveFilePath, files_);
         return {};
+    }
+
+    // Whether the package's file is one an earlier job of the centre received: the same bytes as
+    // its received CII file (in the received-files or the backup folder); without one, a file
+    // written before the transfer began.
+    bool deliveredBefore(const QString& packageFile, const QDateTime& transferStarted) const
+    {
+        const QFileInfo package(packageFile);
+        if (!package.isFile())
+            return true;
+        // The job names of the centre's received CII files, the serial in front.
+        const QString names = u"????????"_s + files_.baseName().mid(8) + u".CII"_s;
+        const QString ownName = QFileInfo(files_.receivedCii()).fileName();
+        for (const QString& folder : {files_.inReceivedFolder({}), job_.settings().paths.backupFolder}) {
+            const QDir dir(folder);
+            QStringList earlier = dir.entryList({names}, QDir::Files, QDir::Name);
+            earlier.erase(std::remove_if(earlier.begin(), earlier.end(), [&](const QString& name) { return name >= ownName; }),
+                          earlier.end());
+            if (!earlier.isEmpty())
+                return sameContent(packageFile, dir.filePath(earlier.last()));
+        }
+        return package.lastModified() < transferStarted;
     }
 
     QString settleMail(bool received, const QString& receivedFile)
@@ -201,15 +222,15 @@ void recoverJobs(JobContext& job, const std::vector<std::pair<qint32, QString>>&
 
 void recoverInterruptedJobs(JobContext& job, const RecoveryLog& log)
 {
-    std::map<QString, std::vector<std::pair<qint32, QString>>> byCentre;
+    std::set<QString> centres;
     try {
         for (const auto& open : job.history().openJobs(job.settings().machineName))
-            byCentre[open.second].push_back(open);
+            centres.insert(open.second);
     } catch (const DatabaseError& error) {
         log(u"中断したジョブを探せません: "_s + error.message());
         return;
     }
-    for (const auto& [centreCode, jobs] : byCentre) {
+    for (const QString& centreCode : centres) {
         std::unique_ptr<HeldLock> lock;
         try {
             lock = job.locks().tryLock(LockScope::Centre, centreCode);
@@ -218,12 +239,13 @@ void recoverInterruptedJobs(JobContext& job, const RecoveryLog& log)
             continue;
         }
         if (lock)  // otherwise a process runs the centre's job: its rows are open for a reason
-            recoverJobs(job, jobs, log);
+            recoverCentre(job, centreCode, log);
     }
 }
 
 void recoverCentre(JobContext& job, const QString& centreCode, const RecoveryLog& log)
 {
+    // Looked for under the lock: a job that ended a moment ago is complete and not in the list.
     try {
         recoverJobs(job, job.history().openJobs(job.settings().machineName, centreCode), log);
     } catch (const DatabaseError& error) {

@@ -114,6 +114,21 @@ FileStatus renameWithoutReplacing(const QString& source, const QString& target)
     return FileStatus::Done;
 }
 
+bool sameContent(const QString& first, const QString& second)
+{
+    QFile a(first);
+    QFile b(second);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+        return false;
+    constexpr qint64 kChunk = 1 << 16;
+    while (!a.atEnd()) {
+        const QByteArray chunk = a.read(kChunk);
+        if (chunk.isEmpty() || chunk != b.read(kChunk))
+            return false;
+    }
+    return true;
+}
+
 QString unusedNameBeside(const QString& path, const QString& suffix)
 {
     QString name = path + suffix;

@@ -24,6 +24,9 @@ FileStatus copyFile(const QString& source, const QString& target);
 // NothingToDo when a target is there (both stay as they are), Error when the rename fails.
 FileStatus renameWithoutReplacing(const QString& source, const QString& target);
 
+// Whether two files hold the same bytes; false when either cannot be read.
+bool sameContent(const QString& first, const QString& second);
+
 // A name beside `path` that no file has yet: path + suffix, or path + suffix + "-2", "-3" ...
 QString unusedNameBeside(const QString& path, const QString& suffix);
 

@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# Exactly once through overlaps, a kill and restarts. Two workstations on one PostgreSQL database
+# each run N receptions of the same three centres (WC01 takes over a file put by hand, MC01
+# receives mail, ZC01 runs the communication package) while a feeder puts hand-over files, sends
+# mails and fills the partner's package outbox at random moments. One of the programs is killed
+# with SIGKILL once, at a random moment. Then the operator's part: what is left (a file that came
+# back beside a new one, a package delivery kept aside, an interrupted job) is handed over again
+# or run again with --rerun. At the end every order the partners sent must be registered exactly
+# once (the stand-in registration program's ledger) and no job row may be open.
+#   exactly-once.sh --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--keep DIR]
+# With --pg-state the server of the test fixture is used (its state folder); without it a
+# throw-away server is started and stopped here. --keep copies the workstations' folders, the
+# programs' logs and the history (history.txt) into DIR for a closer look.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=""
+jobs=100
+seed=$RANDOM
+pgstate=""
+keep=""
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+        --build) build=$(cd "$2" && pwd); shift 2 ;;
+        --jobs) jobs=$2; shift 2 ;;
+        --seed) seed=$2; shift 2 ;;
+        --pg-state) pgstate=$2; shift 2 ;;
+        --keep) keep=$2; shift 2 ;;
+        *) echo "usage: $0 --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--keep DIR]" >&2; exit 2 ;;
+    esac
+done
+[[ -n "$build" ]] || { echo "--build is required" >&2; exit 2; }
+RANDOM=$seed
+edi=$build/src/edi-auto
+
+source "$root/bench/bench-postgres.sh"
+bench_postgres "$root" edi-exactly-once "$pgstate"
+database=edi_eo$$
+sql() { psql -h 127.0.0.1 -p "$port" -U edi -d "$1" -v ON_ERROR_STOP=1 -qAt -c "$2"; }
+sql postgres "DROP DATABASE IF EXISTS $database" >/dev/null 2>&1
+sql postgres "CREATE DATABASE $database"
+
+# What the partners and the workstations share: the hand-over path, the mailbox, the package's
+# outbox at the partner and the path the package receives into, the business database (ledger).
+shared=$work/shared
+mkdir -p "$shared"/{handover,outbox,cvx/recv,mail/Maildir/{cur,new,tmp},feed}
+
+workstation() {
+    local name=$1 folder=$work/$1
+    mkdir -p "$folder"/{cvx/data/STS,received,backup,bin,registration/status,registration/command}
+    ln -s "$build/tools/edi-linkpkg" "$folder/cvx/z_tcp"
+    # The registration takes its time, as a real one does: a kill often finds a job under way.
+    printf '#!/bin/sh
+sleep 0.2
+exec %s --in %s --ledger %s "$@"
+' "$build/tools/edi-register" "$folder/received/" \
+        "$shared/ledger.txt" > "$folder/bin/register.sh"
+    chmod +x "$folder/bin/register.sh"
+    cat > "$folder/cvx/cvxlink-standin.ini" <<INI
+[PACKAGE]
+DATA=$folder/cvx/data/
+[05-12]
+SOURCE=$shared/outbox/ZC01.CII
+TARGET=$shared/cvx/recv/ZC01.DAT
+TAKE=YES
+INI
+    cat > "$folder/EDI.ini" <<INI
+[動作環境]
+DBDRIVER=PSQL
+DBSTRING=host=127.0.0.1 port=$port dbname=$database
+USERID=edi
+[Setting0]
+LabelBackColor=0
+LabelForeColor=0
+TextBackColor=0
+TextFocusColor=0
+TextForeColor=0
+TitleBackColor=0
+TitleForeColor=0
+[LINKDRV]
+MINIMAIZE=0
+DEMOMODE=0
+INSTALLDIR=$folder/cvx/
+PROGRAM=z_tcp
+[PATH]
+CVXLINK_PATH=$folder/cvx/data/
+EDIINFIL=$folder/received/
+OLD_FILE=$folder/backup/
+MGSTPATH=$folder/registration/status
+PRPATH=$folder/registration/command
+MGCMDLINEKR=$folder/bin/register.sh
+[JKBN_K_J]
+0101
+[MAPI]
+ProfileName=edi
+Password=
+Store=$shared/mail/Maildir
+INI
+}
+workstation A
+workstation B
+"$build/tools/edi-dbinit" --ini "$work/A/EDI.ini" --demo "$shared" "$root/db/schema.sql" "$root/db/demo-data.sql"
+
+# The partners: each delivery is a CII file of its own orders ("PO" + eight digits, a range of a
+# hundred per delivery), listed in delivered.txt once it is out of the partner's hands.
+new_orders() {  # N -> $shared/feed/N.CII, its orders in $shared/feed/N.orders
+    local n=$1
+    "$build/bench/edi-benchgen" --kib 1 --demo-only --seed "$((seed + n))" --first-message $((n * 100 + 1)) \
+        --manifest "$shared/feed/$n.manifest" "$shared/feed/$n.CII" >/dev/null
+    local count
+    count=$(awk '$1 == "messages" { print $2 }' "$shared/feed/$n.manifest")
+    seq -f "PO%08g" $((n * 100 + 1)) $((n * 100 + count)) > "$shared/feed/$n.orders"
+}
+# Puts a file where only one may lie (a hand-over path, the outbox): false while one is there.
+put_once() {
+    ln "$1" "$2" 2>/dev/null || return 1
+    rm -f "$1"
+}
+send_mail() {  # FILE
+    local name tmp
+    name=$(date +%s%N).M$RANDOM.feeder
+    tmp=$shared/mail/Maildir/tmp/$name
+    {
+        printf 'From: chubu@example.jp\r\nTo: cii@chubu.example.jp\r\nSubject: orders\r\nMIME-Version: 1.0\r\n'
+        printf 'Content-Type: multipart/mixed; boundary="b"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\norders\r\n'
+        printf -- '--b\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n'
+        printf 'Content-Disposition: attachment; filename="MC01.CII"\r\n\r\n'
+        base64 -w 76 "$1" | sed 's/$/\r/'
+        printf -- '--b--\r\n'
+    } > "$tmp"
+    mv "$tmp" "$shared/mail/Maildir/new/$name"
+}
+feeder() {
+    local n=0
+    while [[ ! -e $work/stop ]]; do
+        sleep "0.$((RANDOM % 4))"
+        n=$((n + 1))
+        new_orders "$n"
+        case $((RANDOM % 3)) in
+            0) put_once "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
+            1) send_mail "$shared/feed/$n.CII" ;;
+            2) put_once "$shared/feed/$n.CII" "$shared/outbox/ZC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
+        esac
+        cat "$shared/feed/$n.orders" >> "$shared/delivered.txt"
+        echo "$n" >> "$shared/deliveries.txt"
+    done
+}
+
+centres=(WC01 MC01 ZC01)
+run_jobs() {
+    local name=$1 offset=$2
+    for i in $(seq "$jobs"); do
+        "$edi" --ini "$work/$name/EDI.ini" --run-job "${centres[$(( (i + offset) % 3 ))]}" >>"$work/$name.log" 2>&1 &
+        echo $! > "$work/$name.pid"
+        wait $! || true
+    done
+}
+killer() {  # one SIGKILL, to one workstation's program, at a random moment of the run
+    sleep "$((RANDOM % (jobs / 10 + 2))).$((RANDOM % 10))"
+    local victim=A pid
+    [[ $((RANDOM % 2)) -eq 0 ]] && victim=B
+    pid=$(cat "$work/$victim.pid")
+    kill -9 "$pid" 2>/dev/null && echo "workstation $victim's program $pid" > "$work/killed"
+}
+
+: > "$shared/delivered.txt"
+: > "$shared/deliveries.txt"
+start=$(date +%s%N)
+feeder & feeding=$!
+killer & killing=$!
+run_jobs A 0 & a=$!
+run_jobs B 1 & b=$!
+wait $a $b
+touch "$work/stop"
+wait $feeding $killing || true
+milliseconds=$(( ($(date +%s%N) - start) / 1000000 ))
+
+# The operator's part: a hand-over file that came back beside a new one and a package delivery
+# kept aside are handed over again; the remaining data is received; interrupted jobs run again.
+resubmitted=0
+for round in $(seq 30); do
+    for kept in "$shared"/handover/WC01.CII.returned-* "$work"/[AB]/received/*.UNCONFIRMED*; do
+        [[ -e $kept ]] || continue
+        target=$shared/handover/WC01.CII
+        [[ $kept == *UNCONFIRMED* ]] && target=$shared/outbox/ZC01.CII
+        put_once "$kept" "$target" && resubmitted=$((resubmitted + 1))
+    done
+    unread=$(find "$shared/mail/Maildir/new" "$shared/mail/Maildir/cur" -type f ! -name '*:2,*S*' | wc -l)
+    leftover=$(find "$shared/handover" "$shared/outbox" "$work"/[AB]/received -name '*WC01.CII*' -o -name '*ZC01.CII*' \
+                    -o -name '*.UNCONFIRMED*' | wc -l)
+    [[ $unread -eq 0 && $leftover -eq 0 ]] && break
+    for centre in "${centres[@]}"; do
+        "$edi" --ini "$work/A/EDI.ini" --run-job "$centre" >>"$work/A.log" 2>&1 || true
+    done
+done
+reruns=0
+for serial in $(sql "$database" "SELECT j.通番 FROM FL1102処理履歴ファイル j JOIN FL1102処理履歴ファイル t
+                                  ON t.通番 = j.通番 AND t.処理種別 = '10' AND t.終了コード IN ('0000', '8002')
+                                  WHERE j.枝番 = 0 AND j.終了コード = '8002' ORDER BY j.通番"); do
+    "$edi" --ini "$work/A/EDI.ini" --rerun "$serial" >>"$work/A.log" 2>&1 && reruns=$((reruns + 1))
+done
+
+deliveries=$(wc -l < "$shared/deliveries.txt")
+delivered=$(sort "$shared/delivered.txt" | uniq | wc -l)
+registered=$(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | wc -l)
+missing=$(comm -23 <(sort -u "$shared/delivered.txt") <(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | sort -u) | wc -l)
+twice=$(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | sort | uniq -d | wc -l)
+unknown=$(comm -13 <(sort -u "$shared/delivered.txt") <(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | sort -u) | wc -l)
+open=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 処理終了日付 IS NULL")
+jobrows=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0")
+busy=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8001'")
+interrupted=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8002'")
+registrations=$(sql "$database" "SELECT count(DISTINCT 通番) FROM FL1102処理履歴ファイル WHERE 処理種別 = '41' AND 終了コード = '0000'")
+killed=$(cat "$work/killed" 2>/dev/null || echo "none (the program had ended)")
+if [[ -n $keep ]]; then
+    mkdir -p "$keep"
+    cp -r "$work/A" "$work/B" "$work"/*.log "$shared" "$keep/"
+    sql "$database" "SELECT 通番, 枝番, 処理種別, センターコード, 処理開始時刻, 処理終了時刻, 終了コード, 詳細コード, 備考
+                     FROM FL1102処理履歴ファイル ORDER BY 通番, 枝番" > "$keep/history.txt"
+fi
+sql postgres "DROP DATABASE $database" >/dev/null
+
+echo "workstations 2 x $jobs receptions in ${milliseconds} ms (seed $seed); killed: $killed"
+echo "deliveries $deliveries, orders delivered $delivered, registered $registered (missing $missing, twice $twice, unknown $unknown)"
+echo "job rows $jobrows (another process receiving 8001: $busy, interrupted 8002: $interrupted), jobs that registered data $registrations,"
+echo "handed over again by the operator $resubmitted, re-runs $reruns, rows left open $open"
+[[ $missing -eq 0 && $twice -eq 0 && $unknown -eq 0 && $open -eq 0 && $registered -eq $delivered ]]
