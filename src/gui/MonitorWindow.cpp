@@ -1,5 +1,6 @@
 #include "gui/MonitorWindow.h"
 
+#include "app/text/TextHelpers.h"
 #include "gui/BusyWindow.h"
 #include "gui/ScheduleDialog.h"
 #include "gui/TimetableModel.h"
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -68,6 +70,7 @@ MonitorWindow::MonitorWindow(MonitorEngine& engine, Database& database, const St
     connect(&engine_, &MonitorEngine::runStateChanged, this, &MonitorWindow::updateButtons);
     connect(&engine_, &MonitorEngine::jobStarted, this, &MonitorWindow::jobStarted);
     connect(&engine_, &MonitorEngine::jobEnded, this, &MonitorWindow::jobEnded);
+    connect(&engine_, &MonitorEngine::rerunRefused, this, [this](const QString& reason) { warn(this, reason); });
     connect(&engine_, &MonitorEngine::busyAgain, busy_, [this] {
         busy_->show();
         busy_->raise();
@@ -160,6 +163,12 @@ QTableView* MonitorWindow::buildGrid()
             [this](const QModelIndex& index) { doubleClicked(index.row(), index.column() + 1); });
     connect(grid_->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int row) { clicked(row, 1); });
     connect(grid_->verticalHeader(), &QHeaderView::sectionDoubleClicked, this, [this](int row) { doubleClicked(row, 1); });
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        const int row = grid_->indexAt(position).row();
+        if (row >= 0)
+            lineMenu(row)->exec(grid_->viewport()->mapToGlobal(position));
+    });
     return grid_;
 }
 
@@ -236,6 +245,22 @@ void MonitorWindow::doubleClicked(int row, int column)
     const ScheduleRow& entry = engine_.timetable().rows()[size_t(row)];
     if (entry.displayState == RowState::NotRun && engine_.editable())
         openDialog(true, row, false);
+}
+
+std::unique_ptr<QMenu> MonitorWindow::lineMenu(int row)
+{
+    auto menu = std::make_unique<QMenu>(this);
+    QAction* rerun = menu->addAction(u"再実行"_s);
+    rerun->setEnabled(engine_.mayRerun(row));
+    connect(rerun, &QAction::triggered, this, [this, row] { askToRerun(row); });
+    return menu;
+}
+
+void MonitorWindow::askToRerun(int row)
+{
+    const QString serial = serialText(engine_.timetable().rows()[size_t(row)].serial);
+    if (engine_.mayRerun(row) && askYesNo(this, u"通番 %1 の変換と登録を再実行してもよろしいですか"_s.arg(serial)))
+        engine_.rerun(row);
 }
 
 void MonitorWindow::openDialog(bool change, int row, bool modal)

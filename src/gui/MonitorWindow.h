@@ -4,9 +4,11 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QLabel;
 class QLayout;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -40,6 +42,9 @@ public:
     BusyWindow* busyWindow() const { return busy_; }
     // The grid's current column as the program counts it: 0 is the mark, 1 to 8 the others.
     int currentColumn() const { return currentColumn_; }
+    // A line's context menu: "再実行" runs a failed line's job again, while automatic running
+    // is off; asked first.
+    std::unique_ptr<QMenu> lineMenu(int row);
 
 Q_SIGNALS:
     // The operator confirmed ending the program. The program ends its event loop without closing
@@ -62,6 +67,7 @@ private:
     void clicked(int row, int column);
     void doubleClicked(int row, int column);
     void toggleSelectedLines();
+    void askToRerun(int row);
     void askToEnd();
     void jobStarted(int row);
     void jobEnded();

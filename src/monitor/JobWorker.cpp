@@ -13,6 +13,7 @@ namespace {
 class RowObserver final : public JobObserver {
 public:
     RowObserver(JobWorker& worker, int row) : worker_(worker), row_(row) {}
+    void serialOpened(qint32 serial) override { Q_EMIT worker_.serialOpened(row_, serial); }
     void statusText(StatusColumn column, const QString& text) override { Q_EMIT worker_.statusText(row_, column, text); }
     void rowState(RowState state) override { Q_EMIT worker_.rowState(row_, state); }
     void busyAgain() override { Q_EMIT worker_.busyAgain(); }
@@ -37,6 +38,23 @@ JobWorker::~JobWorker() = default;
 
 void JobWorker::runJob(int row, const QString& centreCode)
 {
+    runOnConnection(row, [&](JobContext& context, JobObserver& observer) {
+        return runScheduledJob(context, centreCode, observer);
+    });
+}
+
+void JobWorker::rerunJob(int row, qint32 serial)
+{
+    runOnConnection(row, [&](JobContext& context, JobObserver& observer) {
+        const RerunOutcome outcome = edi::rerunJob(context, serial, false, observer);
+        if (!outcome.refusal.isEmpty())
+            Q_EMIT rerunRefused(row, outcome.refusal);
+        return outcome.state;
+    });
+}
+
+void JobWorker::runOnConnection(int row, const std::function<RowState(JobContext&, JobObserver&)>& job)
+{
     RowObserver observer(*this, row);
     RowState state = RowState::Failed;
     try {
@@ -44,7 +62,7 @@ void JobWorker::runJob(int row, const QString& centreCode)
             database_ = Database::open(connection_);
             context_ = std::make_unique<JobContext>(*database_, clock_, settings_, mail_);
         }
-        state = runScheduledJob(*context_, centreCode, observer);
+        state = job(*context_, observer);
     } catch (const DatabaseError& error) {
         // Without a connection the job cannot even start: its row fails, the next one tries again.
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);

@@ -6,6 +6,7 @@
 #include "jobs/JobObserver.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 namespace edi {
@@ -25,8 +26,13 @@ public:
 public Q_SLOTS:
     // Runs the reception of the centre for timetable row `row`; ends with jobFinished.
     void runJob(int row, const QString& centreCode);
+    // Runs the conversion and registration of the earlier job `serial` again for the row; ends
+    // with jobFinished, after rerunRefused when it could not run.
+    void rerunJob(int row, qint32 serial);
 
 Q_SIGNALS:
+    void serialOpened(int row, qint32 serial);
+    void rerunRefused(int row, const QString& reason);
     void statusText(int row, edi::StatusColumn column, const QString& text);
     void rowState(int row, edi::RowState state);
     void busyAgain();
@@ -34,6 +40,9 @@ Q_SIGNALS:
     void jobFinished(int row, edi::RowState state);
 
 private:
+    // Runs a job on the worker's connection, opened at the first job; without one the row fails.
+    void runOnConnection(int row, const std::function<RowState(JobContext&, JobObserver&)>& job);
+
     ConnectionSettings connection_;
     JobSettings settings_;
     const Clock& clock_;

@@ -12,6 +12,7 @@ MonitorEngine::MonitorEngine(const Clock& clock, Timetable timetable, std::uniqu
 {
     qRegisterMetaType<edi::StatusColumn>();
     qRegisterMetaType<edi::RowState>();
+    qRegisterMetaType<qint32>();
     JobWorker* jobs = worker.release();
     jobs->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, jobs, &QObject::deleteLater);
@@ -21,6 +22,9 @@ MonitorEngine::MonitorEngine(const Clock& clock, Timetable timetable, std::uniqu
     connect(jobs, &JobWorker::busyAgain, this, &MonitorEngine::busyAgain);
     connect(jobs, &JobWorker::note, this, &MonitorEngine::onNote);
     connect(jobs, &JobWorker::jobFinished, this, &MonitorEngine::onJobFinished);
+    connect(this, &MonitorEngine::runRerun, jobs, &JobWorker::rerunJob);
+    connect(jobs, &JobWorker::serialOpened, this, &MonitorEngine::onSerialOpened);
+    connect(jobs, &JobWorker::rerunRefused, this, [this](int, const QString& reason) { Q_EMIT rerunRefused(reason); });
     thread_.start();
     timer_.setInterval(kTickMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &MonitorEngine::tick);
@@ -50,10 +54,38 @@ void MonitorEngine::tick()
     if (runState_ != RunState::Waiting || jobRunning_ || !timetable_.cursorRowDue(clock_.now()))
         return;
     const int row = timetable_.cursor();
-    jobRunning_ = true;
     setRunState(RunState::Running);
-    Q_EMIT jobStarted(row);
+    startJob(row);
     Q_EMIT runJob(row, timetable_.rows()[size_t(row)].centreCode);
+}
+
+void MonitorEngine::startJob(int row)
+{
+    jobRunning_ = true;
+    Q_EMIT jobStarted(row);
+}
+
+bool MonitorEngine::mayRerun(int row) const
+{
+    if (!editable() || row < 0 || row >= timetable_.rowCount())
+        return false;
+    const ScheduleRow& entry = timetable_.rows()[size_t(row)];
+    return entry.displayState == RowState::Failed && entry.serial > 0;
+}
+
+bool MonitorEngine::rerun(int row)
+{
+    if (!mayRerun(row))
+        return false;
+    startJob(row);
+    Q_EMIT runStateChanged(runState_);  // nothing is editable while it runs
+    Q_EMIT runRerun(row, timetable_.rows()[size_t(row)].serial);
+    return true;
+}
+
+void MonitorEngine::onSerialOpened(int row, qint32 serial)
+{
+    timetable_.rows()[size_t(row)].serial = serial;
 }
 
 void MonitorEngine::onStatusText(int row, StatusColumn column, const QString& text)

@@ -33,6 +33,9 @@ public:
     bool editable() const { return runState_ == RunState::Off && !jobRunning_; }
     // The program may end only then as well.
     bool mayEnd() const { return editable(); }
+    // A failed row's job may run again (its conversion and registration) while automatic
+    // running is off and no job runs.
+    bool mayRerun(int row) const;
 
     // Starts the timer; automatic running is on from start-up.
     void start();
@@ -46,6 +49,8 @@ public Q_SLOTS:
     bool toggleSelection(int row);
     // After the add-schedule dialog changed the timetable.
     void timetableEdited();
+    // "再実行": the row's last job again; false when that is not allowed now.
+    bool rerun(int row);
 
 Q_SIGNALS:
     void runStateChanged(edi::RunState state);
@@ -55,16 +60,20 @@ Q_SIGNALS:
     void jobEnded(int row, edi::RowState state);
     void busyAgain();
     void note(const QString& text);
+    void rerunRefused(const QString& reason);
     void runJob(int row, const QString& centreCode);  // to the worker
+    void runRerun(int row, qint32 serial);            // to the worker
 
 private Q_SLOTS:
     void onStatusText(int row, edi::StatusColumn column, const QString& text);
     void onRowState(int row, edi::RowState state);
     void onNote(int row, const QString& text);
     void onJobFinished(int row, edi::RowState state);
+    void onSerialOpened(int row, qint32 serial);
 
 private:
     void setRunState(RunState state);
+    void startJob(int row);
 
     const Clock& clock_;
     Timetable timetable_;

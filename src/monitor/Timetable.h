@@ -24,6 +24,7 @@ struct ScheduleRow {
     QString conversionStatus;    // grid column 7
     QString registrationStatus;  // grid column 8
     RowState displayState = RowState::NotRun;
+    qint32 serial = 0;  // the serial of the row's last job, 0 before one was written
     QStringList notes;  // what its job told beyond the status texts (codes, failures), for the operator
 
     QString& status(StatusColumn column);

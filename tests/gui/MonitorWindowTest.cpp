@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -219,6 +220,55 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     engine_->timetableEdited();
     EXPECT_EQ(colour(0, 6), toQColor(colours_.normal));
     EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
+}
+
+TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
+{
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0101"_s);
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
+    open({master("WC01", QTime(10, 0)), master("WC01", QTime(11, 0))}, QTime(9, 0));
+    QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
+    clock_.set(QDateTime(kWednesday, QTime(10, 0)));
+    engine_->tick();
+    ASSERT_TRUE(ended.wait(30000));
+    ASSERT_EQ(cell(0, 8), u"登録ｴﾗｰ"_s);
+    EXPECT_FALSE(window_->lineMenu(0)->actions().first()->isEnabled());  // automatic running is on
+
+    // Stopped, with the registration mended: the line's job runs again and registers.
+    stop();
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s));
+    const std::unique_ptr<QMenu> menu = window_->lineMenu(0);
+    QAction* rerun = menu->actions().first();
+    EXPECT_EQ(rerun->text(), u"再実行"_s);
+    ASSERT_TRUE(rerun->isEnabled());
+    EXPECT_FALSE(window_->lineMenu(1)->actions().first()->isEnabled());  // a line that has not run
+    {
+        MessageBoxAnswer yes(QMessageBox::Yes);
+        rerun->trigger();
+        EXPECT_EQ(yes.text, u"通番 00000001 の変換と登録を再実行してもよろしいですか"_s);
+    }
+    EXPECT_TRUE(window_->busyWindow()->isVisible());
+    ASSERT_TRUE(ended.wait(30000));
+    EXPECT_EQ(cell(0, 8), u"OK"_s);
+    EXPECT_EQ(colour(0, 8), toQColor(colours_.done));
+    EXPECT_EQ(engine_->runState(), RunState::Off);
+    EXPECT_FALSE(window_->lineMenu(0)->actions().first()->isEnabled());
+
+    // A failed reception brought nothing to run again: the refusal says so.
+    engine_->startAutomatic();
+    clock_.set(QDateTime(kWednesday, QTime(11, 0)));
+    engine_->tick();
+    ASSERT_TRUE(ended.wait(30000));
+    stop();
+    {
+        MessageBoxAnswer yes(QMessageBox::Yes);
+        window_->lineMenu(1)->actions().first()->trigger();
+    }
+    MessageBoxAnswer ok(QMessageBox::Ok);
+    ASSERT_TRUE(ended.wait(30000));
+    QTRY_VERIFY(!ok.text.isEmpty());
+    EXPECT_TRUE(ok.text.contains(u"受信できていません"_s)) << ok.text.toStdString();
+    EXPECT_EQ(cell(1, 6), u"受信ｴﾗｰ"_s);
 }
 
 TEST_P(MonitorWindowTest, EndingAsksOnlyWhileAutomaticRunningIsOff)
