@@ -20,6 +20,7 @@ done
 [[ -n "$build" ]] || { echo "--build is required" >&2; exit 2; }
 
 source "$root/bench/bench-postgres.sh"
+source "$root/bench/bench-workstation.sh"
 bench_postgres "$root" edi-concurrent "$pgstate"
 database=edi_cc$$  # DBSTRING keeps 50 characters: the name stays short
 sql() { psql -h 127.0.0.1 -p "$port" -U edi -d "$1" -v ON_ERROR_STOP=1 -qAt -c "$2"; }
@@ -29,9 +30,9 @@ sql postgres "CREATE DATABASE $database"
 # One workstation: its own package installation, folders and configuration, one centre of its own.
 workstation() {
     local name=$1 centre=$2 folder=$work/$1
-    mkdir -p "$folder"/{cvx/data/STS,cvx/recv,received,backup,partner,bin,registration/status,registration/command}
-    ln -s "$build/tools/edi-linkpkg" "$folder/cvx/z_tcp"
-    ln -s "$build/tools/edi-register" "$folder/bin/edi-register"
+    bench_workstation "$build" "$folder" "host=127.0.0.1 port=$port dbname=$database" \
+        "$build/tools/edi-register --in $folder/received/"
+    mkdir -p "$folder"/{cvx/recv,partner}
     "$build/bench/edi-benchgen" --kib 2 --demo-only --seed 7 "$folder/partner/$centre.CII" >/dev/null
     cat > "$folder/cvx/cvxlink-standin.ini" <<INI
 [PACKAGE]
@@ -39,34 +40,6 @@ DATA=$folder/cvx/data/
 [05-12]
 SOURCE=$folder/partner/$centre.CII
 TARGET=$folder/cvx/recv/$centre.DAT
-INI
-    cat > "$folder/EDI.ini" <<INI
-[動作環境]
-DBDRIVER=PSQL
-DBSTRING=host=127.0.0.1 port=$port dbname=$database
-USERID=edi
-[Setting0]
-LabelBackColor=0
-LabelForeColor=0
-TextBackColor=0
-TextFocusColor=0
-TextForeColor=0
-TitleBackColor=0
-TitleForeColor=0
-[LINKDRV]
-MINIMAIZE=0
-DEMOMODE=0
-INSTALLDIR=$folder/cvx/
-PROGRAM=z_tcp
-[PATH]
-CVXLINK_PATH=$folder/cvx/data/
-EDIINFIL=$folder/received/
-OLD_FILE=$folder/backup/
-MGSTPATH=$folder/registration/status
-PRPATH=$folder/registration/command
-MGCMDLINEKR=$folder/bin/edi-register --in $folder/received/
-[JKBN_K_J]
-0101
 INI
 }
 workstation A ZC01

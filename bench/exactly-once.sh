@@ -33,6 +33,7 @@ RANDOM=$seed
 edi=$build/src/edi-auto
 
 source "$root/bench/bench-postgres.sh"
+source "$root/bench/bench-workstation.sh"
 bench_postgres "$root" edi-exactly-once "$pgstate"
 database=edi_eo$$
 sql() { psql -h 127.0.0.1 -p "$port" -U edi -d "$1" -v ON_ERROR_STOP=1 -qAt -c "$2"; }
@@ -46,13 +47,10 @@ mkdir -p "$shared"/{handover,outbox,cvx/recv,mail/Maildir/{cur,new,tmp},feed}
 
 workstation() {
     local name=$1 folder=$work/$1
-    mkdir -p "$folder"/{cvx/data/STS,received,backup,bin,registration/status,registration/command}
-    ln -s "$build/tools/edi-linkpkg" "$folder/cvx/z_tcp"
+    bench_workstation "$build" "$folder" "host=127.0.0.1 port=$port dbname=$database" "$folder/bin/register.sh" \
+        "$(printf '[MAPI]\nProfileName=edi\nPassword=\nStore=%s' "$shared/mail/Maildir")"
     # The registration takes its time, as a real one does: a kill often finds a job under way.
-    printf '#!/bin/sh
-sleep 0.2
-exec %s --in %s --ledger %s "$@"
-' "$build/tools/edi-register" "$folder/received/" \
+    printf '#!/bin/sh\nsleep 0.2\nexec %s --in %s --ledger %s "$@"\n' "$build/tools/edi-register" "$folder/received/" \
         "$shared/ledger.txt" > "$folder/bin/register.sh"
     chmod +x "$folder/bin/register.sh"
     cat > "$folder/cvx/cvxlink-standin.ini" <<INI
@@ -62,38 +60,6 @@ DATA=$folder/cvx/data/
 SOURCE=$shared/outbox/ZC01.CII
 TARGET=$shared/cvx/recv/ZC01.DAT
 TAKE=YES
-INI
-    cat > "$folder/EDI.ini" <<INI
-[動作環境]
-DBDRIVER=PSQL
-DBSTRING=host=127.0.0.1 port=$port dbname=$database
-USERID=edi
-[Setting0]
-LabelBackColor=0
-LabelForeColor=0
-TextBackColor=0
-TextFocusColor=0
-TextForeColor=0
-TitleBackColor=0
-TitleForeColor=0
-[LINKDRV]
-MINIMAIZE=0
-DEMOMODE=0
-INSTALLDIR=$folder/cvx/
-PROGRAM=z_tcp
-[PATH]
-CVXLINK_PATH=$folder/cvx/data/
-EDIINFIL=$folder/received/
-OLD_FILE=$folder/backup/
-MGSTPATH=$folder/registration/status
-PRPATH=$folder/registration/command
-MGCMDLINEKR=$folder/bin/register.sh
-[JKBN_K_J]
-0101
-[MAPI]
-ProfileName=edi
-Password=
-Store=$shared/mail/Maildir
 INI
 }
 workstation A

@@ -2,33 +2,18 @@
 
 #include "app/ResultCode.h"
 #include "app/files/JobFiles.h"
-#include "app/text/TextHelpers.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/LocalCiiConverter.h"
 #include "jobs/ControlRow.h"
 #include "jobs/JobContext.h"
 #include "transport/TransferCodes.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
-
-// The files of a folder whose names contain a match of the pattern, as full paths, by name.
-QStringList matchingFiles(const QString& folder, const QString& pattern)
-{
-    QStringList taken;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
-        if (patternMatches(pattern, name) && QFileInfo(dir.filePath(name)).isFile())
-            taken << dir.filePath(name);
-    }
-    return taken;
-}
 
 // What the history keeps of the last XML file converted.
 struct ConvertedFormat {
@@ -84,9 +69,9 @@ private:
 
 bool Collection::convertXmlFiles()
 {
-    QStringList taken = matchingFiles(centre_.receiveFilePath + u'/', files_.xmlPattern());
+    QStringList taken = files_.xmlFilesIn(centre_.receiveFilePath + u'/');
     if (taken.isEmpty())  // a file handed over or mailed lies in the received-files folder
-        taken = matchingFiles(files_.inReceivedFolder({}), files_.xmlPattern());
+        taken = files_.xmlFilesIn(files_.inReceivedFolder({}));
     if (taken.isEmpty())
         return false;
     for (const QString& file : taken) {

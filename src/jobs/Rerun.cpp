@@ -16,7 +16,6 @@
 #include "jobs/Registration.h"
 #include "transport/TransferCodes.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <stdexcept>
@@ -25,19 +24,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
-
-// The files of the folder that belong to the job, by the pattern the conversion uses.
-QStringList jobFilesIn(const QString& folder, const QString& pattern)
-{
-    QStringList found;
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists())
-        return found;
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name))
-        if (patternMatches(pattern, name))
-            found << dir.filePath(name);
-    return found;
-}
 
 // Whether the registration program left a status file with a line it registered.
 bool statusFileRegistered(const QString& path)
@@ -146,7 +132,7 @@ private:
         const QString backup = job_.settings().paths.backupFolder;
         if (isXmlDataFormat(lookup.row->dataFormat.toString())) {
             for (const QString& folder : {lookup.row->receiveFilePath, files.inReceivedFolder({}), backup}) {
-                plan_.sources = jobFilesIn(folder, files.xmlPattern());
+                plan_.sources = files.xmlFilesIn(folder);
                 if (!plan_.sources.isEmpty())
                     return;
             }

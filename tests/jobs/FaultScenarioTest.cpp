@@ -9,7 +9,9 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 #include <sys/mount.h>
@@ -84,6 +86,27 @@ protected:
     }
     int runProgram(const QStringList& arguments) { return finish(*start(arguments)); }
 
+    // A reception of WC01 started in a program of its own, whose registration waits `seconds`
+    // before it registers; returned once the registration runs, with its process group.
+    std::pair<std::unique_ptr<QProcess>, qint64> receptionInRegistration(int seconds)
+    {
+        registerWith(u"echo $$ > "_s + path(u"group.txt"_s) + u"\nsleep %1\nexec "_s.arg(seconds) + registration()
+                     + u" \"$@\""_s);
+        writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
+        auto program = start({u"--run-job"_s, u"WC01"_s});
+        const qint64 group = registrationGroup();
+        return {std::move(program), group};
+    }
+
+    // The process group of the registration wrapper once it has started: it writes its id.
+    qint64 registrationGroup() const
+    {
+        for (int waited = 0; waited < 300 && !QFile::exists(path(u"group.txt"_s)); ++waited)
+            QThread::msleep(50);
+        QThread::msleep(100);
+        return readFile(path(u"group.txt"_s)).trimmed().toLongLong();
+    }
+
     // The job rows of a centre: serial, end code and note.
     QStringList jobRows(const QString& centre) const
     {
@@ -142,7 +165,8 @@ TEST_P(FaultScenarioTest, AHandOverIntoAnotherFileSystemIsTakenOnce)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting a second file system for the received files needs root";
-    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(path(u"received"_s)).constData(), "tmpfs", 0, "size=16m"), 0);
+    if (::mount("tmpfs", QFile::encodeName(path(u"received"_s)).constData(), "tmpfs", 0, "size=16m") != 0)
+        GTEST_SKIP() << "a tmpfs cannot be mounted here: " << std::strerror(errno);
     const auto unmount = qScopeGuard([this] { ::umount2(QFile::encodeName(path(u"received"_s)).constData(), MNT_DETACH); });
     registerWith(u"sleep 1\nexec "_s + registration() + u" \"$@\""_s);
     for (int round = 0; round < 3; ++round) {
@@ -158,7 +182,7 @@ TEST_P(FaultScenarioTest, ATimeLimitStopsTheWrapperAndEverythingItStarted)
                  u"MGTIMELIMIT=1\n"_s);
     writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
     EXPECT_EQ(runProgram({u"--run-job"_s, u"WC01"_s}), 1);
-    EXPECT_FALSE(processGroupHasLiveMembers(readFile(path(u"group.txt"_s)).trimmed().toLongLong()));
+    EXPECT_FALSE(processGroupHasLiveMembers(registrationGroup()));
     QThread::sleep(3);
     EXPECT_EQ(registered(), 0);
     EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|4100|"_s)) << jobRows(u"WC01"_s).join(u'\n').toStdString();
@@ -166,15 +190,10 @@ TEST_P(FaultScenarioTest, ATimeLimitStopsTheWrapperAndEverythingItStarted)
 
 TEST_P(FaultScenarioTest, AJobKilledWithItsRegistrationIsCompletedAtTheNextStartAndRunsAgainOnce)
 {
-    registerWith(u"echo $$ > "_s + path(u"group.txt"_s) + u"\nsleep 30\nexec "_s + registration() + u" \"$@\""_s);
-    writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
-    auto killed = start({u"--run-job"_s, u"WC01"_s});
-    for (int waited = 0; waited < 300 && !QFile::exists(path(u"group.txt"_s)); ++waited)
-        QThread::msleep(50);
-    QThread::msleep(100);
+    auto [killed, group] = receptionInRegistration(30);
     // The machine loses power: the program and the registration program it started end at once.
     ::kill(pid_t(killed->processId()), SIGKILL);
-    ::kill(-pid_t(readFile(path(u"group.txt"_s)).trimmed().toLongLong()), SIGKILL);
+    ::kill(-pid_t(group), SIGKILL);
     finish(*killed);
     EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|open|"_s));
 
@@ -198,14 +217,9 @@ TEST_P(FaultScenarioTest, AJobKilledWithItsRegistrationIsCompletedAtTheNextStart
 
 TEST_P(FaultScenarioTest, ARegistrationThatOutlivesItsKilledCallerIsRecorded)
 {
-    registerWith(u"echo $$ > "_s + path(u"group.txt"_s) + u"\nsleep 2\nexec "_s + registration() + u" \"$@\""_s);
-    writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
-    auto killed = start({u"--run-job"_s, u"WC01"_s});
-    for (int waited = 0; waited < 300 && !QFile::exists(path(u"group.txt"_s)); ++waited)
-        QThread::msleep(50);
+    auto [killed, group] = receptionInRegistration(2);
     ::kill(pid_t(killed->processId()), SIGKILL);
     finish(*killed);
-    const qint64 group = readFile(path(u"group.txt"_s)).trimmed().toLongLong();
 
     // A start while the registration program still runs leaves its job alone.
     EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 0);

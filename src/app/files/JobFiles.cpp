@@ -2,6 +2,8 @@
 
 #include "app/text/TextHelpers.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
@@ -15,6 +17,19 @@ JobFiles::JobFiles(QString receivedFolder, qint64 serial, const QString& centreC
     if (!centre)
         throw std::invalid_argument("a centre code has at most 12 characters");
     baseName_ = serialText(serial) + u"_RCV_"_s + *centre;
+}
+
+QStringList JobFiles::xmlFilesIn(const QString& folder) const
+{
+    QStringList found;
+    const QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists())
+        return found;
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (patternMatches(xmlPattern(), name) && QFileInfo(dir.filePath(name)).isFile())
+            found << dir.filePath(name);
+    }
+    return found;
 }
 
 QString JobFiles::joinPath(const QString& folder, const QString& name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace edi {
 
@@ -24,6 +25,9 @@ public:
     }
     // The pattern that finds the job's XML files among other names.
     QString xmlPattern() const { return baseName_ + QStringLiteral("*.XML"); }
+    // The files of a folder whose names contain a match of the pattern (a regular expression,
+    // case ignored), as full paths by name; none for a folder that is not there.
+    QStringList xmlFilesIn(const QString& folder) const;
     QString inReceivedFolder(const QString& name) const { return joinPath(receivedFolder_, name); }
 
     static QString joinPath(const QString& folder, const QString& name);
