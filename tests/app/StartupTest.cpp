@@ -243,6 +243,25 @@ TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
     EXPECT_TRUE(err.contains(u"SCHMON01 終了"_s));
 }
 
+TEST_F(ProgramTest, ASecondSchedulerOfTheMachineRefusesToStart)
+{
+    database_.loadDemoData(systemMachineName());
+    writeIni(database_.environmentSection() + kProgramSections);
+    QProcess first;
+    first.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath()});
+    QString err;
+    for (int waited = 0; waited < 100 && !err.contains(u"SCHMON01 1 "_s); ++waited) {
+        first.waitForReadyRead(100);
+        err += QString::fromUtf8(first.readAllStandardError());
+    }
+    const Run second = run({u"--headless"_s, u"--ini"_s, iniPath()});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.err.contains(u"スケジューラ二重起動エラー"_s)) << second.err.toStdString();
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 0);
+}
+
 TEST_F(ProgramTest, EndsWithAMessageWhenThereIsNothingToRun)
 {
     database_.loadDemoData(u"ANOTHER-PC"_s);

@@ -208,13 +208,14 @@ TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
 {
     const QString good = mailbox_->deliver(mailMessage(kPartner, {base64Part("GOOD")}));
     const QString bare = mailbox_->deliver(
-        mailMessage(kPartner, {}, "Subject: =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?=\r\n"));  // 注文, and no attachment
+        mailMessage(kPartner, {}, "Subject: =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?=\r\nMessage-ID: <bare.1@kansai.example.jp>\r\n"));  // 注文, and no attachment
 
     ASSERT_EQ(receive(), u"9999"_s);
     const QStringList events = progress_.events;
     ASSERT_EQ(events.size(), 9);
     EXPECT_EQ(events.mid(0, 6), kSuccess.mid(0, 6));
-    EXPECT_TRUE(events[6].startsWith(u"受信できないメールに印を付けて残しました: Message-ID <"_s)) << events[6].toStdString();
+    EXPECT_EQ(events[6], u"受信できないメールに印を付けて残しました: Message-ID <bare.1@kansai.example.jp> 日付 Tue, 1 Apr 2003 "
+                         u"09:00:00 +0900 件名 「注文」"_s);
     EXPECT_TRUE(events[7].startsWith(u"error: Error 204: 添付ファイルがありません: "_s)) << events[7].toStdString();
     EXPECT_TRUE(events[7].endsWith(u"件名 「注文」"_s)) << events[7].toStdString();
     EXPECT_EQ(events[8], u"finished"_s);

@@ -4,6 +4,7 @@
 #include "transport/mail/MimeSizeCheck.h"
 
 #include <QFile>
+#include <QStringList>
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
@@ -156,7 +157,12 @@ HeaderFields readHeaderFields(const QByteArray& header)
 
 QString HeaderFields::described() const
 {
-    return u"Message-ID <%1> 日付 %2 件名 「%3」"_s.arg(messageId, date, subject);
+    QStringList parts;
+    parts << (messageId.isEmpty() ? u"Message-ID なし"_s : u"Message-ID <"_s + messageId + u'>');
+    if (!date.isEmpty())
+        parts << u"日付 "_s + date;
+    parts << u"件名 「"_s + subject + u"」"_s;
+    return parts.join(u' ');
 }
 
 bool sameAddress(const QString& recipient, const QString& partner)
