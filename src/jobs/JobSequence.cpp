@@ -138,12 +138,17 @@ std::unique_ptr<HeldLock> lockCentre(JobContext& job, const QString& centreCode,
     }
 }
 
-// A job whose centre's lock is held: an earlier job of the centre whose process ended is completed
-// first; then the job's row, its steps, and the backup copy, which runs after every job.
+// An earlier job of the centre whose process ended is completed before the centre's next job.
+void recoverEarlierJobs(JobContext& job, const QString& centreCode, JobObserver& observer)
+{
+    recoverCentre(job, centreCode, [&observer](const QString& line) { observer.note(line); });
+}
+
+// A job whose centre's lock is held: the job's row, its steps, and the backup copy, which runs
+// after every job.
 RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& jobNote,
                       const Reception& receive)
 {
-    recoverCentre(job, centreCode, [&observer](const QString& line) { observer.note(line); });
     bool failed = false;
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote};
     if (job.history().openJob(start) != ResultCode::ok) {
@@ -191,6 +196,7 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         observer.rowState(RowState::Failed);
         return RowState::Failed;
     }
+    recoverEarlierJobs(job, centreCode, observer);
     return runLockedJob(job, centreCode, observer, {},
                         [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); });
 }
@@ -207,7 +213,8 @@ RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& o
                                       ? u"他のプロセスがセンター %1 を受信中です"_s.arg(found.centreCode)
                                       : lockProblem};
     }
-    // Looked at again under the lock: nobody else runs the centre's jobs now.
+    // Looked at again under the lock, after the recovery: nobody else runs the centre's jobs now.
+    recoverEarlierJobs(job, found.centreCode, observer);
     const RerunPlan plan = planRerun(job, serial, force);
     if (!plan.refusal.isEmpty())
         return {RowState::Failed, plan.refusal};

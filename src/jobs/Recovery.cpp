@@ -123,7 +123,7 @@ private:
         completion.serial = serial_;
         completion.branch = branch;
         completion.endCode = JobCode::interrupted;
-        completion.note = u"中断: %1の途中でプログラムが終了したため、次の起動で完了しました"_s.arg(stage);
+        completion.note = u"中断: %1の途中でプログラムが終了したため、後から完了しました"_s.arg(stage);
         job_.history().closeRow(completion);
     }
 
