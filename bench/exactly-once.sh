@@ -64,7 +64,16 @@ INI
 }
 workstation A
 workstation B
-"$build/tools/edi-dbinit" --ini "$work/A/EDI.ini" --demo "$shared" "$root/db/schema.sql" "$root/db/demo-data.sql"
+# The workstations are named WS-A and WS-B (EDI_MACHINE_NAME); the centres are WS-A's in the
+# control master, and each workstation runs them. Its jobs' rows name it, and only it completes
+# them after the kill: its folders hold their files.
+EDI_MACHINE_NAME=WS-A "$build/tools/edi-dbinit" --ini "$work/A/EDI.ini" --demo "$shared" "$root/db/schema.sql" \
+    "$root/db/demo-data.sql"
+on() {  # WORKSTATION ARGUMENTS...: the program on a workstation, its output in its log
+    local name=$1
+    shift
+    EDI_MACHINE_NAME=WS-$name "$edi" --ini "$work/$name/EDI.ini" "$@" >>"$work/$name.log" 2>&1
+}
 
 # The partners: each delivery is a CII file of its own orders ("PO" + eight digits, a range of a
 # hundred per delivery), listed in delivered.txt once it is out of the partner's hands.
@@ -115,7 +124,8 @@ centres=(WC01 MC01 ZC01)
 run_jobs() {
     local name=$1 offset=$2
     for i in $(seq "$jobs"); do
-        "$edi" --ini "$work/$name/EDI.ini" --run-job "${centres[$(( (i + offset) % 3 ))]}" >>"$work/$name.log" 2>&1 &
+        EDI_MACHINE_NAME=WS-$name "$edi" --ini "$work/$name/EDI.ini" --run-job "${centres[$(( (i + offset) % 3 ))]}" \
+            >>"$work/$name.log" 2>&1 &
         echo $! > "$work/$name.pid"
         wait $! || true
     done
@@ -155,14 +165,21 @@ for round in $(seq 30); do
                     -o -name '*.UNCONFIRMED*' | wc -l)
     [[ $unread -eq 0 && $leftover -eq 0 ]] && break
     for centre in "${centres[@]}"; do
-        "$edi" --ini "$work/A/EDI.ini" --run-job "$centre" >>"$work/A.log" 2>&1 || true
+        on A --run-job "$centre" || true
+        on B --run-job "$centre" || true
     done
 done
 reruns=0
 for serial in $(sql "$database" "SELECT j.通番 FROM FL1102処理履歴ファイル j JOIN FL1102処理履歴ファイル t
                                   ON t.通番 = j.通番 AND t.処理種別 = '10' AND t.終了コード IN ('0000', '8002')
                                   WHERE j.枝番 = 0 AND j.終了コード = '8002' ORDER BY j.通番"); do
-    "$edi" --ini "$work/A/EDI.ini" --rerun "$serial" >>"$work/A.log" 2>&1 && reruns=$((reruns + 1))
+    # On the workstation that received the job's files: the other finds none and refuses.
+    for name in A B; do
+        if on "$name" --rerun "$serial"; then
+            reruns=$((reruns + 1))
+            break
+        fi
+    done
 done
 
 deliveries=$(wc -l < "$shared/deliveries.txt")

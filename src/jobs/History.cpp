@@ -194,19 +194,46 @@ std::vector<HistoryRow> History::jobRows(qint32 serial)
     return rows;
 }
 
+QString History::machineNote(const QString& machineName)
+{
+    return u"端末 "_s + machineName;
+}
+
 std::vector<std::pair<qint32, QString>> History::openJobs(const QString& machineName, const QString& centreCode)
 {
-    Sql sql{u"SELECT 通番, センターコード FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 処理終了日付 IS NULL"
-            u" AND センターコード IN (SELECT センターコード FROM FL1903EDI制御マスタ WHERE 実行端末名 = ?)"_s,
-            {machineName}};
+    const bool withNotes = notesKept();
+    Sql sql{u"SELECT * FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 処理終了日付 IS NULL"_s, {}};
     if (!centreCode.isEmpty()) {
         sql.text += u" AND センターコード = ?"_s;
         sql.values << centreCode;
     }
     sql.text += u" ORDER BY 通番"_s;
-    std::vector<std::pair<qint32, QString>> jobs;
+    struct Open {
+        qint32 serial;
+        QString centre;
+        QString note;
+    };
+    std::vector<Open> open;
     for (ResultSet row = database_.query(sql); !row.atEnd(); row.next())
-        jobs.emplace_back(row.value(0).toInt(), row.value(1).toString());
+        open.push_back({row.value(u"通番"_s).toInt(), row.value(u"センターコード"_s).toString(),
+                        withNotes ? row.value(u"備考"_s).toString() : QString()});
+
+    // The centres the machine runs, for job rows written before their notes named the machine.
+    QStringList ownCentres;
+    for (ResultSet row = database_.query(
+             {u"SELECT センターコード FROM FL1903EDI制御マスタ WHERE 実行端末名 = ?"_s, {machineName}});
+         !row.atEnd(); row.next())
+        ownCentres << row.value(0).toString();
+
+    const QString mine = machineNote(machineName);
+    const QString anyMachine = machineNote({});
+    std::vector<std::pair<qint32, QString>> jobs;
+    for (const Open& job : open) {
+        const QString first = job.note.section(u" / "_s, 0, 0);
+        const bool ranHere = first.startsWith(anyMachine) ? first == mine : ownCentres.contains(job.centre);
+        if (ranHere)
+            jobs.emplace_back(job.serial, job.centre);
+    }
     return jobs;
 }
 

@@ -79,10 +79,14 @@ public:
 
     // The rows of a job, by branch. Throws DatabaseError.
     std::vector<HistoryRow> jobRows(qint32 serial);
-    // The serials of the centre's job rows that are not completed, oldest first; of every centre
-    // run by the machine (its control master's 実行端末名) when the centre code is empty.
-    // Throws DatabaseError.
+    // The job rows a machine wrote that are not completed, oldest first, with their centres; of
+    // one centre when its code is given. A job row names its machine in its note (see
+    // machineNote); one without it belongs to the machine that runs its centre (the control
+    // master's 実行端末名). Throws DatabaseError.
     std::vector<std::pair<qint32, QString>> openJobs(const QString& machineName, const QString& centreCode = {});
+
+    // The note a job row starts with: the machine that runs the job, whose folders hold its files.
+    static QString machineNote(const QString& machineName);
 
 private:
     qint32 highestSerial();

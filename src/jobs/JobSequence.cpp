@@ -101,7 +101,7 @@ void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver&
     const QString code = busy ? JobCode::centreBusy : ResultCode::failed;
     const QString note = busy ? u"他のプロセスがセンター %1 を受信中のため受信しませんでした"_s.arg(centreCode) : lockProblem;
     observer.note(note);
-    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, {}};
+    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, History::machineNote(job.settings().machineName)};
     if (job.history().openJob(start) != ResultCode::ok) {
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
         return;
@@ -150,7 +150,8 @@ RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& o
                       const Reception& receive)
 {
     bool failed = false;
-    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote};
+    const QString machine = History::machineNote(job.settings().machineName);
+    HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote.isEmpty() ? machine : machine + u" / "_s + jobNote};
     if (job.history().openJob(start) != ResultCode::ok) {
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
         failed = true;

@@ -112,7 +112,7 @@ private:
         std::vector<qint32> reruns;
         try {
             for (ResultSet row = job_.database().query({u"SELECT 通番 FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 備考 LIKE ?"_s,
-                                                        {rerunNote(serial) + u'%'}});
+                                                        {u'%' + rerunNote(serial) + u'%'}});
                  !row.atEnd(); row.next())
                 reruns.push_back(row.value(0).toInt());
         } catch (const DatabaseError&) {

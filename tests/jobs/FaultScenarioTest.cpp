@@ -201,7 +201,7 @@ TEST_P(FaultScenarioTest, AJobKilledWithItsRegistrationIsCompletedAtTheNextStart
     registerWith(u"exec "_s + registration() + u" \"$@\""_s);
     EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 0) << output_.toStdString();
     const QString row = jobRows(u"WC01"_s).first();
-    EXPECT_TRUE(row.startsWith(u"1|8002|中断: 登録の途中で"_s)) << row.toStdString();
+    EXPECT_TRUE(row.startsWith(u"1|8002|端末 TESTPC / 中断: 登録の途中で"_s)) << row.toStdString();
     EXPECT_TRUE(output_.contains(u"通番 00000001 (センター WC01) は登録の途中でプログラムが終了していた"_s)) << output_.toStdString();
     EXPECT_TRUE(QFile::exists(path(u"backup/00000001_RCV_WC01________.CII"_s)));
     const int zc01 = registered();
@@ -230,7 +230,7 @@ TEST_P(FaultScenarioTest, ARegistrationThatOutlivesItsKilledCallerIsRecorded)
     ASSERT_TRUE(waitForProcessGroup(group, QDeadlineTimer(10000)));
     const int registeredBefore = registered();
     EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 0);
-    EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|0000|プログラムの終了後"_s)) << jobRows(u"WC01"_s).join(u'\n').toStdString();
+    EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|0000|端末 TESTPC / プログラムの終了後"_s)) << jobRows(u"WC01"_s).join(u'\n').toStdString();
     EXPECT_TRUE(history().contains(
         u"1|3|R|1|41|WC01|done|K0005| |0101|2|2| |0000|0000|received/00000001_RCV_WC01________0101.LOC"_s))
         << history().join(u'\n').toStdString();
@@ -286,7 +286,7 @@ TEST_P(FaultScenarioTest, TheServerStoppedBeforeTheReceptionWasRecorded)
     ASSERT_EQ(PrivateServer::script(u"resume"_s), 0);
     EXPECT_EQ(run(u"WC01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
     EXPECT_EQ(registered(), 2);
-    EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|8002|中断: 受信の途中で"_s)) << jobRows(u"WC01"_s).join(u'\n').toStdString();
+    EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|8002|端末 TESTPC / 中断: 受信の途中で"_s)) << jobRows(u"WC01"_s).join(u'\n').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FaultScenarioTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),

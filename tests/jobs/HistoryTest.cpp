@@ -148,6 +148,30 @@ TEST_P(HistoryTest, ATableMadeWithoutTheNoteColumnGetsIt)
     EXPECT_EQ(db_->query({u"SELECT 備考 FROM FL1102処理履歴ファイル WHERE 通番 = 2"_s, {}}).value(0).toString(), u"note"_s);
 }
 
+TEST_P(HistoryTest, OpenJobsBelongToTheMachineThatRanThem)
+{
+    db_->execute({u"INSERT INTO FL1903EDI制御マスタ (センターコード, 実行端末名) VALUES (?, ?), (?, ?)"_s,
+                  {u"ABC"_s, u"PC1"_s, u"XYZ"_s, u"PC2"_s}});
+    auto open = [this](const QString& centre, const QString& note) {
+        HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centre, note};
+        EXPECT_EQ(history_.openJob(start), u"0000"_s);
+    };
+    open(u"ABC"_s, History::machineNote(u"PC1"_s));                     // 1: ran here
+    open(u"ABC"_s, History::machineNote(u"PC2"_s));                     // 2: run by PC2 for PC1's centre
+    open(u"ABC"_s, {});                                                  // 3: no note: the centre's machine
+    open(u"XYZ"_s, History::machineNote(u"PC1"_s) + u" / 再実行"_s);    // 4: ran here for PC2's centre
+    open(u"XYZ"_s, {});                                                  // 5
+    open(u"ABC"_s, History::machineNote(u"PC10"_s));                    // 6: a name that begins alike
+    HistoryCompletion done;
+    done.serial = 3;
+    ASSERT_EQ(history_.closeRow(done), u"0000"_s);  // 3 is complete after all
+
+    using Jobs = std::vector<std::pair<qint32, QString>>;
+    EXPECT_EQ(history_.openJobs(u"PC1"_s), (Jobs{{1, u"ABC"_s}, {4, u"XYZ"_s}}));
+    EXPECT_EQ(history_.openJobs(u"PC2"_s), (Jobs{{2, u"ABC"_s}, {5, u"XYZ"_s}}));
+    EXPECT_EQ(history_.openJobs(u"PC1"_s, u"XYZ"_s), (Jobs{{4, u"XYZ"_s}}));
+}
+
 TEST_P(HistoryTest, ALostDatabaseGivesTheFailureCode)
 {
     db_->execute({u"DROP TABLE FL1102処理履歴ファイル"_s, {}});

@@ -1,6 +1,5 @@
 #include "JobFixture.h"
 
-#include "app/MachineName.h"
 #include "jobs/JobSequence.h"
 #include "support/CiiBuilder.h"
 #include "support/TestFiles.h"
@@ -15,8 +14,10 @@ namespace edi::test {
 JobFixture::JobFixture()
     : database_(GetParam())
 {
+    // The workstation's name, for this process and the programs it starts.
+    qputenv("EDI_MACHINE_NAME", kMachine.toUtf8());
     database_.createTables();
-    database_.loadDemoData(systemMachineName());
+    database_.loadDemoData(kMachine);
     db_ = database_.open();
     for (const char* folder : {"received", "backup", "cvx/data/STS", "cvx/recv", "handover", "partner", "bin",
                                "registration/status", "registration/command"})
@@ -35,7 +36,7 @@ JobFixture::JobFixture()
     settings_.linkDriver.program = u"z_tcp"_s;
     settings_.linkDriver.minimize = 1;
     settings_.operatorCode = u"OP01"_s;
-    settings_.machineName = systemMachineName();
+    settings_.machineName = kMachine;
     settings_.programId = u"EDIAUTO"_s;
     settings_.conversionLogPath = path(u"ERR.LOG"_s);
     rebuildJobContext();

@@ -27,13 +27,15 @@ struct RecordingObserver final : JobObserver {
     QStringList notes;
 };
 
-// A workstation for jobs: the demo masters for this machine in a real database, the folders the
+// A workstation for jobs, named TESTPC: the demo masters for it in a real database, the folders the
 // configuration names (EDI.ini complete enough for the program itself), the stand-in
 // communication package and registration program in place, and partner data waiting. Centres of the demo data: ZC01 (package, CII), WC01 (hand-over, CII),
 // WX01 (hand-over, XML), MX01 and MC01 (mail). The mail transport is the real one; EDI.ini names
 // no mail store until a test adds [MAPI].
 class JobFixture : public ::testing::TestWithParam<Backend> {
 protected:
+    static inline const QString kMachine = QStringLiteral("TESTPC");
+
     JobFixture();
 
     QString path(const QString& relative) const { return database_.folder() + u'/' + relative; }

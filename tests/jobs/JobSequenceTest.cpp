@@ -49,7 +49,7 @@ TEST_P(JobSequenceTest, PackageFailures)
     // one that still runs or whose process ended.
     EXPECT_EQ(history(), (QStringList{u"1|0|R|1|01|ZC01|done| | | |0|0| |5001|0000| "_s,
                                       u"1|1|R|1|10|ZC01|done| | | |0|0| |5001|0042| "_s}));
-    EXPECT_EQ(notes().first(), u"1|0|受信ｴﾗｰ"_s);
+    EXPECT_EQ(notes().first(), u"1|0|端末 TESTPC / 受信ｴﾗｰ"_s);
     EXPECT_TRUE(files(u"received"_s).isEmpty());
 
     setPackage(u"STATUS=NONE"_s);  // no status file: the driver failed, no status code
@@ -198,7 +198,7 @@ TEST_P(JobSequenceTest, MissingFoldersFailTheirStepAndKeepWhatWasReceived)
     // The history says so too: the job row of a registered job keeps its end code and gets the
     // backup's detail code and a note.
     EXPECT_EQ(history().first(), u"1|0|R|1|01|ZC01|done|K0001| |0101|2|2| |0000|8003|received/00000001_RCV_ZC01________0101.LOC"_s);
-    EXPECT_EQ(notes().first(), u"1|0|バックアップエラー 00000001"_s);
+    EXPECT_EQ(notes().first(), u"1|0|端末 TESTPC / バックアップエラー 00000001"_s);
 
     settings_.paths.backupFolder = path(u"backup/"_s);
     rebuildJobContext();

@@ -45,7 +45,7 @@ TEST_P(RerunTest, AFailedRegistrationRunsAgainOnceFromTheReceivedFile)
     const QStringList rows = history();
     EXPECT_TRUE(rows.contains(u"2|1|R|1|10|ZC01|done| | | |0|0| |0000|0000| "_s)) << rows.join(u'\n').toStdString();
     EXPECT_TRUE(rows.last().startsWith(u"2|3|R|1|41|ZC01|done|K0001| |0101|2|2| |0000|0000|"_s));
-    EXPECT_TRUE(notes().contains(u"2|0|再実行 通番 00000001"_s)) << notes().join(u'\n').toStdString();
+    EXPECT_TRUE(notes().contains(u"2|0|端末 TESTPC / 再実行 通番 00000001"_s)) << notes().join(u'\n').toStdString();
     EXPECT_EQ(readFile(path(u"received/00000002_RCV_ZC01________.CII"_s)), demoCii());
     EXPECT_TRUE(QFile::exists(path(u"backup/00000002_RCV_ZC01________.CII"_s)));
 
