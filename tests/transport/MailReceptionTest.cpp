@@ -483,6 +483,40 @@ TEST_P(MailLimitsTest, ThousandsOfUnreadMessagesForOthers)
     EXPECT_EQ(mailbox_->readMessages(), QStringList{mine});
 }
 
+TEST_P(MailLimitsTest, AMillionEmptyPartsAreRefusedWithoutParsingThem)
+{
+    const QString name = path(u"parts.eml"_s);
+    {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("To: " + kPartner + "\r\nSubject: parts\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/mixed; boundary=\"p\"\r\n\r\n");
+        const QByteArray empty = QByteArray("--p\r\n\r\n").repeated(100000);
+        for (int i = 0; i < 10; ++i)
+            file.write(empty);
+        file.write(base64Part("DATA") + "--p--\r\n");
+    }
+    const QString parts = mailbox_->deliverFile(name);
+    const qint64 before = currentMemory();
+    resetPeakMemory();
+    EXPECT_EQ(receive(), u"9999"_s);
+    EXPECT_LT(peakMemory() - before, 64 * kMiB);
+    EXPECT_TRUE(progress_.events.value(7).startsWith(u"error: Error 203: "_s)) << progress_.events.join(u'\n').toStdString();
+    EXPECT_TRUE(progress_.events.value(7).contains(u"more than 10000 parts"_s));
+    EXPECT_FALSE(mailbox_->isRead(parts));
+}
+
+TEST_P(MailReceptionTest, DeletedMailIsPassedOver)
+{
+    // Deleted in a mail program (Maildir "T", IMAP \Deleted) but not yet expunged.
+    const QString deleted = mailbox_->deliver(mailMessage(kPartner, {}), u"T"_s);
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+    ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), "DATA");
+    EXPECT_TRUE(mailbox_->isRead(mine));
+    EXPECT_EQ(mailbox_->flags(deleted), u"T"_s);
+}
+
 std::string storeName(const ::testing::TestParamInfo<StoreKind>& info)
 {
     return info.param == StoreKind::Imap ? "Imap" : "Maildir";

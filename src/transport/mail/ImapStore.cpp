@@ -198,7 +198,7 @@ QStringList ImapStore::unreadMessages()
         transfer.buffer = &answer;
         transfer.limit = 64 * 1024 * 1024;
         QString error;
-        if (perform({}, "UID SEARCH " + window + "UNSEEN UNKEYWORD " + kRejected, transfer, error) != CURLE_OK)
+        if (perform({}, "UID SEARCH " + window + "UNSEEN UNDELETED UNKEYWORD " + kRejected, transfer, error) != CURLE_OK)
             throw MailError(MailErrorNumber::SearchFailed, u"受信トレイを検索できません: "_s + error);
         for (const QByteArray& line : answer.split('\n')) {
             const QList<QByteArray> words = line.simplified().split(' ');

@@ -10,7 +10,7 @@ namespace edi {
 
 // A folder on an IMAP server, reached through libcurl: imap://host[:port]/FOLDER or imaps://...
 // (INBOX when the URL names none), signed on with the profile name and password. Unread messages
-// are those without \Seen and without the keyword $EdiRejected, named by their UIDs. Fetching a message sets \Seen on the server;
+// are those without \Seen, \Deleted and the keyword $EdiRejected, named by their UIDs. Fetching a message sets \Seen on the server;
 // every message that was fetched and not marked read has \Seen taken away again, in batches while
 // the reception goes on, before a message is marked read, and at the latest at sign-off, so only
 // stored messages end up read and nothing is left to fail once one is.

@@ -79,7 +79,7 @@ QStringList MaildirStore::unreadMessages()
             throw MailError(MailErrorNumber::SearchFailed, u"メールフォルダを読めません: "_s + folder.path());
         for (const QString& name : messageNames(folder)) {
             const QString flags = subFolder == u"cur"_s ? flagsOf(name) : QString();
-            if (name.startsWith(u'.') || flags.contains(u'S') || flags.contains(u'F'))
+            if (name.startsWith(u'.') || flags.contains(u'S') || flags.contains(u'F') || flags.contains(u'T'))
                 continue;
             entries.push_back({deliveryTime(name), uniquePart(name), subFolder + u'/' + name});
         }

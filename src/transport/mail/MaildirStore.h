@@ -7,7 +7,8 @@ namespace edi {
 
 // A Maildir folder (cur/, new/, tmp/). A message is unread while its name carries no "S" flag:
 // everything in new/, and the files of cur/ whose ":2," information lacks "S". A message flagged
-// "F" is one a reception rejected: it waits for a person and receptions pass over it. Messages
+// "F" is one a reception rejected: it waits for a person and receptions pass over it, as they pass
+// over a message flagged "T" (deleted in a mail program). Messages
 // arrive in the order of the delivery time that begins their unique name, then of the name.
 //
 // A reception claims a message by renaming it, in its folder, to a private name that begins with

@@ -180,11 +180,11 @@ SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
 {
     initialiseGMime();
     SavedAttachment saved;
-    // The parser keeps header blocks, preambles and epilogues in memory: a message whose pieces
-    // outgrow what any mail program writes is broken rather than read.
-    if (const QString piece = oversizedMimePiece(messagePath, kMaxHeaderBytes); !piece.isEmpty()) {
+    // The parser keeps header blocks, preambles, epilogues and every part in memory: a message
+    // whose pieces outgrow what any mail program writes is broken rather than read.
+    if (const QString problem = mimeMemoryProblem(messagePath, kMaxHeaderBytes); !problem.isEmpty()) {
         saved.outcome = AttachmentOutcome::Broken;
-        saved.detail = piece + u" over "_s + QString::number(kMaxHeaderBytes) + u" bytes"_s;
+        saved.detail = problem;
         return saved;
     }
     const int input = ::open(QFile::encodeName(messagePath).constData(), O_RDONLY | O_CLOEXEC);

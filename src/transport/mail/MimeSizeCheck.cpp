@@ -47,20 +47,20 @@ ContentType contentTypeOf(QByteArray block)
 
 class MimeWalk {
 public:
-    explicit MimeWalk(qint64 limit) : limit_(limit) {}
+    MimeWalk(qint64 limit, qint64 maxParts) : limit_(limit), maxParts_(maxParts) {}
 
-    // One piece of a line; lineStart tells whether it begins a line.
+    // One piece of a line; lineStart tells whether it begins a line. Returns what is too much.
     QString take(const QByteArray& piece, bool lineStart)
     {
         // A boundary ends whatever comes before it, a part's header without its blank line too.
         if (lineStart && piece.startsWith("--") && boundaryLine(piece))
-            return {};
+            return parts_ > maxParts_ ? u"more than %1 parts"_s.arg(maxParts_) : QString();
         if (mode_ == Mode::Header)
             return header(piece, lineStart);
         if (mode_ == Mode::Preamble || mode_ == Mode::Epilogue) {
             kept_ += piece.size();
             if (kept_ > limit_)
-                return mode_ == Mode::Preamble ? u"preamble"_s : u"epilogue"_s;
+                return oversized(mode_ == Mode::Preamble ? u"preamble"_s : u"epilogue"_s);
         }
         return {};
     }
@@ -68,11 +68,13 @@ public:
 private:
     enum class Mode { Header, Preamble, Body, Epilogue };
 
+    QString oversized(const QString& piece) const { return piece + u" over %1 bytes"_s.arg(limit_); }
+
     QString header(const QByteArray& piece, bool lineStart)
     {
         kept_ += piece.size();
         if (kept_ > limit_)
-            return u"header"_s;
+            return oversized(u"header"_s);
         if (!(lineStart && (piece == "\n" || piece == "\r\n"))) {
             block_ += piece;
             return {};
@@ -103,6 +105,7 @@ private:
             if (line == boundary) {
                 boundaries_.resize(open + 1);
                 startPiece(Mode::Header);
+                ++parts_;
                 return true;
             }
         }
@@ -117,6 +120,8 @@ private:
     }
 
     qint64 limit_;
+    qint64 maxParts_;
+    qint64 parts_ = 0;
     Mode mode_ = Mode::Header;
     qint64 kept_ = 0;
     QByteArray block_;                    // the header block read so far
@@ -125,12 +130,12 @@ private:
 
 }  // namespace
 
-QString oversizedMimePiece(const QString& messagePath, qint64 limitBytes)
+QString mimeMemoryProblem(const QString& messagePath, qint64 limitBytes, qint64 maxParts)
 {
     QFile file(messagePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    MimeWalk walk(limitBytes);
+    MimeWalk walk(limitBytes, maxParts);
     bool lineStart = true;
     while (!file.atEnd()) {
         const QByteArray piece = file.readLine(kChunk);
