@@ -298,6 +298,34 @@ TEST_P(MailReceptionTest, EncodingsAndShapesOfThePartnersMail)
     EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), QByteArray("\x01\x02\xff\xfe CII", 8));
 }
 
+TEST_P(MailReceptionTest, Base64WithoutItsPaddingIsDecodedWhole)
+{
+    auto attachment = [](const QByteArray& encoded) {
+        return "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+               "Content-Disposition: attachment; filename=\"A.CII\"\r\n\r\n" + encoded + "\r\n";
+    };
+    // "ABCD", "ABCDE" and 76 bytes, their last quantum without "=": what a mail client shows.
+    const QByteArray long76(76, 'x');
+    qint32 serial = 30;
+    for (const QByteArray& data : {QByteArray("ABCD"), QByteArray("ABCDE"), long76}) {
+        QByteArray encoded = data.toBase64();
+        while (encoded.endsWith('='))
+            encoded.chop(1);
+        mailbox_->deliver(mailMessage(kPartner, {attachment(encoded)}));
+        ASSERT_EQ(receive(u"C"_s, serial), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), data);
+        ++serial;
+    }
+
+    // One character left over holds no whole byte: the transfer is cut, and no shorter file is
+    // stored as if it were the partner's data.
+    const QString cut = mailbox_->deliver(mailMessage(kPartner, {attachment("QUJDR")}));
+    EXPECT_EQ(receive(u"C"_s, 40), u"9999"_s);
+    EXPECT_TRUE(progress_.events.join(u'\n').contains(u"Error 203: "_s)) << progress_.events.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"received/00000040_RCV_ABC_________.CII"_s)));
+    EXPECT_FALSE(mailbox_->isRead(cut));
+}
+
 TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
 {
     const QList<QByteArray> broken{

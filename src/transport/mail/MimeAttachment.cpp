@@ -1,5 +1,6 @@
 #include "transport/mail/MimeAttachment.h"
 
+#include "transport/mail/Base64Decoder.h"
 #include "transport/mail/MailStore.h"
 #include "transport/mail/MimeSizeCheck.h"
 
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
+#include <vector>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -127,6 +129,49 @@ QString attachmentName(GMimeObject* object)
     return {};
 }
 
+enum class Copy { Done, WriteFailed, Cut };
+
+// A base64 content through the decoder mail programs use: GMime's own drops a last quantum whose
+// "=" padding is missing, and the file would come out short.
+Copy copyBase64(GMimeStream* encoded, GMimeStream* target)
+{
+    g_mime_stream_reset(encoded);
+    Base64Decoder decoder;
+    constexpr qsizetype kChunk = 64 * 1024;
+    char buffer[kChunk];
+    std::vector<char> decoded(size_t(Base64Decoder::decodedSize(kChunk)));
+    auto write = [&](qsizetype bytes) {
+        return bytes == 0 || g_mime_stream_write(target, decoded.data(), size_t(bytes)) == bytes;
+    };
+    while (!g_mime_stream_eos(encoded)) {
+        const ssize_t got = g_mime_stream_read(encoded, buffer, sizeof buffer);
+        if (got < 0)
+            return Copy::Cut;
+        if (!write(decoder.decode(QByteArrayView(buffer, got), decoded.data())))
+            return Copy::WriteFailed;
+    }
+    const qsizetype last = decoder.finish(decoded.data());
+    if (last < 0)
+        return Copy::Cut;
+    return write(last) ? Copy::Done : Copy::WriteFailed;
+}
+
+// The attachment's content, decoded, into the target stream.
+Copy copyContent(GMimeObject* attachment, GMimeStream* target)
+{
+    gint64 written = 0;
+    if (GMIME_IS_PART(attachment)) {
+        GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(attachment));
+        if (content && g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64)
+            return copyBase64(g_mime_data_wrapper_get_stream(content), target);
+        written = content ? g_mime_data_wrapper_write_to_stream(content, target) : 0;
+    } else if (GMIME_IS_MESSAGE_PART(attachment)) {
+        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(attachment));
+        written = inner ? g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, target) : 0;
+    }
+    return written < 0 ? Copy::WriteFailed : Copy::Done;
+}
+
 }  // namespace
 
 HeaderFields readHeaderFields(const QByteArray& header)
@@ -217,15 +262,13 @@ SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
     }
     Ref<GMimeStream> fileStream(g_mime_stream_fs_new(output));
     Ref<GMimeStream> buffered(g_mime_stream_buffer_new(fileStream.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
-    gint64 written = 0;
-    if (GMIME_IS_PART(attachment)) {
-        GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(attachment));
-        written = content ? g_mime_data_wrapper_write_to_stream(content, buffered.get()) : 0;
-    } else if (GMIME_IS_MESSAGE_PART(attachment)) {
-        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(attachment));
-        written = inner ? g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, buffered.get()) : 0;
+    const Copy copied = copyContent(attachment, buffered.get());
+    if (copied == Copy::Cut) {
+        saved.outcome = AttachmentOutcome::Broken;
+        saved.detail = u"the attachment's base64 is cut off"_s;
+        return saved;
     }
-    if (written < 0 || g_mime_stream_flush(buffered.get()) != 0) {
+    if (copied == Copy::WriteFailed || g_mime_stream_flush(buffered.get()) != 0) {
         saved.outcome = AttachmentOutcome::WriteFailed;
         return saved;
     }
