@@ -326,6 +326,30 @@ TEST_P(MailReceptionTest, Base64WithoutItsPaddingIsDecodedWhole)
     EXPECT_FALSE(mailbox_->isRead(cut));
 }
 
+TEST_P(MailReceptionTest, FlawsMailProgramsReadThroughAreReadThrough)
+{
+    const QByteArray head = "To: " + kPartner + "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n";
+    const QByteArray text = "--b\r\nContent-Type: text/plain\r\n\r\norders\r\n";
+    const QList<std::pair<const char*, QByteArray>> flawed{
+        {"no closing boundary", head + "\r\n" + text + "--b\r\n" + base64Part("DATA")},
+        {"a part header without its blank line",
+         head + "\r\n--b\r\nContent-Type: text/plain\r\n--b\r\n" + base64Part("DATA") + "--b--\r\n"},
+        {"a parameter twice",
+         head + "\r\n" + text + "--b\r\n" + base64Part("DATA", "filename=\"A.CII\"; filename=\"B.CII\"") + "--b--\r\n"},
+        {"a header name with a blank", head + "X Mailer Name: old\r\n\r\n" + text + "--b\r\n" + base64Part("DATA") + "--b--\r\n"},
+        {"a Received line folded without indentation",
+         "Received: from relay.example.jp\r\nby mx.example.jp; Tue, 1 Apr 2003 09:00:00 +0900\r\n" + head + "\r\n" + text
+             + "--b\r\n" + base64Part("DATA") + "--b--\r\n"},
+    };
+    qint32 serial = 50;
+    for (const auto& [what, message] : flawed) {
+        mailbox_->deliver(message);
+        EXPECT_EQ(receive(u"C"_s, serial), u"0000"_s) << what << "\n" << progress_.events.join(u'\n').toStdString();
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), "DATA") << what;
+        ++serial;
+    }
+}
+
 TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
 {
     const QList<QByteArray> broken{

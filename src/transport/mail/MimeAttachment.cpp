@@ -10,6 +10,7 @@
 #include <gmime/gmime.h>
 #include <mutex>
 #include <vector>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -43,9 +44,15 @@ struct ParserOptions {
     ~ParserOptions() { g_mime_parser_options_free(options); }
 };
 
-// The parser's findings that make a message's structure unusable.
+// The parser's findings that leave a message's structure open: no parts where a multipart should
+// have them, two Content- headers that disagree, a multipart without its boundary, nesting too
+// deep to follow. What mail programs read through (a missing closing boundary, a part header
+// without its blank line, a parameter given twice, a header name with a blank, a folded line
+// without indentation) is read through too; a message that ends in the middle of a line,
+// though, was cut off.
 struct Problems {
     QString first;
+    bool truncated = false;  // the message ended inside an open multipart
 
     static void warn(gint64 offset, GMimeParserWarning code, const gchar* item, gpointer user)
     {
@@ -53,21 +60,16 @@ struct Problems {
         const char* what = nullptr;
         switch (code) {
         case GMIME_WARN_MALFORMED_MULTIPART: what = "multipart without parts"; break;
-        case GMIME_WARN_TRUNCATED_MESSAGE: what = "truncated message"; break;
-        case GMIME_WARN_MALFORMED_MESSAGE: what = "malformed message"; break;
-        case GMIME_WARN_PART_WITHOUT_CONTENT: what = "part without content"; break;
-        case GMIME_CRIT_INVALID_HEADER_NAME: what = "invalid header name"; break;
+        case GMIME_WARN_TRUNCATED_MESSAGE: problems->truncated = true; return;
         case GMIME_CRIT_CONFLICTING_HEADER:
             // Two different Content-Type headers leave the structure open; two subjects do not.
             if (!item || g_ascii_strncasecmp(item, "Content-", 8) != 0)
                 return;
             what = "conflicting header";
             break;
-        case GMIME_CRIT_CONFLICTING_PARAMETER: what = "conflicting parameter"; break;
         case GMIME_CRIT_MULTIPART_WITHOUT_BOUNDARY: what = "multipart without boundary"; break;
         case GMIME_CRIT_NESTING_OVERFLOW: what = "nesting too deep"; break;
-        case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT: what = "part without headers or content"; break;
-        default: return;  // duplicated headers, 8-bit headers, bad parameters and the like are read anyway
+        default: return;
         }
         if (problems->first.isEmpty()) {
             problems->first = QString::fromLatin1(what) + u" at "_s + QString::number(offset);
@@ -76,6 +78,15 @@ struct Problems {
         }
     }
 };
+
+// Whether the file's last byte ends a line: a message that stops elsewhere was cut off.
+bool endsWithLineEnd(int descriptor)
+{
+    struct stat file {};
+    char last = 0;
+    return ::fstat(descriptor, &file) == 0 && file.st_size > 0 && ::pread(descriptor, &last, 1, file.st_size - 1) == 1
+        && last == '\n';
+}
 
 QString firstMailbox(InternetAddressList* list)
 {
@@ -243,6 +254,8 @@ SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
     Problems problems;
     g_mime_parser_options_set_warning_callback(options.options, &Problems::warn, &problems);
     Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options.options));
+    if (problems.first.isEmpty() && problems.truncated && !endsWithLineEnd(input))
+        problems.first = u"cut off in the middle of a line"_s;
     if (!message.get() || !problems.first.isEmpty()) {
         saved.outcome = AttachmentOutcome::Broken;
         saved.detail = message.get() ? problems.first : u"no message"_s;
