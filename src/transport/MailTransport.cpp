@@ -158,7 +158,8 @@ private:
         case AttachmentOutcome::Saved:
             return;
         case AttachmentOutcome::NoAttachment:
-            throw rejected(MailErrorNumber::NoAttachment, u"添付ファイルがありません"_s);
+            throw rejected(MailErrorNumber::NoAttachment, saved.detail.isEmpty() ? u"添付ファイルがありません"_s
+                                                                                 : u"添付ファイルがありません ("_s + saved.detail + u')');
         case AttachmentOutcome::Broken:
             throw rejected(MailErrorNumber::MessageBroken, u"メッセージの形式が正しくありません ("_s + saved.detail + u')');
         case AttachmentOutcome::Unreadable:

@@ -350,6 +350,45 @@ TEST_P(MailReceptionTest, FlawsMailProgramsReadThroughAreReadThrough)
     }
 }
 
+TEST_P(MailReceptionTest, TheAttachmentAMailProgramListsFirstIsTheData)
+{
+    // Messages as mail programs write them (tests/transport/corpus), each with orders of its own
+    // after the parts a mail program does not list as attachments.
+    auto orders = [](const char* name) { return QByteArray("CII ") + name + " ORDERS\r\n"; };
+    const QList<std::pair<const char*, QByteArray>> stored{
+        {"outlook-inline-logo.eml", orders("outlook").repeated(3)},
+        {"inline-image-then-attachment.eml", orders("apple").repeated(3)},
+        {"pgp-signed.eml", orders("pgp").repeated(3)},
+        {"smime-signed.eml", orders("smime").repeated(3)},
+        {"forwarded-as-attachment.eml", orders("forwarded").repeated(3)},
+        {"forwarded-beside-own-attachment.eml", orders("own").repeated(3)},
+        {"base64-without-padding.eml", orders("unpadded").repeated(3) + "X"},
+        {"without-closing-boundary.eml", orders("unclosed").repeated(3)},
+    };
+    qint32 serial = 60;
+    for (const auto& [file, data] : stored) {
+        const QString message = mailbox_->deliver(readFile(sourcePath(u"tests/transport/corpus/"_s + QString::fromLatin1(file))));
+        ASSERT_EQ(receive(u"C"_s, serial), u"0000"_s) << file << "\n" << progress_.events.join(u'\n').toStdString();
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), data) << file;
+        EXPECT_TRUE(mailbox_->isRead(message)) << file;
+        ++serial;
+    }
+
+    // Sealed or packed data only: no attachment, and the error says what was there.
+    for (const auto& [file, sealed] : {std::pair{"smime-opaque.eml", "smime.p7m"}, std::pair{"tnef.eml", "winmail.dat"}}) {
+        const QString message = mailbox_->deliver(readFile(sourcePath(u"tests/transport/corpus/"_s + QString::fromLatin1(file))));
+        EXPECT_EQ(receive(u"C"_s, serial), u"9999"_s) << file;
+        const QString error = progress_.events.value(7);
+        EXPECT_TRUE(error.startsWith(u"error: Error 204: 添付ファイルがありません"_s) && error.contains(QString::fromLatin1(sealed)))
+            << error.toStdString();
+        EXPECT_FALSE(mailbox_->isRead(message)) << file;
+        if (GetParam() == StoreKind::Maildir) {
+            EXPECT_TRUE(mailbox_->flags(message).contains(u'F')) << file;
+        }
+        ++serial;
+    }
+}
+
 TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
 {
     const QList<QByteArray> broken{

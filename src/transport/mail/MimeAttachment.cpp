@@ -1,6 +1,7 @@
 #include "transport/mail/MimeAttachment.h"
 
 #include "transport/mail/Base64Decoder.h"
+#include "transport/mail/DataAttachment.h"
 #include "transport/mail/MailStore.h"
 #include "transport/mail/MimeSizeCheck.h"
 
@@ -105,33 +106,6 @@ QString firstMailbox(InternetAddressList* list)
     return {};
 }
 
-bool isAttachment(GMimeObject* object)
-{
-    if (GMIME_IS_PART(object))
-        return g_mime_part_is_attachment(GMIME_PART(object)) || g_mime_part_get_filename(GMIME_PART(object));
-    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
-    if (disposition && g_mime_content_disposition_is_attachment(disposition))
-        return true;
-    return g_mime_object_get_content_disposition_parameter(object, "filename")
-        || g_mime_object_get_content_type_parameter(object, "name");
-}
-
-// The first attachment below object, depth first in the order of the parts.
-GMimeObject* firstAttachment(GMimeObject* object)
-{
-    if (!object)
-        return nullptr;
-    if (GMIME_IS_MULTIPART(object)) {
-        GMimeMultipart* multipart = GMIME_MULTIPART(object);
-        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
-            if (GMimeObject* found = firstAttachment(g_mime_multipart_get_part(multipart, i)))
-                return found;
-        return nullptr;
-    }
-    // A single part, or a message inside the message: either is attached whole or is text.
-    return isAttachment(object) ? object : nullptr;
-}
-
 QString attachmentName(GMimeObject* object)
 {
     if (GMIME_IS_PART(object))
@@ -170,17 +144,12 @@ Copy copyBase64(GMimeStream* encoded, GMimeStream* target)
 // The attachment's content, decoded, into the target stream.
 Copy copyContent(GMimeObject* attachment, GMimeStream* target)
 {
-    gint64 written = 0;
-    if (GMIME_IS_PART(attachment)) {
-        GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(attachment));
-        if (content && g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64)
-            return copyBase64(g_mime_data_wrapper_get_stream(content), target);
-        written = content ? g_mime_data_wrapper_write_to_stream(content, target) : 0;
-    } else if (GMIME_IS_MESSAGE_PART(attachment)) {
-        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(attachment));
-        written = inner ? g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, target) : 0;
-    }
-    return written < 0 ? Copy::WriteFailed : Copy::Done;
+    GMimeDataWrapper* content = GMIME_IS_PART(attachment) ? g_mime_part_get_content(GMIME_PART(attachment)) : nullptr;
+    if (!content)
+        return Copy::Done;
+    if (g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64)
+        return copyBase64(g_mime_data_wrapper_get_stream(content), target);
+    return g_mime_data_wrapper_write_to_stream(content, target) < 0 ? Copy::WriteFailed : Copy::Done;
 }
 
 }  // namespace
@@ -261,9 +230,11 @@ SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
         saved.detail = message.get() ? problems.first : u"no message"_s;
         return saved;
     }
-    GMimeObject* attachment = firstAttachment(g_mime_message_get_mime_part(message.get()));
+    const DataAttachment found = findDataAttachment(g_mime_message_get_mime_part(message.get()));
+    GMimeObject* attachment = found.part;
     if (!attachment) {
         saved.outcome = AttachmentOutcome::NoAttachment;
+        saved.detail = found.notFound;
         return saved;
     }
     saved.fileName = attachmentName(attachment);

@@ -34,13 +34,14 @@ enum class AttachmentOutcome {
 struct SavedAttachment {
     AttachmentOutcome outcome = AttachmentOutcome::Unreadable;
     QString fileName;  // the name the sender gave it, decoded; only for the operator's messages
-    QString detail;    // what was broken
+    QString detail;    // what was broken; without an attachment, what was there instead
 };
 
-// Finds the first attachment of the message in messagePath (in the order of the MIME tree; a part
-// is an attachment when its disposition says so or it carries a file name) and writes its decoded
-// content (base64, quoted-printable, ...) to target, which is open for writing. The message is
-// parsed from the file and the content streamed, so memory does not grow with its size.
+// Finds the first attachment of the message in messagePath as a mail program lists attachments
+// (see findDataAttachment; a part is an attachment when its disposition says so or it carries a
+// file name) and writes its decoded content (base64, quoted-printable, ...) to target, which is
+// open for writing. The message is parsed from the file and the content streamed, so memory does
+// not grow with its size.
 SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target);
 
 }  // namespace edi

@@ -1,0 +1,123 @@
+#include "transport/mail/DataAttachment.h"
+
+#include <gmime/gmime.h>
+#include <deque>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi {
+namespace {
+
+bool isType(GMimeObject* object, const char* type, const char* subtype)
+{
+    GMimeContentType* content = g_mime_object_get_content_type(object);
+    return content && g_mime_content_type_is_type(content, type, subtype);
+}
+
+bool isSignature(GMimeObject* part)
+{
+    return isType(part, "application", "pkcs7-signature") || isType(part, "application", "x-pkcs7-signature")
+        || isType(part, "application", "pgp-signature");
+}
+
+// Why a part that looks like an attachment is no data of the partner's; empty when it is not
+// such a part.
+QString sealedOrPacked(GMimeObject* part)
+{
+    if (isType(part, "application", "pkcs7-mime") || isType(part, "application", "x-pkcs7-mime"))
+        return u"S/MIME で封をされた添付ファイル (smime.p7m) しかありません"_s;
+    if (isType(part, "application", "ms-tnef") || isType(part, "application", "vnd.ms-tnef"))
+        return u"TNEF 形式の添付ファイル (winmail.dat) しかありません"_s;
+    return {};
+}
+
+bool isAttachment(GMimeObject* object)
+{
+    if (GMIME_IS_PART(object))
+        return g_mime_part_is_attachment(GMIME_PART(object)) || g_mime_part_get_filename(GMIME_PART(object));
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
+    if (disposition && g_mime_content_disposition_is_attachment(disposition))
+        return true;
+    return g_mime_object_get_content_disposition_parameter(object, "filename")
+        || g_mime_object_get_content_type_parameter(object, "name");
+}
+
+// A part the HTML body shows in its place: referenced from a multipart/related, or an inline
+// image with a Content-ID.
+bool shownInline(GMimeObject* part, bool inRelated)
+{
+    if (!g_mime_object_get_content_id(part))
+        return false;
+    if (inRelated)
+        return true;
+    GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(part);
+    const bool inline_ = !disposition || !g_mime_content_disposition_is_attachment(disposition);
+    return inline_ && isType(part, "image", "*");
+}
+
+class Finder {
+public:
+    DataAttachment find(GMimeObject* body)
+    {
+        walk(body, false);
+        // Forwarded messages count only when the message has no attachment of its own.
+        while (!found_.part && !forwarded_.empty()) {
+            GMimeMessage* message = forwarded_.front();
+            forwarded_.pop_front();
+            walk(g_mime_message_get_mime_part(message), false);
+        }
+        return found_;
+    }
+
+private:
+    void walk(GMimeObject* object, bool inRelated)
+    {
+        if (!object || found_.part)
+            return;
+        if (GMIME_IS_MULTIPART(object)) {
+            walkMultipart(GMIME_MULTIPART(object));
+            return;
+        }
+        if (GMIME_IS_MESSAGE_PART(object)) {
+            if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
+                forwarded_.push_back(inner);
+            return;
+        }
+        if (isSignature(object) || shownInline(object, inRelated) || !isAttachment(object))
+            return;
+        if (const QString why = sealedOrPacked(object); !why.isEmpty()) {
+            if (found_.notFound.isEmpty())
+                found_.notFound = why;
+            return;
+        }
+        found_.part = object;
+    }
+
+    void walkMultipart(GMimeMultipart* multipart)
+    {
+        GMimeObject* object = GMIME_OBJECT(multipart);
+        if (isType(object, "multipart", "encrypted")) {
+            if (found_.notFound.isEmpty())
+                found_.notFound = u"暗号化されたメールです"_s;
+            return;
+        }
+        // Of a signed multipart only the content counts; the second part is its signature.
+        const int count = isType(object, "multipart", "signed") ? std::min(1, g_mime_multipart_get_count(multipart))
+                                                               : g_mime_multipart_get_count(multipart);
+        const bool related = isType(object, "multipart", "related");
+        for (int i = 0; i < count && !found_.part; ++i)
+            walk(g_mime_multipart_get_part(multipart, i), related);
+    }
+
+    DataAttachment found_;
+    std::deque<GMimeMessage*> forwarded_;
+};
+
+}  // namespace
+
+DataAttachment findDataAttachment(GMimeObject* body)
+{
+    return Finder().find(body);
+}
+
+}  // namespace edi
