@@ -451,11 +451,13 @@ TEST_P(MailReceptionTest, RequestsAndSettingsThatCannotWork)
     EXPECT_EQ(receive(), u"9999"_s);
     EXPECT_EQ(progress_.events.value(4), u"error: Error 101: メールストアが設定されていません ([MAPI] Store)"_s);
 
+    // A folder that is not there is told as such, with its name.
     writeIni(GetParam() == StoreKind::Imap ? mailbox_->store() + u"-missing"_s : u"no-such-maildir"_s);
     EXPECT_EQ(receive(), u"9999"_s);
-    EXPECT_TRUE(progress_.events.value(4).startsWith(GetParam() == StoreKind::Imap ? u"error: Error 104: "_s
+    EXPECT_TRUE(progress_.events.value(4).startsWith(GetParam() == StoreKind::Imap ? u"error: Error 105: "_s
                                                                                      : u"error: Error 102: "_s))
         << progress_.events.join(u'\n').toStdString();
+    EXPECT_TRUE(progress_.events.value(4).contains(u"-missing"_s) || GetParam() == StoreKind::Maildir);
 
     // A received-files folder that is not there: the attachment has nowhere to go.
     writeIni(mailbox_->store());

@@ -176,6 +176,9 @@ MailSettings readMailSettings(const IniFile& ini)
     settings.profileName = read(u"MAPI"_s, u"ProfileName"_s);
     settings.password = read(u"MAPI"_s, u"Password"_s);
     settings.store = ini.value(u"MAPI"_s, u"Store"_s, kSettingsBuffer);  // paths and URLs run long
+    settings.tls = read(u"MAPI"_s, u"TLS"_s);
+    settings.caFile = ini.value(u"MAPI"_s, u"CAFILE"_s, kSettingsBuffer);
+    settings.timeout = read(u"MAPI"_s, u"TIMEOUT"_s);
     settings.mailText = expandLineBreaks(read(u"MAIL"_s, u"MAIL-TEXT"_s));
     return settings;
 }

@@ -107,6 +107,9 @@ struct MailSettings {
     QString profileName;  // MAPI ProfileName: the mailbox user
     QString password;     // MAPI Password
     QString store;        // MAPI Store: a Maildir folder or an imap:// / imaps:// URL
+    QString tls;          // MAPI TLS: "required", "try" (empty: the default) or "none", for imap://
+    QString caFile;       // MAPI CAFILE: the certificates (PEM) the server's is checked against
+    QString timeout;      // MAPI TIMEOUT: seconds a server may stay silent; empty: the default
     QString mailText;     // MAIL MAIL-TEXT with "\n" expanded to CR LF; unused by reception
 };
 MailSettings readMailSettings(const IniFile& ini);

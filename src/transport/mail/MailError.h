@@ -6,12 +6,15 @@
 namespace edi {
 
 // The error numbers of the mail reception. The operator sees "Error <number>: <description>";
-// 1xx are errors of the sign-on, 2xx of the reception, 3xx of the sign-off.
+// 1xx are errors of the sign-on, 2xx of the reception.
 enum class MailErrorNumber : int {
     NoStore = 101,            // [MAPI] Store is empty
     StoreMissing = 102,       // the Maildir folder is missing or lacks cur/, new/ or tmp/
     ServerUnreachable = 103,  // the IMAP server cannot be reached: name, connection, TLS, time-out
-    SignOnRefused = 104,      // the server refused the user, the password or the folder
+    SignOnRefused = 104,      // the server refused the user or the password
+    FolderMissing = 105,      // the server has no folder of the name the store gives
+    TlsFailed = 106,          // TLS could not be set up: none offered where required, a certificate not trusted
+    SettingInvalid = 107,     // a [MAPI] key holds a value the reception cannot use
     SearchFailed = 201,       // the unread messages cannot be listed
     MessageUnreadable = 202,  // a message cannot be read or fetched
     MessageBroken = 203,      // a message to the partner is broken; a header that is too long or does not
@@ -19,8 +22,7 @@ enum class MailErrorNumber : int {
     NoAttachment = 204,       // a message to the partner address has no attachment
     StoreFailed = 205,        // the attachment cannot be written into the received-files folder
     MarkFailed = 206,         // the stored message cannot be marked read
-    UnreadNotRestored = 207,  // messages looked at cannot be made unread again (IMAP)
-    SignOffFailed = 301,      // at sign-off, messages looked at cannot be made unread again (IMAP)
+    GiveBackFailed = 207,     // a claimed message cannot be given back or marked as rejected
     Unexpected = 901,         // anything else that went wrong inside the reception
 };
 

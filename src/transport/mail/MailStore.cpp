@@ -16,7 +16,7 @@ std::unique_ptr<MailStore> openMailStore(const MailSettings& settings, const QSt
     if (store.isEmpty())
         throw MailError(MailErrorNumber::NoStore, u"メールストアが設定されていません ([MAPI] Store)"_s);
     if (store.startsWith(u"imap://"_s, Qt::CaseInsensitive) || store.startsWith(u"imaps://"_s, Qt::CaseInsensitive))
-        return std::make_unique<ImapStore>(store, settings.profileName, settings.password);
+        return std::make_unique<ImapStore>(store, settings, configFolder);
     return std::make_unique<MaildirStore>(QDir(configFolder).absoluteFilePath(store));
 }
 

@@ -178,12 +178,12 @@ void MaildirStore::markRead(const QString& claimed)
 
 void MaildirStore::giveBack(const QString& claimed)
 {
-    settle(claimed, std::nullopt, MailErrorNumber::UnreadNotRestored, u"メッセージを元に戻せません: "_s);
+    settle(claimed, std::nullopt, MailErrorNumber::GiveBackFailed, u"メッセージを元に戻せません: "_s);
 }
 
 void MaildirStore::reject(const QString& claimed)
 {
-    settle(claimed, u'F', MailErrorNumber::UnreadNotRestored, u"メッセージに印を付けられません: "_s);
+    settle(claimed, u'F', MailErrorNumber::GiveBackFailed, u"メッセージに印を付けられません: "_s);
 }
 
 QStringList MaildirStore::claimedBy(qint32 serial)
