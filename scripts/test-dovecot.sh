@@ -2,7 +2,9 @@
 # A throw-away Dovecot IMAP server on 127.0.0.1 for the tests.
 #   test-dovecot.sh start STATE_DIR   starts it on a free port; STATE_DIR receives "port", "maildir"
 #                                     (the Maildir of the user "edi", password "secret"), "owner"
-#                                     (uid:gid its files must belong to) and "basedir"
+#                                     (uid:gid its files must belong to), "basedir", "imaps_port"
+#                                     (IMAP over TLS) and "ca.pem" (the test CA that signed the
+#                                     server's certificate for 127.0.0.1; imap:// offers STARTTLS)
 #   test-dovecot.sh stop STATE_DIR    stops it and removes its mail
 # Run as root the mail belongs to uid/gid 5000 (Dovecot refuses root as a mail user); run as another
 # user everything runs as that user. Mail folders are Maildir++ folders below the Maildir:
@@ -15,8 +17,20 @@ dovecot=/usr/sbin/dovecot
 
 port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+# A CA of the test's own and a certificate it signed for 127.0.0.1.
+make_certificates() {
+    local base=$1
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 3 -subj "/CN=EDI test CA" \
+        -keyout "$base/ca.key" -out "$base/ca.pem" 2>/dev/null
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=127.0.0.1" \
+        -keyout "$base/server.key" -out "$base/server.csr" 2>/dev/null
+    printf 'subjectAltName=IP:127.0.0.1\n' > "$base/server.ext"
+    openssl x509 -req -in "$base/server.csr" -CA "$base/ca.pem" -CAkey "$base/ca.key" -CAcreateserial -days 3 \
+        -extfile "$base/server.ext" -out "$base/server.pem" 2>/dev/null
+}
+
 write_config() {
-    local base=$1 port=$2 uid=$3 gid=$4
+    local base=$1 port=$2 uid=$3 gid=$4 tlsport=$5
     local rootless=""
     if [[ $(id -u) -ne 0 ]]; then
         local me
@@ -38,7 +52,9 @@ base_dir = $base/run
 state_dir = $base/run/state
 log_path = $base/dovecot.log
 info_log_path = $base/dovecot.log
-ssl = no
+ssl = yes
+ssl_cert = <$base/server.pem
+ssl_key = <$base/server.key
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 auth_failure_delay = 0
@@ -59,7 +75,8 @@ service imap-login {
     port = $port
   }
   inet_listener imaps {
-    port = 0
+    address = 127.0.0.1
+    port = $tlsport
   }
 }
 service stats {
@@ -84,15 +101,20 @@ start() {
     mkdir -p "$base/run" "$maildir"/{cur,new,tmp}
     echo 'edi:{PLAIN}secret' >"$base/users"
     chown -R "$uid:$gid" "$base/mail"
+    make_certificates "$base"
     for attempt in $(seq 1 50); do
         port=$((20000 + RANDOM % 30000))
+        tlsport=$((port + 1))
         port_in_use "$port" && continue
-        write_config "$base" "$port" "$uid" "$gid"
+        port_in_use "$tlsport" && continue
+        write_config "$base" "$port" "$uid" "$gid" "$tlsport"
         # The daemon must not keep the caller's output open (ctest waits for it to close).
         "$dovecot" -c "$base/dovecot.conf" </dev/null >>"$base/start.log" 2>&1 || { cat "$base/start.log" >&2; continue; }
         for wait in $(seq 1 100); do
             if port_in_use "$port"; then
                 echo "$port" >"$state/port"
+                echo "$tlsport" >"$state/imaps_port"
+                cp "$base/ca.pem" "$state/ca.pem"
                 echo "$maildir" >"$state/maildir"
                 echo "$uid:$gid" >"$state/owner"
                 echo "$base" >"$state/basedir"
@@ -122,7 +144,7 @@ stop() {
             sleep 0.05
         done
     fi
-    rm -rf "$base" "$state/basedir" "$state/port" "$state/maildir" "$state/owner"
+    rm -rf "$base" "$state/basedir" "$state/port" "$state/imaps_port" "$state/ca.pem" "$state/maildir" "$state/owner"
 }
 
 case "$action" in

@@ -73,6 +73,8 @@ std::optional<ImapServer> testImapServer()
         return std::nullopt;
     ImapServer server;
     server.port = readFile(state + QStringLiteral("/port")).trimmed().toInt();
+    server.tlsPort = readFile(state + QStringLiteral("/imaps_port")).trimmed().toInt();
+    server.caFile = state + QStringLiteral("/ca.pem");
     server.maildir = QString::fromUtf8(readFile(state + QStringLiteral("/maildir")).trimmed());
     const QList<QByteArray> owner = readFile(state + QStringLiteral("/owner")).trimmed().split(':');
     server.uid = owner.value(0).toUInt();
@@ -98,10 +100,10 @@ TestMailbox TestMailbox::maildir(const QString& folder)
     return TestMailbox(folder, folder, std::nullopt);
 }
 
-TestMailbox TestMailbox::imapFolder(const ImapServer& server, const QString& name)
+TestMailbox TestMailbox::imapFolder(const ImapServer& server, const QString& name, const QString& urlName)
 {
     return TestMailbox(server.maildir + QStringLiteral("/.") + name,
-                       QStringLiteral("imap://127.0.0.1:%1/%2").arg(server.port).arg(name),
+                       QStringLiteral("imap://127.0.0.1:%1/%2").arg(server.port).arg(urlName.isEmpty() ? name : urlName),
                        std::make_pair(server.uid, server.gid));
 }
 

@@ -31,8 +31,10 @@ QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, con
 
 // The Dovecot server the ctest fixture started (scripts/test-dovecot.sh); nullopt without one.
 struct ImapServer {
-    int port = 0;
-    QString maildir;  // the Maildir of user "edi", password "secret"
+    int port = 0;         // IMAP, which offers STARTTLS
+    int tlsPort = 0;      // IMAP over TLS
+    QString caFile;       // the test CA that signed the server's certificate for 127.0.0.1
+    QString maildir;      // the Maildir of user "edi", password "secret"
     uint uid = 0;
     uint gid = 0;
 };
@@ -43,7 +45,9 @@ std::optional<ImapServer> testImapServer();
 class TestMailbox {
 public:
     static TestMailbox maildir(const QString& folder);
-    static TestMailbox imapFolder(const ImapServer& server, const QString& name);
+    // A folder stored under `name` (Maildir++ ".NAME", IMAP's modified UTF-7 where not ASCII), and
+    // named in the store URL as `urlName`, the same when empty.
+    static TestMailbox imapFolder(const ImapServer& server, const QString& name, const QString& urlName = {});
 
     // The [MAPI] Store value that reaches it.
     const QString& store() const { return store_; }

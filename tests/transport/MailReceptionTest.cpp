@@ -1,6 +1,7 @@
 #include "support/TestFiles.h"
 #include "support/TestMail.h"
 #include "transport/MailTransport.h"
+#include "transport/mail/ImapStore.h"
 #include "transport/TransferRequests.h"
 
 #include <QCryptographicHash>
@@ -9,6 +10,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -64,6 +66,57 @@ void serveBoastfulImap(int listener)
     ::close(client);
 }
 
+// One session that signs on and then never answers again: a server that stalls after log-in.
+void serveStallingImap(int listener)
+{
+    pollfd waiting{listener, POLLIN, 0};
+    if (::poll(&waiting, 1, 30000) != 1)
+        return;
+    const int client = ::accept(listener, nullptr, nullptr);
+    if (client < 0)
+        return;
+    auto send = [client](const QByteArray& text) { return ::write(client, text.constData(), size_t(text.size())) >= 0; };
+    send("* OK ready\r\n");
+    QByteArray pending;
+    char buffer[4096];
+    for (bool signedOn = false; !signedOn;) {
+        const ssize_t got = ::read(client, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        pending.append(buffer, got);
+        for (qsizetype newline; (newline = pending.indexOf("\r\n")) >= 0;) {
+            const QList<QByteArray> words = pending.left(newline).split(' ');
+            pending.remove(0, newline + 2);
+            if (words.value(1).toUpper() == "CAPABILITY")
+                send("* CAPABILITY IMAP4rev1\r\n");
+            send(words.value(0) + " OK done\r\n");
+            signedOn = signedOn || words.value(1).toUpper() == "AUTHENTICATE" || words.value(1).toUpper() == "LOGIN";
+        }
+    }
+    // What comes now (the SELECT) is read and never answered, until the client gives up.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        pollfd silent{client, POLLIN, 0};
+        if (::poll(&silent, 1, 100) == 1 && ::read(client, buffer, sizeof buffer) <= 0)
+            break;
+    }
+    ::close(client);
+}
+
+// A listening socket on a free port of 127.0.0.1, and the port.
+std::pair<int, int> listenOnLoopback()
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(listener, 1);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    return {listener, ntohs(address.sin_port)};
+}
+
 const QByteArray kPartner = "orders@kansai.example.jp";
 const QStringList kSuccess{u"started"_s,       u"パラメータチェック"_s, u"INIファイル読込み"_s,
                            u"受信処理開始"_s,     u"ログオン"_s,          u"受信トレイ検索"_s,
@@ -90,10 +143,13 @@ protected:
     }
 
     QString path(const QString& relative) const { return dir_.filePath(relative); }
-    void writeIni(const QString& store, const QString& user = u"edi"_s, const QString& password = u"secret"_s)
+    // EDI.ini with [MAPI]; an IMAP store trusts the test server's CA. More keys of [MAPI] end it.
+    void writeIni(const QString& store, const QString& user = u"edi"_s, const QString& password = u"secret"_s,
+                  const QString& moreKeys = {})
     {
-        writeFile(path(u"EDI.ini"_s), (u"[MAPI]\nProfileName="_s + user + u"\nPassword="_s + password + u"\nStore="_s
-                                       + store + u"\n[MAIL]\nMAIL-TEXT=受信\\n以上\n"_s)
+        const QString ca = GetParam() == StoreKind::Imap ? u"CAFILE="_s + testImapServer()->caFile + u'\n' : QString();
+        writeFile(path(u"EDI.ini"_s), (u"[MAIL]\nMAIL-TEXT=受信\\n以上\n[MAPI]\nProfileName="_s + user + u"\nPassword="_s
+                                       + password + u"\nStore="_s + store + u'\n' + ca + moreKeys)
                                           .toUtf8());
     }
     // A reception of serial 12 for centre ABC and the partner orders@kansai.example.jp.
@@ -597,6 +653,94 @@ TEST_P(MailLimitsTest, AMillionEmptyPartsAreRefusedWithoutParsingThem)
     EXPECT_TRUE(progress_.events.value(7).startsWith(u"error: Error 203: "_s)) << progress_.events.join(u'\n').toStdString();
     EXPECT_TRUE(progress_.events.value(7).contains(u"more than 10000 parts"_s));
     EXPECT_FALSE(mailbox_->isRead(parts));
+}
+
+TEST_P(MailReceptionTest, ImapOverTlsWithTheSitesOwnCertificateAuthority)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "a Maildir has no server";
+    const ImapServer server = *testImapServer();
+    auto ini = [this](const QString& store, const QString& keys) {
+        writeFile(path(u"EDI.ini"_s), (u"[MAPI]\nProfileName=edi\nPassword=secret\nStore="_s + store + u'\n' + keys).toUtf8());
+    };
+    const QString ca = u"CAFILE="_s + server.caFile + u'\n';
+    qint32 serial = 70;
+    auto receivesWith = [&](const QString& store, const QString& keys) {
+        mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+        ini(store, keys);
+        const QString code = receive(u"C"_s, serial++);
+        return code == u"0000"_s ? code : code + u'\n' + progress_.events.join(u'\n');
+    };
+
+    // STARTTLS whenever offered, checked against the site's CA; TLS from the start on imaps://.
+    EXPECT_EQ(receivesWith(mailbox_->store(), ca), u"0000"_s);
+    EXPECT_EQ(receivesWith(mailbox_->store(), ca + u"TLS=required\n"_s), u"0000"_s);
+    const QString imaps = u"imaps://127.0.0.1:%1/"_s.arg(server.tlsPort) + ImapStore::folderName(mailbox_->store());
+    EXPECT_EQ(receivesWith(imaps, ca), u"0000"_s);
+    qputenv("SSL_CERT_FILE", server.caFile.toLocal8Bit());  // as the environment may name it
+    EXPECT_EQ(receivesWith(imaps, {}), u"0000"_s);
+    qunsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(receivesWith(mailbox_->store(), u"TLS=none\n"_s), u"0000"_s);
+
+    // A certificate nobody trusts here, a CA file that is not there, a key that means nothing.
+    mailbox_->deliver(mailMessage(kPartner, {base64Part("WAITING")}));
+    ini(mailbox_->store(), {});
+    EXPECT_EQ(receive(), u"9999"_s);
+    EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 106: サーバの証明書を信頼できません"_s)
+                && progress_.events.value(4).contains(u"[MAPI] CAFILE"_s))
+        << progress_.events.join(u'\n').toStdString();
+    ini(mailbox_->store(), u"CAFILE=no-such.pem\n"_s);
+    EXPECT_EQ(receive(), u"9999"_s);
+    EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 106: "_s)) << progress_.events.join(u'\n').toStdString();
+    ini(mailbox_->store(), ca + u"TLS=sometimes\n"_s);
+    EXPECT_EQ(receive(), u"9999"_s);
+    EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 107: [MAPI] TLS"_s)) << progress_.events.join(u'\n').toStdString();
+
+    // TLS required of a server that offers none; a server that stalls after log-in.
+    {
+        const auto [listener, port] = listenOnLoopback();
+        const auto closeListener = qScopeGuard([listener = listener] { ::close(listener); });
+        std::thread fake([listener = listener] { serveBoastfulImap(listener); });
+        ini(u"imap://127.0.0.1:%1/INBOX"_s.arg(port), u"TLS=required\n"_s);
+        EXPECT_EQ(receive(), u"9999"_s);
+        EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 106: サーバが TLS"_s)) << progress_.events.join(u'\n').toStdString();
+        fake.join();
+    }
+    {
+        const auto [listener, port] = listenOnLoopback();
+        const auto closeListener = qScopeGuard([listener = listener] { ::close(listener); });
+        std::thread fake([listener = listener] { serveStallingImap(listener); });
+        ini(u"imap://127.0.0.1:%1/INBOX"_s.arg(port), u"TIMEOUT=1\n"_s);
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(receive(), u"9999"_s);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_TRUE(progress_.events.value(4).contains(u"1 秒応答しません"_s)) << progress_.events.join(u'\n').toStdString();
+        fake.join();
+    }
+}
+
+TEST_P(MailReceptionTest, FolderNamesAsTheyAreWritten)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "a Maildir folder is a path";
+    const ImapServer server = *testImapServer();
+    const QString prefix = u"T%1"_s.arg(::getpid());
+    // The folder as the server keeps it (IMAP's modified UTF-7), and as the store URL writes it.
+    const QList<std::pair<QString, QString>> folders{
+        {prefix + u"EDI&U9dP4Q-"_s, prefix + u"EDI受信"_s},
+        {prefix + u" EDI in"_s, prefix + u" EDI in"_s},
+        {prefix + u" EDI out"_s, prefix + u"%20EDI%20out"_s},
+    };
+    qint32 serial = 80;
+    for (const auto& [kept, written] : folders) {
+        TestMailbox folder = TestMailbox::imapFolder(server, kept, written);
+        const QString mine = folder.deliver(mailMessage(kPartner, {base64Part("DATA " + written.toUtf8())}));
+        writeIni(folder.store());
+        ASSERT_EQ(receive(u"C"_s, serial), u"0000"_s) << written.toStdString() << "\n" << progress_.events.join(u'\n').toStdString();
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), "DATA " + written.toUtf8());
+        EXPECT_TRUE(folder.isRead(mine));
+        ++serial;
+    }
 }
 
 TEST_P(MailReceptionTest, DeletedMailIsPassedOver)
