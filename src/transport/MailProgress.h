@@ -18,6 +18,9 @@ public:
     virtual void line(const QString& text) = 0;
     virtual void error(const QString& message) = 0;
     virtual void finished() = 0;
+    // A line for the administrator's log, too many for the window: each message passed over and
+    // why, a setting that was cut. Written to standard error by default.
+    virtual void detail(const QString& text);
 };
 
 // Without a window: every line and message is a log line on standard error,
@@ -29,6 +32,7 @@ public:
     void line(const QString& text) override;
     void error(const QString& message) override;
     void finished() override {}
+    void detail(const QString& text) override { line(text); }
 
 private:
     const Clock& clock_;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -103,6 +104,7 @@ public:
         for (const QString& message : messages) {
             const std::optional<HeaderFields> header = headerFields(message);
             if (!header || !sameAddress(header->firstRecipient, request_.partnerAddress)) {
+                progress_.detail(passedOver(message, header));
                 store_.leaveUnread(message);
                 continue;
             }
@@ -126,6 +128,18 @@ public:
     }
 
 private:
+    // Why a message is not the partner's: for the administrator's log.
+    QString passedOver(const QString& message, const std::optional<HeaderFields>& header) const
+    {
+        const QString partner = request_.partnerAddress.trimmed();
+        if (!header)
+            return u"ヘッダを読めないため対象外: メッセージ "_s + message;
+        const bool later = std::any_of(header->recipients.begin(), header->recipients.end(),
+                                       [&](const QString& recipient) { return sameAddress(recipient, partner); });
+        return (later ? u"相手先 %1 が最初の宛先ではないため対象外: "_s : u"相手先 %1 宛ではないため対象外: "_s).arg(partner)
+             + header->described();
+    }
+
     // The message's header fields; none for a header that is too long or does not parse. Such a
     // message names no partner that could be recognised, and one junk message in the mailbox
     // must not stop every reception: it is passed over like another partner's mail.
@@ -147,7 +161,12 @@ private:
     // the partner's later messages are not held up behind it.
     void save(ClaimedMessage& message, const HeaderFields& header, QFile& file)
     {
-        const MessageFile content = store_.content(message.name(), folder_);
+        MessageFile content;
+        try {
+            content = store_.content(message.name(), folder_);
+        } catch (const MailError& error) {
+            throw MailError(error.number(), error.description() + u": "_s + header.described());
+        }
         const SavedAttachment saved = saveFirstAttachment(content.path, file);
         auto rejected = [&](MailErrorNumber number, const QString& description) {
             message.reject();
@@ -213,6 +232,8 @@ TransferReceipt MailTransport::run(const MailRequest& request)
         return {ResultCode::failed, u"INIﾌｧｲﾙ読込エラー "_s + ini.problem(), {}};
     }
     const MailSettings settings = readMailSettings(ini);
+    for (const QString& key : settings.cutKeys)
+        progress_.detail(u"警告: [MAPI] %1 は %2 文字を超えるため切って使います"_s.arg(key).arg(kEnvironmentBuffer - 1));
     progress_.line(u"INIファイル読込み"_s);
 
     progress_.line(u"受信処理開始"_s);

@@ -18,7 +18,9 @@ struct RecordingMailProgress final : MailProgress {
     void line(const QString& text) override { events << text; }
     void error(const QString& message) override { events << QStringLiteral("error: ") + message; }
     void finished() override { events << QStringLiteral("finished"); }
+    void detail(const QString& text) override { details << text; }
     QStringList events;
+    QStringList details;  // the administrator's lines, apart from the window's
 };
 
 // Messages as a partner's mail program writes them (CR LF line ends).

@@ -270,10 +270,10 @@ TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
     const QStringList events = progress_.events;
     ASSERT_EQ(events.size(), 9);
     EXPECT_EQ(events.mid(0, 6), kSuccess.mid(0, 6));
-    EXPECT_EQ(events[6], u"受信できないメールに印を付けて残しました: Message-ID <bare.1@kansai.example.jp> 日付 Tue, 1 Apr 2003 "
-                         u"09:00:00 +0900 件名 「注文」"_s);
+    EXPECT_EQ(events[6], u"受信できないメールに印を付けて残しました: 日付 Tue, 1 Apr 2003 09:00:00 +0900 "
+                         u"差出人 EDI Centre <edi@partner.example.jp> 件名 「注文」 Message-ID <bare.1@kansai.example.jp>"_s);
     EXPECT_TRUE(events[7].startsWith(u"error: Error 204: 添付ファイルがありません: "_s)) << events[7].toStdString();
-    EXPECT_TRUE(events[7].endsWith(u"件名 「注文」"_s)) << events[7].toStdString();
+    EXPECT_TRUE(events[7].endsWith(u"件名 「注文」 Message-ID <bare.1@kansai.example.jp>"_s)) << events[7].toStdString();
     EXPECT_EQ(events[8], u"finished"_s);
     EXPECT_TRUE(received().isEmpty());
     EXPECT_FALSE(mailbox_->isRead(good));
@@ -741,6 +741,28 @@ TEST_P(MailReceptionTest, FolderNamesAsTheyAreWritten)
         EXPECT_TRUE(folder.isRead(mine));
         ++serial;
     }
+}
+
+TEST_P(MailReceptionTest, TheLogTellsWhyEachMessageWasPassedOver)
+{
+    mailbox_->deliver(mailMessage("cii@chubu.example.jp", {base64Part("OTHER")}));
+    mailbox_->deliver(mailMessage("first@example.jp, " + kPartner, {base64Part("SECOND")}));
+    mailbox_->deliver("To: " + kPartner + "\r\nSubject: \x92\x8d\x95\xb6\r\nX Broken\r\n\r\n");  // 注文, raw CP932
+    // Raw Shift-JIS in a subject is read as the Japanese mail programs write it.
+    mailbox_->deliver(mailMessage(kPartner, {}, "Subject: \x92\x8d\x95\xb6\r\n"));
+    EXPECT_EQ(receive(), u"9999"_s);
+    const QString details = progress_.details.join(u'\n');
+    EXPECT_TRUE(details.contains(u"相手先 orders@kansai.example.jp 宛ではないため対象外: 日付 Tue, 1 Apr 2003 09:00:00 +0900 "
+                                 u"差出人 EDI Centre <edi@partner.example.jp> 件名 「orders」"_s))
+        << details.toStdString();
+    EXPECT_TRUE(details.contains(u"相手先 orders@kansai.example.jp が最初の宛先ではないため対象外: "_s));
+    // The error names the message as a person finds it, in Japanese.
+    EXPECT_TRUE(progress_.events.join(u'\n').contains(u"件名 「注文」"_s)) << progress_.events.join(u'\n').toStdString();
+
+    writeIni(mailbox_->store(), QString(70, u'u'));  // a user name longer than [MAPI] keeps
+    receive();
+    EXPECT_TRUE(progress_.details.contains(u"警告: [MAPI] ProfileName は 63 文字を超えるため切って使います"_s))
+        << progress_.details.join(u'\n').toStdString();
 }
 
 TEST_P(MailReceptionTest, DeletedMailIsPassedOver)

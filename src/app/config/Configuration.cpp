@@ -175,6 +175,10 @@ MailSettings readMailSettings(const IniFile& ini)
     MailSettings settings;
     settings.profileName = read(u"MAPI"_s, u"ProfileName"_s);
     settings.password = read(u"MAPI"_s, u"Password"_s);
+    for (const QString& key : {u"ProfileName"_s, u"Password"_s}) {
+        if (ini.value(u"MAPI"_s, key, IniFile::kMaxFileBytes).size() > read(u"MAPI"_s, key).size())
+            settings.cutKeys << key;
+    }
     settings.store = ini.value(u"MAPI"_s, u"Store"_s, kSettingsBuffer);  // paths and URLs run long
     settings.tls = read(u"MAPI"_s, u"TLS"_s);
     settings.caFile = ini.value(u"MAPI"_s, u"CAFILE"_s, kSettingsBuffer);

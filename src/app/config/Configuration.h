@@ -111,6 +111,7 @@ struct MailSettings {
     QString caFile;       // MAPI CAFILE: the certificates (PEM) the server's is checked against
     QString timeout;      // MAPI TIMEOUT: seconds a server may stay silent; empty: the default
     QString mailText;     // MAIL MAIL-TEXT with "\n" expanded to CR LF; unused by reception
+    QStringList cutKeys;  // ProfileName or Password when its value was longer than its buffer and was cut
 };
 MailSettings readMailSettings(const IniFile& ini);
 

@@ -40,8 +40,14 @@ struct Ref {
     T* get() const { return object; }
 };
 
+// Parser options with the charsets raw 8-bit header text is tried in.
 struct ParserOptions {
     GMimeParserOptions* options = g_mime_parser_options_new();
+    ParserOptions()
+    {
+        static const char* fallbacks[] = {"UTF-8", "CP932", "ISO-2022-JP", "EUC-JP", nullptr};
+        g_mime_parser_options_set_fallback_charsets(options, fallbacks);
+    }
     ~ParserOptions() { g_mime_parser_options_free(options); }
 };
 
@@ -87,6 +93,20 @@ bool endsWithLineEnd(int descriptor)
     char last = 0;
     return ::fstat(descriptor, &file) == 0 && file.st_size > 0 && ::pread(descriptor, &last, 1, file.st_size - 1) == 1
         && last == '\n';
+}
+
+// The addresses of every mailbox in the list, groups opened.
+void addMailboxes(InternetAddressList* list, QStringList& addresses)
+{
+    if (!list)
+        return;
+    for (int i = 0; i < internet_address_list_length(list); ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_MAILBOX(address))
+            addresses << QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+        else if (INTERNET_ADDRESS_IS_GROUP(address))
+            addMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), addresses);
+    }
 }
 
 QString firstMailbox(InternetAddressList* list)
@@ -171,6 +191,13 @@ HeaderFields readHeaderFields(const QByteArray& header)
     fields.firstRecipient = firstMailbox(g_mime_message_get_to(message.get()));
     if (fields.firstRecipient.isEmpty())
         fields.firstRecipient = firstMailbox(g_mime_message_get_cc(message.get()));
+    addMailboxes(g_mime_message_get_to(message.get()), fields.recipients);
+    addMailboxes(g_mime_message_get_cc(message.get()), fields.recipients);
+    if (InternetAddressList* from = g_mime_message_get_from(message.get())) {
+        char* text = internet_address_list_to_string(from, nullptr, FALSE);
+        fields.sender = QString::fromUtf8(text);
+        g_free(text);
+    }
     if (const char* subject = g_mime_message_get_subject(message.get()))
         fields.subject = QString::fromUtf8(subject);
     if (const char* id = g_mime_message_get_message_id(message.get()))
@@ -183,10 +210,12 @@ HeaderFields readHeaderFields(const QByteArray& header)
 QString HeaderFields::described() const
 {
     QStringList parts;
-    parts << (messageId.isEmpty() ? u"Message-ID なし"_s : u"Message-ID <"_s + messageId + u'>');
     if (!date.isEmpty())
         parts << u"日付 "_s + date;
+    if (!sender.isEmpty())
+        parts << u"差出人 "_s + sender;
     parts << u"件名 「"_s + subject + u"」"_s;
+    parts << (messageId.isEmpty() ? u"Message-ID なし"_s : u"Message-ID <"_s + messageId + u'>');
     return parts.join(u' ');
 }
 

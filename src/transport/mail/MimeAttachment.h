@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QFile;
 
@@ -11,13 +12,17 @@ namespace edi {
 struct HeaderFields {
     bool parsed = false;     // false: not a header block at all
     QString firstRecipient;  // the address of the first To recipient (the first Cc one without To)
+    QStringList recipients;  // the addresses of To and Cc, in order
+    QString sender;          // From: the display name and the address, decoded
     QString subject;         // decoded
     QString messageId;       // without its angle brackets
     QString date;            // as the sender wrote it
 
-    // The message as a person finds it in a mail program: Message-ID, date and subject.
+    // The message as a person finds it in a mail program: date, sender, subject and Message-ID.
     QString described() const;
 };
+// Header texts are decoded as their encoded words say; raw 8-bit text as UTF-8, else as the
+// Japanese charsets mail programs write: CP932, ISO-2022-JP, EUC-JP.
 HeaderFields readHeaderFields(const QByteArray& header);
 
 // True when a recipient address is the partner address: the same local part, the domain
