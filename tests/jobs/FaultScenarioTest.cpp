@@ -2,6 +2,7 @@
 #include "app/process/ProcessTable.h"
 #include "jobs/JobSequence.h"
 #include "support/TestFiles.h"
+#include "support/TestMail.h"
 
 #include <QDir>
 #include <QFile>
@@ -256,6 +257,40 @@ TEST_P(FaultScenarioTest, AMessageThatCannotBeReceivedDoesNotHoldUpTheNextOne)
     EXPECT_TRUE(mailbox.isRead(good));
     EXPECT_FALSE(mailbox.isRead(bare));
     EXPECT_TRUE(mailbox.flags(bare).contains(u'F'));
+}
+
+TEST_P(FaultScenarioTest, AMailReceptionKilledBetweenFetchesLeavesNothingRead)
+{
+    if (GetParam() != Backend::Sqlite)
+        GTEST_SKIP() << "the mail server is what this is about; one database is enough";
+    const std::optional<ImapServer> server = testImapServer();
+    ASSERT_TRUE(server) << "the test IMAP server is not running; run the tests through ctest";
+    TestMailbox folder = TestMailbox::imapFolder(*server, u"K%1"_s.arg(::getpid()));
+    QFile ini(path(u"EDI.ini"_s));
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write(u"[MAPI]\nProfileName=edi\nPassword=secret\nStore=%1\nCAFILE=%2\n"_s.arg(folder.store(), server->caFile).toUtf8());
+    ini.close();
+    // Messages for others around a large one of the partner's, whose download takes a moment.
+    for (int i = 0; i < 100; ++i)
+        folder.deliver(mailMessage("other" + QByteArray::number(i) + "@example.jp", {base64Part("OTHER")}));
+    const QString large = folder.deliver(mailMessage("cii@chubu.example.jp", {base64Part(QByteArray(24 << 20, 'C'))}));
+    for (int i = 0; i < 100; ++i)
+        folder.deliver(mailMessage("later" + QByteArray::number(i) + "@example.jp", {base64Part("OTHER")}));
+
+    auto reception = start({u"--run-job"_s, u"MC01"_s});
+    auto downloading = [this] {
+        return !QDir(path(u"received"_s)).entryList({u".mail-*"_s}, QDir::Files | QDir::Hidden).isEmpty();
+    };
+    for (int waited = 0; waited < 2000 && !downloading(); ++waited)
+        QThread::msleep(5);
+    ASSERT_TRUE(downloading()) << "the reception ended before its download could be caught";
+    ::kill(pid_t(reception->processId()), SIGKILL);
+    finish(*reception);
+
+    // Every fetch was a peek: nothing the killed reception looked at is read.
+    EXPECT_EQ(folder.readMessages(), QStringList());
+    EXPECT_FALSE(folder.isRead(large));
+    EXPECT_TRUE(QDir(path(u"received"_s)).entryList({u"*_RCV_*"_s}, QDir::Files).isEmpty());
 }
 
 // Stops the database server as soon as the transport has taken the hand-over file, before the
