@@ -416,6 +416,7 @@ TEST_P(MailReceptionTest, TheAttachmentAMailProgramListsFirstIsTheData)
         {"inline-image-then-attachment.eml", orders("apple").repeated(3)},
         {"pgp-signed.eml", orders("pgp").repeated(3)},
         {"smime-signed.eml", orders("smime").repeated(3)},
+        {"forwarded-inline.eml", orders("inline").repeated(3)},
         {"forwarded-as-attachment.eml", orders("forwarded").repeated(3)},
         {"forwarded-beside-own-attachment.eml", orders("own").repeated(3)},
         {"base64-without-padding.eml", orders("unpadded").repeated(3) + "X"},
