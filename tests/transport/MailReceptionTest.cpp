@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -27,8 +28,10 @@ namespace {
 
 enum class StoreKind { Maildir, Imap };
 
-// One IMAP session whose folder claims more messages than a 64-bit count holds sensibly.
-void serveBoastfulImap(int listener)
+// A played IMAP server for one session: it greets, answers CAPABILITY and signs anyone on, and
+// answers every command with `answer` (untagged lines) and OK, until `answer` gives nothing
+// (the server falls silent until the client gives up) or LOGOUT.
+void serveImap(int listener, const std::function<std::optional<QByteArray>(const QByteArray& command)>& answer)
 {
     pollfd waiting{listener, POLLIN, 0};
     if (::poll(&waiting, 1, 30000) != 1)
@@ -40,7 +43,7 @@ void serveBoastfulImap(int listener)
     send("* OK ready\r\n");
     QByteArray pending;
     char buffer[4096];
-    for (;;) {
+    for (bool silent = false; !silent;) {
         const qsizetype newline = pending.indexOf("\r\n");
         if (newline < 0) {
             const ssize_t got = ::read(client, buffer, sizeof buffer);
@@ -51,56 +54,45 @@ void serveBoastfulImap(int listener)
         }
         const QList<QByteArray> words = pending.left(newline).split(' ');
         pending.remove(0, newline + 2);
-        const QByteArray tag = words.value(0);
         const QByteArray command = words.value(1).toUpper();
-        if (command == "CAPABILITY")
-            send("* CAPABILITY IMAP4rev1\r\n");
-        else if (command == "SELECT" || command == "EXAMINE")
-            send("* 9223372036854775807 EXISTS\r\n");
-        else if (command == "LOGOUT")
-            send("* BYE\r\n");
-        send(tag + " OK done\r\n");
+        const std::optional<QByteArray> untagged =
+            command == "CAPABILITY" ? std::optional<QByteArray>("* CAPABILITY IMAP4rev1\r\n") : answer(command);
+        if (!untagged) {
+            silent = true;
+            break;
+        }
+        send(*untagged + words.value(0) + " OK done\r\n");
         if (command == "LOGOUT")
+            break;
+    }
+    // What comes now is read and never answered, until the client goes.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        pollfd quiet{client, POLLIN, 0};
+        if (::poll(&quiet, 1, 100) == 1 && ::read(client, buffer, sizeof buffer) <= 0)
             break;
     }
     ::close(client);
 }
 
-// One session that signs on and then never answers again: a server that stalls after log-in.
+// A folder that claims more messages than a 64-bit count holds sensibly.
+void serveBoastfulImap(int listener)
+{
+    serveImap(listener, [](const QByteArray& command) -> std::optional<QByteArray> {
+        if (command == "SELECT")
+            return "* 9223372036854775807 EXISTS\r\n";
+        return command == "LOGOUT" ? "* BYE\r\n" : "";
+    });
+}
+
+// A server that stalls after log-in: the SELECT is never answered.
 void serveStallingImap(int listener)
 {
-    pollfd waiting{listener, POLLIN, 0};
-    if (::poll(&waiting, 1, 30000) != 1)
-        return;
-    const int client = ::accept(listener, nullptr, nullptr);
-    if (client < 0)
-        return;
-    auto send = [client](const QByteArray& text) { return ::write(client, text.constData(), size_t(text.size())) >= 0; };
-    send("* OK ready\r\n");
-    QByteArray pending;
-    char buffer[4096];
-    for (bool signedOn = false; !signedOn;) {
-        const ssize_t got = ::read(client, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        pending.append(buffer, got);
-        for (qsizetype newline; (newline = pending.indexOf("\r\n")) >= 0;) {
-            const QList<QByteArray> words = pending.left(newline).split(' ');
-            pending.remove(0, newline + 2);
-            if (words.value(1).toUpper() == "CAPABILITY")
-                send("* CAPABILITY IMAP4rev1\r\n");
-            send(words.value(0) + " OK done\r\n");
-            signedOn = signedOn || words.value(1).toUpper() == "AUTHENTICATE" || words.value(1).toUpper() == "LOGIN";
-        }
-    }
-    // What comes now (the SELECT) is read and never answered, until the client gives up.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < giveUp) {
-        pollfd silent{client, POLLIN, 0};
-        if (::poll(&silent, 1, 100) == 1 && ::read(client, buffer, sizeof buffer) <= 0)
-            break;
-    }
-    ::close(client);
+    serveImap(listener, [](const QByteArray& command) -> std::optional<QByteArray> {
+        if (command == "SELECT")
+            return std::nullopt;
+        return QByteArray();
+    });
 }
 
 // A listening socket on a free port of 127.0.0.1, and the port.
