@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <chrono>
 #include <tuple>
 
 using namespace Qt::Literals::StringLiterals;
@@ -189,7 +190,7 @@ TEST_F(CiiXmlTest, DocumentsAreWellFormedWhateverTheCiiHolds)
     // A message that ends inside a group: its open elements are closed with it.
     writeFile(path(u"A.CII"_s), ciiGroup({}, {BodyBuilder().element(1, "PO1").group().element(101, "P").bytes()}));
     ASSERT_EQ(convert(u"A.CII"_s, u"A.XML"_s).code, u"0000"_s);
-    EXPECT_TRUE(xmlText(u"A.XML"_s).endsWith(u"<JP00101>P</JP00101>\r\n</JPM0R>\r\n</JPM0>\r\n</JPTRM>\r\n</CII-DEMO01010101-V10>"_s))
+    EXPECT_TRUE(xmlText(u"A.XML"_s).endsWith(u"<JP00101>P</JP00101>\r\n  </JPM0R>\r\n</JPM0>\r\n</JPTRM>\r\n</CII-DEMO01010101-V10>"_s))
         << qPrintable(xmlText(u"A.XML"_s));
     EXPECT_EQ(convert(u"A.XML"_s, u"A2.CII"_s).code, u"0000"_s);  // it parses
 
@@ -296,6 +297,76 @@ TEST_F(CiiXmlTest, OddDocumentsHaveDefinedOutcomes)
     ASSERT_EQ(convert(u"SQL.XML"_s, u"SQL.CII"_s).code, u"0000"_s);
     EXPECT_EQ(context_.format.infoClass, u"0101' OR '1'='1"_s);
     EXPECT_EQ(readFile(path(u"SQL.CII"_s)).mid(251, 13).toHex(), QByteArray("9D00001\x00\x0C\x01\x01v\xFE", 13).toHex());
+}
+
+TEST_F(CiiXmlTest, AMessageThatEndsInsideItsGroupsLooksLikeOneThatClosesThem)
+{
+    auto body = [](bool closed) {
+        BodyBuilder builder;
+        builder.element(1, "PO00000001").group().element(101, "PART-0001").nextRepetition().element(101, "PART-0002");
+        if (closed)
+            builder.endGroup();
+        return builder.bytes();
+    };
+    writeFile(path(u"IN.CII"_s), ciiGroup({}, {body(true), body(false)}));
+    ASSERT_EQ(convert(u"IN.CII"_s, u"OUT.XML"_s).code, u"0000"_s);
+    const QString xml = xmlText(u"OUT.XML"_s);
+    const qsizetype first = xml.indexOf(u"<JPTRM SEQ=\"1\">"_s);
+    const qsizetype second = xml.indexOf(u"<JPTRM SEQ=\"2\">"_s);
+    ASSERT_TRUE(first >= 0 && second > first) << xml.toStdString();
+    const QString closed = xml.mid(first, second - first).replace(u"SEQ=\"1\""_s, u"SEQ"_s).trimmed();
+    const QString open = xml.mid(second, xml.indexOf(u"</JPTRM>"_s, second) + 8 - second).replace(u"SEQ=\"2\""_s, u"SEQ"_s);
+    EXPECT_EQ(open, closed);
+}
+
+TEST_F(CiiXmlTest, InternalEntitiesAreExpandedAndNothingElseIsLoaded)
+{
+    const QByteArray header = "<JPMGH><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12><JPC14>0101</JPC14>"
+                              "<JPC23>M</JPC23></JPMGH>";
+    writeFile(path(u"ENT.XML"_s), "<!DOCTYPE R [<!ENTITY e \"ENTVAL\">]><R>" + header
+                                      + "<JPTRM><JP00001>&e;</JP00001></JPTRM></R>");
+    ASSERT_EQ(convert(u"ENT.XML"_s, u"ENT.CII"_s).code, u"0000"_s);
+    EXPECT_EQ(readFile(path(u"ENT.CII"_s)).mid(251, 18).toHex(), QByteArray("9D00001\x00\x11\x01\x06" "ENTVAL\xFE", 18).toHex());
+
+    // What lies outside the document stays outside: external entities and parameter entities are
+    // refused, an external DTD is not read; and expansion stays bounded.
+    writeFile(path(u"secret.txt"_s), "SECRET");
+    const QByteArray secret = QFile::encodeName(path(u"secret.txt"_s));
+    QByteArray laughs = "<!DOCTYPE R [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i < 12; ++i)
+        laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" + QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+    laughs += "]><R>" + header + "<JPTRM><JP00001>&l11;</JP00001></JPTRM></R>";
+    const QList<QByteArray> refused{
+        "<!DOCTYPE R [<!ENTITY x SYSTEM \"file://" + secret + "\">]><R>" + header + "<JPTRM><JP00001>&x;</JP00001></JPTRM></R>",
+        "<!DOCTYPE R [<!ENTITY % p SYSTEM \"file://" + secret + "\"> %p;]><R>" + header + "<JPTRM><JP00001>v</JP00001></JPTRM></R>",
+        laughs,
+    };
+    for (const QByteArray& document : refused) {
+        writeFile(path(u"OUT.CII"_s), "existing");
+        writeFile(path(u"BAD.XML"_s), document);
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(convert(u"BAD.XML"_s, u"OUT.CII"_s).code, u"0002"_s) << document.left(80).constData();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+        EXPECT_EQ(readFile(path(u"OUT.CII"_s)), "existing");
+    }
+    writeFile(path(u"DTD.XML"_s), "<!DOCTYPE R SYSTEM \"file://" + secret + "\"><R>" + header + "<JPTRM><JP00001>v</JP00001></JPTRM></R>");
+    ASSERT_EQ(convert(u"DTD.XML"_s, u"DTD.CII"_s).code, u"0000"_s);
+    EXPECT_FALSE(readFile(path(u"DTD.CII"_s)).contains("SECRET"));
+}
+
+TEST_F(CiiXmlTest, AGroupNumberThatIsNoNumberSkipsItsGroup)
+{
+    const QByteArray header = "<JPMGH><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12><JPC14>0101</JPC14>"
+                              "<JPC23>M</JPC23></JPMGH>";
+    for (const char* name : {"JPM-1", "JPMx", "JPM", "JPM1x", "JPM32768"}) {
+        writeFile(path(u"GROUP.XML"_s), "<R>" + header + "<JPTRM><" + QByteArray(name) + "><JP00001>w</JP00001></" + name
+                                            + "><JP00001>v</JP00001></JPTRM></R>");
+        ASSERT_EQ(convert(u"GROUP.XML"_s, u"GROUP.CII"_s).code, u"0000"_s) << name;
+        // Only the element after the group is written.
+        EXPECT_EQ(readFile(path(u"GROUP.CII"_s)).mid(251, 13).toHex(), QByteArray("9D00001\x00\x0C\x01\x01v\xFE", 13).toHex())
+            << name;
+        QFile::remove(path(u"GROUP.CII"_s));
+    }
 }
 
 TEST(XmlValues, NumbersAndDatesByTheirRules)

@@ -96,6 +96,13 @@ private:
     std::unique_ptr<XmlDocumentWriter> document_;
     int groupCount_ = 0;
     std::vector<QByteArray> repetitionNames_;  // per open group
+    // The message's open groups and repetitions, innermost last, with their levels: a message
+    // that ends inside them has them closed as its groups would close them.
+    struct Open {
+        bool repetition;
+        qint32 level;
+    };
+    std::vector<Open> open_;
     std::vector<QByteArray> elementNames_;     // "JP" + item number, per layout item
     QByteArray text_;
 };
@@ -184,14 +191,18 @@ bool XmlRun::message(const MessagePrefix& prefix)
     }
     document_->raw(kLineBreak);
     document_->startElement("JPTRM", "SEQ", QByteArray::number(prefix.number));
-    const size_t messageDepth = document_->depth();
     repetitionNames_.clear();
+    open_.clear();
     if (!bodyEndedWell(decoder_.decode(*this), log_) || !skippedRestOfBlock(input_, context_.header, log_))
         return false;
-    while (document_->depth() >= messageDepth) {  // with the groups whose end the message lacks
-        document_->raw(kLineBreak);
-        document_->endElement();
+    while (!open_.empty()) {  // the groups whose end the message lacks
+        if (open_.back().repetition)
+            repetitionEnd(open_.back().level);
+        else
+            groupEnd(open_.back().level);
     }
+    document_->raw(kLineBreak);
+    document_->endElement();
     return log_.resultCode().isEmpty();
 }
 
@@ -212,18 +223,21 @@ void XmlRun::groupStart(qint32 number, qint32 level, qint32 groupIndex, bool two
                                    : groupIndex != 0 ? layout_.item(groupIndex).multiDetailNumber.trimmed()
                                                      : QString::number(number);
     repetitionNames_.push_back(elementName(u"JPM"_s + repetitionNumber + u"R"_s).toUtf8());
+    open_.push_back({false, level});
 }
 
 void XmlRun::repetitionStart(qint32 level)
 {
     document_->raw(lineBreak(level * 4 - 2));
     document_->startElement(repetitionNames_.back());
+    open_.push_back({true, level});
 }
 
 void XmlRun::repetitionEnd(qint32 level)
 {
     document_->raw(lineBreak(level * 4 - 2));
     document_->endElement();
+    open_.pop_back();
 }
 
 void XmlRun::groupEnd(qint32)
@@ -231,6 +245,7 @@ void XmlRun::groupEnd(qint32)
     document_->raw(kLineBreak);
     document_->endElement();
     repetitionNames_.pop_back();
+    open_.pop_back();
 }
 
 }  // namespace

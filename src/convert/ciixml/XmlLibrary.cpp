@@ -3,10 +3,30 @@
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <mutex>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
+
+namespace {
+
+thread_local bool refused = false;
+
+// Nothing outside a document is ever read for it: no external entity, no external parameter
+// entity, no DTD. The refusal is noted for the reader on this thread.
+xmlParserInputPtr refuseExternalEntity(const char*, const char*, xmlParserCtxtPtr)
+{
+    refused = true;
+    return nullptr;
+}
+
+}  // namespace
+
+bool externalEntityRefused()
+{
+    return std::exchange(refused, false);
+}
 
 void initialiseXmlLibrary()
 {
@@ -14,6 +34,7 @@ void initialiseXmlLibrary()
     std::call_once(once, [] {
         xmlInitParser();
         xmlAddEncodingAlias("CP932", "Shift_JIS");
+        xmlSetExternalEntityLoader(&refuseExternalEntity);
     });
 }
 

@@ -41,6 +41,21 @@ qint64 nameNumber(QByteArrayView digits)
     return number;
 }
 
+// The number of a group element ("JPM" and its digits): 0 to 32767, written in digits alone;
+// anything else names no group.
+std::optional<qint32> groupNumber(QByteArrayView digits)
+{
+    if (digits.isEmpty() || digits.size() > 5)
+        return std::nullopt;
+    qint32 number = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        number = number * 10 + (c - '0');
+    }
+    return number <= 32767 ? std::optional<qint32>(number) : std::nullopt;
+}
+
 QByteArrayView trimmedBlanks(QByteArrayView text)
 {
     while (!text.isEmpty() && text.front() == ' ')
@@ -123,8 +138,11 @@ public:
         // Checked before opening: a FIFO would block the open.
         if (!QFileInfo(path).isFile() || !(file_ = std::fopen(QFile::encodeName(path).constData(), "rb")))
             throw ConversionIoError(u"Cannot read "_s + path);
+        // Internal entities are expanded, so their values are data like any text; the loader
+        // refuses external ones, and libxml2 bounds what an expansion may grow to.
+        externalEntityRefused();
         reader_ = xmlReaderForIO(&XmlReader::readInput, nullptr, this, nullptr, nullptr,
-                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS);
+                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOENT);
         if (!reader_) {
             std::fclose(file_);
             throw ConversionIoError(u"Cannot read "_s + path);
@@ -145,6 +163,8 @@ public:
         const int status = xmlTextReaderRead(reader_);
         if (overBudget_)
             throw NotWellFormed{u"XML解析エラー %1バイトを超える要素があります"_s.arg(kMaxTopLevelElementBytes)};
+        if (externalEntityRefused())
+            throw NotWellFormed{u"XML解析エラー 文書の外の実体やDTDは読みません"_s};
         if (status < 0 || !error_.isEmpty())
             throw NotWellFormed{error_.isEmpty() ? u"XML解析エラー"_s : error_};
         if (status == 1 && depth() <= 1)
@@ -400,12 +420,12 @@ void CiiFromXml::encodeContent(MessageEncoder& encoder)
             else
                 frames.push_back({depth, false});
         } else if (name.startsWith("JPM")) {
-            const qint64 number = nameNumber(name.sliced(3));
-            if (number > 32767) {
+            const std::optional<qint32> number = groupNumber(name.sliced(3));
+            if (!number) {
                 reader_.skipElement();
                 continue;
             }
-            encoder.groupStart(qint32(number));
+            encoder.groupStart(*number);
             if (reader_.isEmptyElement())
                 encoder.groupEnd();
             else
