@@ -114,6 +114,7 @@ public:
     }
     void badIdentifier(bool) { finding("a block identifier that is none"); }
     void truncated() { finding("the file ends inside a block"); }
+    void noHeader() { finding("CII without a group header"); }
 
     void element(qint32, std::span<const char>, qint32) {}
     void groupStart(qint32, qint32, qint32, bool) {}

@@ -8,7 +8,8 @@
 // next, as a job does with its XML files; it stops at the first input that fails.
 // Masters come from a SQLite file (--db), from the database an EDI.ini names (--ini), or from the
 // EDI.ini two folders above the program. Exit status: 0 when the result code is "0000"; 1 with
-// the code on standard error otherwise; 2 for usage errors and inputs that cannot be read.
+// the code and its reason on standard error otherwise; 2 for usage errors and inputs that cannot
+// be read. An empty input converts to nothing, said on standard error, and ends 0.
 
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
@@ -101,6 +102,8 @@ std::unique_ptr<edi::Database> openMasters(const Options& options)
             if (!folder)
                 throw UsageError(u"no EDI.ini above the program's folder; name one with --ini"_s);
             iniPath = edi::configurationPathIn(*folder);
+        } else if (!QFileInfo(iniPath).isFile()) {
+            throw UsageError(u"the configuration file "_s + iniPath + u" does not exist"_s);
         }
         const edi::EnvironmentSettings environment = edi::readEnvironmentSettings(edi::IniFile::read(iniPath));
         settings = edi::ConnectionSettings::fromEnvironment(environment, QFileInfo(iniPath).absolutePath(),
@@ -136,6 +139,8 @@ int main(int argc, char* argv[])
         for (const QString& input : inputs) {
             if (!QFileInfo(input).isFile() || !QFileInfo(input).isReadable())
                 throw UsageError(u"cannot read "_s + input);
+            if (QFileInfo(input).size() == 0)
+                edi::writeStandardError(u"変換するデータがありません: "_s + input + u'\n');
         }
         auto database = openMasters(options);
         const QString logPath = options.logPath.isEmpty()

@@ -2,7 +2,14 @@
 
 #include "app/Clock.h"
 
+#include <QByteArray>
+
+#include <algorithm>
 #include <cstdio>
+#include <cerrno>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -13,15 +20,71 @@ QString consoleLine(const QDateTime& when, const QString& component, const QStri
     return when.toString(u"yyyy/MM/dd HH:mm:ss"_s) + u' ' + component + u' ' + text;
 }
 
+namespace {
+
+// The character set of the user's locale, read from the environment whatever the program set.
+QByteArray terminalCodeset()
+{
+    const locale_t locale = newlocale(LC_CTYPE_MASK, "", nullptr);
+    if (locale == nullptr)
+        return "UTF-8";
+    const QByteArray codeset = nl_langinfo_l(CODESET, locale);
+    freelocale(locale);
+    return codeset;
+}
+
+// A converter from UTF-8 to the terminal's character set; none when that is UTF-8 already or
+// when the locale names nothing but ASCII (a bare C locale), where UTF-8 loses least.
+iconv_t terminalConverter()
+{
+    const QByteArray codeset = terminalCodeset();
+    if (codeset == "UTF-8" || codeset == "ANSI_X3.4-1968" || codeset.isEmpty())
+        return reinterpret_cast<iconv_t>(-1);
+    return iconv_open((codeset + "//TRANSLIT").constData(), "UTF-8");
+}
+
+size_t utf8SequenceLength(unsigned char lead)
+{
+    return lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+QByteArray inTerminalEncoding(const QString& text)
+{
+    static const iconv_t converter = terminalConverter();
+    QByteArray utf8 = text.toUtf8();
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return utf8;
+    QByteArray out(utf8.size() * 2 + 16, Qt::Uninitialized);
+    char* source = utf8.data();
+    size_t sourceLeft = size_t(utf8.size());
+    char* target = out.data();
+    size_t targetLeft = size_t(out.size());
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    while (sourceLeft > 0 && iconv(converter, &source, &sourceLeft, &target, &targetLeft) == size_t(-1)) {
+        if (errno != EILSEQ || targetLeft == 0)
+            break;
+        // A character the terminal's set lacks: a '?' in its place, and the conversion goes on.
+        const size_t skipped = std::min(sourceLeft, utf8SequenceLength(static_cast<unsigned char>(*source)));
+        source += skipped;
+        sourceLeft -= skipped;
+        *target++ = '?';
+        --targetLeft;
+    }
+    out.truncate(target - out.data());
+    return out;
+}
+
+}  // namespace
+
 void writeStandardOutput(const QString& text)
 {
-    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputs(inTerminalEncoding(text).constData(), stdout);
     std::fflush(stdout);
 }
 
 void writeStandardError(const QString& text)
 {
-    std::fputs(text.toUtf8().constData(), stderr);
+    std::fputs(inTerminalEncoding(text).constData(), stderr);
 }
 
 ConsoleMessageSink::ConsoleMessageSink(QString component, const Clock& clock)

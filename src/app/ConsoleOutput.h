@@ -12,7 +12,8 @@ class Clock;
 // One line per event: local time "yyyy/mm/dd hh:nn:ss", the screen ID or component, the text.
 QString consoleLine(const QDateTime& when, const QString& component, const QString& text);
 
-// Writes UTF-8 text to standard output (data) or standard error (messages).
+// Writes text to standard output (data) or standard error (messages) in the character set of
+// the user's locale (UTF-8, or for example EUC-JP or Shift-JIS on an older Japanese terminal).
 void writeStandardOutput(const QString& text);
 void writeStandardError(const QString& text);
 

@@ -2,8 +2,10 @@
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -26,9 +28,10 @@ protected:
         int exitCode;
         QString err;
     };
-    Run ediconv(const QStringList& arguments) const
+    Run ediconv(const QStringList& arguments, const QProcessEnvironment& environment = utf8Terminal()) const
     {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(database_.folder());
         process.start(buildPath(u"tools/ediconv"_s), arguments);
         process.waitForFinished(60000);
@@ -36,6 +39,13 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
     QString path(const QString& name) const { return database_.folder() + u'/' + name; }
+    QStringList masters() const { return {u"--db"_s, path(u"edi.sqlite"_s), u"--log"_s, path(u"ERR.LOG"_s)}; }
+    static QProcessEnvironment utf8Terminal()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+        return environment;
+    }
 
     TestDatabase database_{Backend::Sqlite};
     QByteArray cii_;
@@ -58,7 +68,7 @@ TEST_F(EdiconvTest, ConvertsWithMastersFromASqliteFileOrAnIni)
 
 TEST_F(EdiconvTest, ConvertsToXmlAndBackAppendingSeveralDocuments)
 {
-    const QStringList masters = {u"--db"_s, path(u"edi.sqlite"_s), u"--log"_s, path(u"ERR.LOG"_s)};
+    const QStringList masters = this->masters();
     ASSERT_EQ(ediconv(QStringList{u"xml"_s} + masters + QStringList{path(u"IN.CII"_s), path(u"A.XML"_s)}).exitCode, 0);
     EXPECT_TRUE(readFile(path(u"A.XML"_s)).contains("<JPTRM SEQ=\"2\">"));
     const Run run = ediconv(QStringList{u"cii"_s} + masters
@@ -72,7 +82,7 @@ TEST_F(EdiconvTest, ConvertsToXmlAndBackAppendingSeveralDocuments)
     writeFile(path(u"BAD.XML"_s), "<R><JPTRM>");
     const Run bad = ediconv(QStringList{u"cii"_s} + masters + QStringList{path(u"BAD.XML"_s), path(u"A.XML"_s), path(u"OUT.CII"_s)});
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_EQ(bad.err.trimmed(), u"0002"_s);
+    EXPECT_TRUE(bad.err.startsWith(u"0002 XML解析エラー"_s)) << bad.err.toStdString();
     EXPECT_EQ(readFile(path(u"OUT.CII"_s)), cii);  // nothing appended, the second input not reached
 }
 
@@ -82,12 +92,80 @@ TEST_F(EdiconvTest, AFailedConversionExitsWithItsCode)
     const Run run = ediconv({u"local"_s, u"--db"_s, path(u"edi.sqlite"_s), u"--log"_s, path(u"ERR.LOG"_s),
                              path(u"CUT.CII"_s), path(u"OUT.LOC"_s)});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err.trimmed(), u"0007"_s);
+    EXPECT_EQ(run.err, u"0007 CIIファイルがブロックの途中で終わっています\n"_s);
 
     const Run unwritable = ediconv({u"local"_s, u"--db"_s, path(u"edi.sqlite"_s), u"--log"_s, path(u"ERR.LOG"_s),
                                     path(u"IN.CII"_s), path(u"no/such/folder/OUT.LOC"_s)});
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_TRUE(unwritable.err.startsWith(u"9999 "_s)) << unwritable.err.toStdString();
+}
+
+// A text file, random bytes or a foreign XML document is refused, never "converted" into nothing.
+TEST_F(EdiconvTest, InputThatIsNoCiiIsRefusedInBothDirections)
+{
+    QByteArray noise(4096, Qt::Uninitialized);
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    writeFile(path(u"TEXT.CII"_s), "This is a plain text file.\nIt holds no CII data at all.\n");
+    writeFile(path(u"NOISE.CII"_s), noise);
+    for (const QString& input : {path(u"TEXT.CII"_s), path(u"NOISE.CII"_s)}) {
+        for (const QString& mode : {u"local"_s, u"xml"_s}) {
+            const Run run = ediconv(QStringList{mode} + masters() + QStringList{input, path(u"OUT.OUT"_s)});
+            EXPECT_EQ(run.exitCode, 1) << mode.toStdString() << ' ' << input.toStdString();
+            EXPECT_EQ(run.err, u"0001 メッセージグループヘッダがありません\n"_s) << run.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(path(u"OUT0101.OUT"_s)));
+
+    const QByteArray cii = readFile(path(u"IN.CII"_s));
+    writeFile(path(u"OUT.CII"_s), cii);
+    writeFile(path(u"PAGE.XML"_s), "<?xml version=\"1.0\"?><html><body><p>JPM1</p></body></html>");
+    const Run foreign = ediconv(QStringList{u"cii"_s} + masters() + QStringList{path(u"PAGE.XML"_s), path(u"OUT.CII"_s)});
+    EXPECT_EQ(foreign.exitCode, 1);
+    EXPECT_TRUE(foreign.err.startsWith(u"0002 "_s) && foreign.err.contains(u"CIIの文書ではありません"_s))
+        << foreign.err.toStdString();
+    EXPECT_EQ(readFile(path(u"OUT.CII"_s)), cii);
+}
+
+TEST_F(EdiconvTest, AnEmptyInputIsNothingToConvert)
+{
+    writeFile(path(u"EMPTY.XML"_s), "");
+    writeFile(path(u"EMPTY.CII"_s), "");
+    writeFile(path(u"OUT.CII"_s), cii_);
+    const Run xml = ediconv(QStringList{u"cii"_s} + masters() + QStringList{path(u"EMPTY.XML"_s), path(u"OUT.CII"_s)});
+    EXPECT_EQ(xml.exitCode, 0);
+    EXPECT_EQ(xml.err, u"変換するデータがありません: "_s + path(u"EMPTY.XML"_s) + u'\n');
+    EXPECT_EQ(readFile(path(u"OUT.CII"_s)), cii_);
+
+    const Run local = ediconv(QStringList{u"local"_s} + masters() + QStringList{path(u"EMPTY.CII"_s), path(u"OUT.LOC"_s)});
+    EXPECT_EQ(local.exitCode, 0);
+    EXPECT_EQ(local.err, u"変換するデータがありません: "_s + path(u"EMPTY.CII"_s) + u'\n');
+    EXPECT_FALSE(QFile::exists(path(u"OUT0101.LOC"_s)));
+}
+
+// An older Japanese terminal reads EUC-JP: the reason must be legible there too.
+TEST_F(EdiconvTest, TheReasonIsWrittenInTheTerminalsEncoding)
+{
+    const QString locales = database_.folder() + u"/locales"_s;
+    ASSERT_TRUE(QDir().mkpath(locales));
+    QProcess localedef;
+    localedef.start(u"localedef"_s, {u"-i"_s, u"ja_JP"_s, u"-f"_s, u"EUC-JP"_s, locales + u"/ja_JP.EUC-JP"_s});
+    ASSERT_TRUE(localedef.waitForFinished(120000));
+    ASSERT_EQ(localedef.exitCode(), 0) << localedef.readAllStandardError().toStdString();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"LC_ALL"_s);
+    environment.insert(u"LOCPATH"_s, locales);
+    environment.insert(u"LANG"_s, u"ja_JP.EUC-JP"_s);
+    writeFile(path(u"CUT.CII"_s), cii_.left(300));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(buildPath(u"tools/ediconv"_s),
+                  QStringList{u"local"_s} + masters() + QStringList{path(u"CUT.CII"_s), path(u"OUT.LOC"_s)});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    // "0007 CIIファイル" in EUC-JP: katakana as two bytes from A5.
+    EXPECT_TRUE(process.readAllStandardError().startsWith("0007 CII\xA5\xD5\xA5\xA1\xA5\xA4\xA5\xEB"));
 }
 
 TEST_F(EdiconvTest, UsageErrorsExitWithTwo)
@@ -112,6 +190,8 @@ TEST_F(EdiconvTest, UsageErrorsExitWithTwo)
         EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();  // one line
         EXPECT_FALSE(QFile::exists(path(u"OUT0101.LOC"_s)));
     }
+    const Run missingIni = ediconv({u"local"_s, u"--ini"_s, path(u"NONE.ini"_s), in, out});
+    EXPECT_EQ(missingIni.err, u"ediconv: the configuration file "_s + path(u"NONE.ini"_s) + u" does not exist\n"_s);
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ public:
     bool message(const MessagePrefix& prefix);
     void badIdentifier(bool) { log_.warning(BadIdentifier); }
     void truncated() { log_.error(Truncated); }
+    void noHeader() { log_.error(NoFormat, missingHeaderText()); }
 
     // Body events.
     void element(qint32 index, std::span<const char> value, qint32 level);
@@ -186,7 +187,7 @@ void XmlRun::trailer()
 bool XmlRun::message(const MessagePrefix& prefix)
 {
     if (!document_) {
-        log_.error(NoFormat, u"メッセージグループヘッダがありません"_s);
+        log_.error(NoFormat, missingHeaderText());
         return false;
     }
     document_->raw(kLineBreak);

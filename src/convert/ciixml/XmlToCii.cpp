@@ -249,12 +249,15 @@ public:
 
     void run(const ConversionProgress& progress, qint64 size)
     {
+        bool cii = false;  // a JPMGH or JPTRM was met
         while (reader_.read()) {
             const int type = reader_.type();
             if (type == XML_READER_TYPE_ELEMENT && reader_.name() == "JPMGH") {
+                cii = true;
                 header();
             } else if ((type == XML_READER_TYPE_ELEMENT || type == XML_READER_TYPE_PROCESSING_INSTRUCTION)
                        && reader_.name() == "JPTRM") {
+                cii = true;
                 message(type == XML_READER_TYPE_ELEMENT);
                 if (progress && reader_.consumed() >= nextProgress_) {
                     progress(reader_.consumed(), size);
@@ -262,6 +265,9 @@ public:
                 }
             }
         }
+        // A document of some other kind is not taken for an empty CII document.
+        if (!cii)
+            throw XmlReader::NotWellFormed{u"XML解析エラー CIIの文書ではありません (JPMGHもJPTRMもありません)"_s};
         if (groupOpen_)
             writeTrailer();
     }
@@ -445,6 +451,8 @@ void convertXmlToCii(FormatMasters& masters, ConversionContext& context, Convers
                      const QString& xmlPath, const QString& ciiPath, const ConversionProgress& progress)
 {
     CiiAppendOutput output(ciiPath);
+    if (QFileInfo(xmlPath).isFile() && QFileInfo(xmlPath).size() == 0)
+        return;  // nothing to convert
     try {
         XmlReader reader(xmlPath);
         CiiFromXml converter(masters, context, reader, output);

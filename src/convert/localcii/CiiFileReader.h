@@ -25,6 +25,7 @@ concept FramingHandler = requires(T handler, const MessagePrefix& prefix, bool f
     { handler.message(prefix) } -> std::same_as<bool>;  // decode the body; false stops
     handler.badIdentifier(flag);                 // warning 8; flag: the first byte is no digit
     handler.truncated();                         // error 7: the file ends inside a block
+    handler.noHeader();                          // the file held bytes and no group header at all
 };
 
 // The end of a message as both converters take it. The body read to its end byte: true; a file
@@ -65,12 +66,18 @@ inline qint64 prefixNumber(const char* bytes, qsizetype count)
 template <FramingHandler Handler>
 void readCiiFile(CiiInput& input, MessageGroupHeader& header, MessageGroupTrailer& trailer, Handler& handler)
 {
+    bool headerSeen = false;
     for (;;) {
         char id[2];
-        if (!input.readBytes(id, 2))
+        if (!input.readBytes(id, 2)) {
+            // A text file or random bytes is no CII file: never "converted" into nothing.
+            if (!headerSeen && input.offset() > 0)
+                handler.noHeader();
             return;
+        }
         if (id[0] == '0') {
             if (id[1] == 'C' || id[1] == 'E') {
+                headerSeen = headerSeen || id[1] == 'C';
                 FixedRecord& record = id[1] == 'C' ? static_cast<FixedRecord&>(header) : trailer;
                 if (!input.readBytes(record.data(), FixedRecord::kSize)) {
                     handler.truncated();

@@ -23,6 +23,7 @@ ConversionLog::~ConversionLog()
 
 void ConversionLog::beginRun()
 {
+    errorText_.clear();
     resultCode_.clear();
     warningCounts_.clear();
 }
@@ -37,9 +38,29 @@ void ConversionLog::endRun()
 
 void ConversionLog::error(int code, const QString& text)
 {
-    if (code != 0)
+    if (code != 0) {
         resultCode_ = u"%1"_s.arg(code, 4, 10, QChar(u'0'));
+        errorText_ = text.isEmpty() ? conversionCodeText(code) : text;
+    }
     write(code, text);
+}
+
+QString conversionCodeText(int code)
+{
+    switch (code) {
+    case 1: return u"フォーマット情報マスタにありません"_s;
+    case 2: return u"XML解析エラー"_s;
+    case 3: return u"CIIのレイアウトがありません"_s;
+    case 4: return u"ローカルのレイアウトがありません"_s;
+    case 7: return u"CIIファイルがブロックの途中で終わっています"_s;
+    case 15: return u"長さ0の要素があります"_s;
+    default: return u"変換エラー"_s;
+    }
+}
+
+QString missingHeaderText()
+{
+    return u"メッセージグループヘッダがありません"_s;
 }
 
 void ConversionLog::warning(int code, const QString& text)

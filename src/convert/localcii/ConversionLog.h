@@ -39,6 +39,8 @@ public:
 
     // Empty while no error has been logged in this run, otherwise the four-digit code of the latest.
     const QString& resultCode() const { return resultCode_; }
+    // What the latest error says: its text, or what its code means when it was logged without one.
+    const QString& errorText() const { return errorText_; }
     const QString& path() const { return path_; }
 
 private:
@@ -47,8 +49,14 @@ private:
     QString path_;
     std::FILE* file_ = nullptr;
     QString resultCode_;
+    QString errorText_;
     std::map<int, int> warningCounts_;
 };
+
+// What an error code of the converters means, for a reader who has no table at hand.
+QString conversionCodeText(int code);
+// The text of error 1 when a message or the whole file comes without a group header.
+QString missingHeaderText();
 
 // The start lines of the two converters.
 QString localStartLine(qint64 serial, const Clock& clock);

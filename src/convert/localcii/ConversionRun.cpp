@@ -27,10 +27,12 @@ ConversionResult runConversion(ConversionLog& log, const QString& startLine, con
         result.failure = QString::fromLocal8Bit(error.what());
     }
     log.endRun();
-    if (!result.failure.isEmpty())
+    if (!result.failure.isEmpty()) {
         result.code = ResultCode::failed;
-    else if (!log.resultCode().isEmpty())
+    } else if (!log.resultCode().isEmpty()) {
         result.code = log.resultCode();
+        result.failure = log.errorText();
+    }
     return result;
 }
 

@@ -116,6 +116,7 @@ public:
     bool message(const MessagePrefix& prefix);
     void badIdentifier(bool firstNotDigit) { log_.warning(BadIdentifier, firstNotDigit ? u"-02"_s : u"-01"_s); }
     void truncated() { log_.error(Truncated); }
+    void noHeader() { log_.error(NoFormat, missingHeaderText()); }
 
     // Body events.
     void element(qint32 index, std::span<const char> value, qint32 level);
@@ -224,7 +225,7 @@ std::unique_ptr<GroupFormat> LocalRun::loadFormat(const QString& infoClass, cons
 bool LocalRun::message(const MessagePrefix& prefix)
 {
     if (!format_) {
-        log_.error(NoFormat, u"メッセージグループヘッダがありません"_s);
+        log_.error(NoFormat, missingHeaderText());
         return false;
     }
     // Every record starts as the blank record; the buffer is reused from message to message.
