@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "gui/MailWindow.h"
 #include "gui/MonitorWindow.h"
+#include "gui/QtJapanese.h"
 #include "gui/ScheduleDialog.h"
 #include "gui/WindowMessages.h"
 #include "gui/WindowStyling.h"
@@ -25,6 +26,8 @@ namespace edi {
 int runWindowMonitor(const ProgramOptions& options)
 {
     chooseApplicationFont();
+    if (!installQtJapanese())
+        qWarning("Qt's Japanese translation (qtbase_ja.qm) is missing: standard buttons stay in English");
     SystemClock clock;
     WindowMessageSink messages;
     AppState state;

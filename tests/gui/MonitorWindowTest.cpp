@@ -1,6 +1,7 @@
 #include "../jobs/JobFixture.h"
 #include "gui/BusyWindow.h"
 #include "gui/MonitorWindow.h"
+#include "gui/QtJapanese.h"
 #include "gui/ScheduleDialog.h"
 #include "gui/WindowStyling.h"
 #include "monitor/JobWorker.h"
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
@@ -42,6 +44,8 @@ public:
         connect(&poll_, &QTimer::timeout, this, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 text = box->text();
+                for (QAbstractButton* button : box->buttons())
+                    buttons << button->text();
                 poll_.stop();
                 box->button(button_)->click();
             }
@@ -49,6 +53,7 @@ public:
         poll_.start(10);
     }
     QString text;
+    QStringList buttons;
 
 private:
     QMessageBox::StandardButton button_;
@@ -293,6 +298,40 @@ TEST_P(MonitorWindowTest, EndingAsksOnlyWhileAutomaticRunningIsOff)
         EXPECT_EQ(yes.text, u"終了してもよろしいですか"_s);
     }
     EXPECT_EQ(ending.count(), 1);
+}
+
+// The operator reads Japanese only: Qt's own buttons and menus too, whatever the locale says.
+TEST_P(MonitorWindowTest, QtsOwnTextsAreJapanese)
+{
+    ASSERT_TRUE(installQtJapanese());
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    stop();
+    {
+        MessageBoxAnswer no(QMessageBox::No);
+        window_->close();
+        QStringList buttons = no.buttons;
+        buttons.sort();
+        EXPECT_EQ(buttons, (QStringList{u"いいえ(&N)"_s, u"はい(&Y)"_s}));
+    }
+    dialog_->openForAdd();
+    dialog_->field(DateField)->setText(u"2026/12/10"_s);
+    dialog_->field(TimeField)->setText(u"11:00"_s);
+    dialog_->field(CentreField)->setText(u"WC01"_s);
+    {
+        MessageBoxAnswer cancel(QMessageBox::Cancel);
+        EXPECT_EQ(dialog_->controller().save(), DialogStatus::Stay);
+        EXPECT_TRUE(cancel.buttons.contains(u"キャンセル"_s)) << cancel.buttons.join(u' ').toStdString();
+        EXPECT_TRUE(cancel.buttons.contains(u"はい(&Y)"_s));
+    }
+    // The context menus of the date, time and centre fields.
+    for (int field = 0; field < 3; ++field) {
+        const std::unique_ptr<QMenu> menu(dialog_->field(field)->createStandardContextMenu());
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator())
+                EXPECT_TRUE(action->text().contains(QRegularExpression(u"[\\x{3040}-\\x{30FF}\\x{4E00}-\\x{9FFF}]"_s)))
+                    << action->text().toStdString();
+        }
+    }
 }
 
 TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
