@@ -216,10 +216,7 @@ DialogStatus ScheduleDialogController::registerRow()
         row.transferMethod = nullOrDefault(centre.value(u"送受信方式"_s), {});
         row.date = readFieldDate(view_.text(DateField), clock_.today());
         row.startTime = minuteOf(readFieldTime(view_.text(TimeField)));
-        if (addMode())
-            targetRow_ = timetable.insertRow(row);
-        else
-            timetable.rows()[size_t(targetRow_)] = row;  // a moved row keeps its place
+        targetRow_ = addMode() ? timetable.insertRow(row) : timetable.moveRow(targetRow_, row);
         engine_.timetableEdited();
         return DialogStatus::Done;
     } catch (const DatabaseError&) {

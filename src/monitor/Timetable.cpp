@@ -96,6 +96,12 @@ int Timetable::insertRow(const ScheduleRow& row)
     return index;  // rows are added only while automatic running is off; starting it finds the cursor anew
 }
 
+int Timetable::moveRow(int from, const ScheduleRow& row)
+{
+    rows_.erase(rows_.begin() + from);
+    return insertRow(row);
+}
+
 bool Timetable::hasRow(const QString& centreCode, const QDate& date, const QTime& startTime) const
 {
     for (const ScheduleRow& row : rows_) {

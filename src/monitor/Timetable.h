@@ -56,6 +56,10 @@ public:
     // Add-schedule: the row is inserted before the first row that is later than it or at the
     // same minute, and its index returned.
     int insertRow(const ScheduleRow& row);
+    // Change-schedule: the row at `from` is replaced by `row`, placed as an added row is, so
+    // the timer never waits on a row that now belongs later while earlier ones pass by. Its
+    // new index is returned.
+    int moveRow(int from, const ScheduleRow& row);
     // Whether a row of the centre runs at that date and minute.
     bool hasRow(const QString& centreCode, const QDate& date, const QTime& startTime) const;
 

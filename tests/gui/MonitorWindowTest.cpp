@@ -396,7 +396,7 @@ TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
     EXPECT_EQ(grid().model()->rowCount(), 2);
 }
 
-TEST_P(MonitorWindowTest, ChangingARowMovesItInPlace)
+TEST_P(MonitorWindowTest, ChangingARowMovesItToItsTime)
 {
     open({master("WC01", QTime(10, 0)), master("WX01", QTime(12, 0))}, QTime(9, 0));
     stop();
@@ -412,8 +412,10 @@ TEST_P(MonitorWindowTest, ChangingARowMovesItInPlace)
     MessageBoxAnswer yes(QMessageBox::Yes);
     QTest::keyClick(dialog_->field(TimeField), Qt::Key_Return);  // the last enterable field saves
     EXPECT_FALSE(dialog_->isVisible());
-    EXPECT_EQ(cell(0, 2), u"13:00"_s);  // the moved row keeps its line
-    EXPECT_EQ(cell(0, 3), u"WC01"_s);
+    ASSERT_EQ(grid().model()->rowCount(), 4);
+    EXPECT_EQ(cell(0, 3), u"WX01"_s);  // the moved row goes where 13:00 belongs
+    EXPECT_EQ(cell(1, 2), u"13:00"_s);
+    EXPECT_EQ(cell(1, 3), u"WC01"_s);
 
     // Automatic running started while the dialog is open closes it, and nothing it held is saved.
     clickCell(1, 3, true);
@@ -422,7 +424,7 @@ TEST_P(MonitorWindowTest, ChangingARowMovesItInPlace)
     window_->button(0)->click();
     EXPECT_FALSE(dialog_->isVisible());
     EXPECT_EQ(dialog_->controller().save(), DialogStatus::Failed);
-    EXPECT_EQ(cell(1, 2), u"12:00"_s);
+    EXPECT_EQ(cell(1, 2), u"13:00"_s);
 }
 
 TEST_P(MonitorWindowTest, NoInAddModeClearsTheFields)

@@ -110,5 +110,34 @@ TEST(TimetableInsert, GoesBeforeTheFirstLaterOrSameMinute)
     EXPECT_FALSE(timetable.hasRow(u"X"_s, kWednesday, QTime(12, 1)));
 }
 
+// A moved row goes where its new time belongs, later or earlier, so the cursor finds the rows in
+// between in their turn.
+TEST(TimetableMove, ARowMovedLaterOrEarlierTakesItsPlaceInTime)
+{
+    const QDateTime now(kWednesday, QTime(10, 0));
+    Timetable timetable = Timetable::build(
+        {master("WX01", 4, QTime(10, 24)), master("MX01", 4, QTime(10, 25)), master("WC01", 4, QTime(11, 0))}, now);
+    auto codes = [&] {
+        QStringList today;
+        for (const ScheduleRow& row : timetable.rows())
+            if (row.date == kWednesday)
+                today << row.centreCode;
+        return today;
+    };
+    ScheduleRow moved = timetable.rows()[0];
+    moved.startTime = QTime(23, 50);
+    EXPECT_EQ(timetable.moveRow(0, moved), 2);
+    EXPECT_EQ(codes(), (QStringList{u"MX01"_s, u"WC01"_s, u"WX01"_s}));
+    timetable.findNextRow(now);
+    EXPECT_EQ(timetable.rows()[size_t(timetable.cursor())].centreCode, u"MX01"_s);
+    EXPECT_TRUE(timetable.cursorRowDue(QDateTime(kWednesday, QTime(10, 25))));
+
+    moved = timetable.rows()[1];  // WC01 to 10:10, before MX01
+    moved.startTime = QTime(10, 10);
+    EXPECT_EQ(timetable.moveRow(1, moved), 0);
+    EXPECT_EQ(codes(), (QStringList{u"WC01"_s, u"MX01"_s, u"WX01"_s}));
+    EXPECT_EQ(timetable.rowCount(), 6);
+}
+
 }  // namespace
 }  // namespace edi
