@@ -19,7 +19,7 @@ constexpr int kFieldCount = 3;
 QTime readFieldTime(const QString& text)
 {
     const QString trimmed = text.trimmed();
-    for (const QString& format : {u"H:mm"_s, u"H:mm:ss"_s}) {
+    for (const QString& format : {u"H:m"_s, u"H:m:s"_s}) {  // one or two digits each
         const QTime time = QTime::fromString(trimmed, format);
         if (time.isValid())
             return time;

@@ -396,6 +396,39 @@ TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
     EXPECT_EQ(grid().model()->rowCount(), 2);
 }
 
+// A time as typed with ":" stays as typed; hours and minutes of one or two digits are a time.
+TEST_P(MonitorWindowTest, TheStartTimeTakesOneOrTwoDigits)
+{
+    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    stop();
+    dialog_->openForAdd();
+    const std::pair<QString, QTime> accepted[] = {
+        {u"9:5"_s, QTime(9, 5)}, {u"9:05"_s, QTime(9, 5)}, {u"09:5"_s, QTime(9, 5)}, {u"23:59"_s, QTime(23, 59)}};
+    for (const auto& [text, time] : accepted) {
+        dialog_->field(DateField)->setText(u"2026/12/10"_s);
+        dialog_->field(TimeField)->setText(text);
+        EXPECT_EQ(dialog_->controller().checkField(TimeField), DialogStatus::Done) << text.toStdString();
+    }
+    dialog_->field(CentreField)->setText(u"WC01"_s);
+    dialog_->field(TimeField)->setText(u"9:5"_s);
+    {
+        MessageBoxAnswer yes(QMessageBox::Yes);
+        EXPECT_EQ(dialog_->controller().save(), DialogStatus::Done);
+    }
+    ASSERT_EQ(grid().model()->rowCount(), 3);
+    EXPECT_EQ(cell(1, 1), u"2026/12/10"_s);
+    EXPECT_EQ(cell(1, 2), u"09:05"_s);
+
+    dialog_->openForAdd();
+    dialog_->field(DateField)->setText(u"2026/12/10"_s);
+    for (const QString& text : {u"9:60"_s, u"24:00"_s, u"9:"_s, u":5"_s, u"9:5:"_s, u"9:555"_s}) {
+        dialog_->field(TimeField)->setText(text);
+        MessageBoxAnswer ok(QMessageBox::Ok);
+        EXPECT_EQ(dialog_->controller().checkField(TimeField), DialogStatus::Failed) << text.toStdString();
+        EXPECT_EQ(ok.text, u"時刻が不正です"_s);
+    }
+}
+
 TEST_P(MonitorWindowTest, ChangingARowMovesItToItsTime)
 {
     open({master("WC01", QTime(10, 0)), master("WX01", QTime(12, 0))}, QTime(9, 0));
