@@ -204,6 +204,8 @@ void MonitorWindow::setLabels(const QString& operatorCode, const QString& operat
 void MonitorWindow::fillGrid()
 {
     model_->fill();
+    // Line 0 is current now: one click on it is the second click on the current line.
+    rememberedLine_ = model_->rowCount() > 0 ? 0 : -1;
     if (model_->rowCount() > 0)
         selectLine(0);
     currentColumn_ = 0;

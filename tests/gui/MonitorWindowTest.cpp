@@ -145,6 +145,7 @@ TEST_P(MonitorWindowTest, TheGridShowsTheTimetable)
 TEST_P(MonitorWindowTest, ASecondClickOnTheLineTogglesItsMark)
 {
     open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    ASSERT_EQ(grid().model()->rowCount(), 4);
     clickCell(1, 1);
     clickCell(1, 1);
     EXPECT_EQ(cell(1, 0), u"○"_s);  // not while automatic running is on
@@ -166,6 +167,19 @@ TEST_P(MonitorWindowTest, ASecondClickOnTheLineTogglesItsMark)
     EXPECT_EQ(cell(0, 0), u"×"_s);
     window_->button(0)->click();  // start again: the deselected row is passed over
     EXPECT_EQ(engine_->timetable().cursor(), 1);
+}
+
+// After a fill line 0 is current: the first click on its mark is already the second click.
+TEST_P(MonitorWindowTest, OneClickOnLineZerosMarkAfterAFillToggles)
+{
+    open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    ASSERT_EQ(grid().model()->rowCount(), 4);
+    stop();
+    clickCell(0, 0);
+    EXPECT_EQ(cell(0, 0), u"×"_s);
+    window_->fillGrid();
+    clickCell(0, 1);
+    EXPECT_EQ(cell(0, 0), u"○"_s);
 }
 
 TEST_P(MonitorWindowTest, SpaceOverASelectionAndDoubleClicksOnTheMark)
