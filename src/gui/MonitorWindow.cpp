@@ -2,6 +2,7 @@
 
 #include "app/text/TextHelpers.h"
 #include "gui/BusyWindow.h"
+#include "gui/FittingLabel.h"
 #include "gui/ScheduleDialog.h"
 #include "gui/TimetableModel.h"
 #include "gui/WindowMessages.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -26,8 +28,9 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-// Column widths of the grid in twips (1/1440 inch): the mark, then columns 1 to 8.
-constexpr std::array<int, 9> kColumnTwips = {550, 1580, 950, 1680, 4600, 1160, 1440, 1440, 1440};
+// Column widths of the grid in twips (1/1440 inch): the mark, then columns 1 to 8. The centre
+// name's 4200 still hold twenty full-width characters and let the window fit a 1024-pixel screen.
+constexpr std::array<int, 9> kColumnTwips = {550, 1580, 950, 1680, 4200, 1160, 1440, 1440, 1440};
 constexpr int kRowTwips = 380;
 
 // The highlighted line keeps its state colour: the highlight is a light background and the text
@@ -87,10 +90,10 @@ void MonitorWindow::buildControls()
     layout->addLayout(buildGridTitles());
     layout->addWidget(buildGrid(), 1);
     layout->addLayout(buildButtons());
-    int width = 0;
+    int width = 2 * grid_->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);
     for (int twips : kColumnTwips)
         width += twipsToPixels(*this, twips);
-    resize(width + 60, 600);
+    resize(width + layout->contentsMargins().left() + layout->contentsMargins().right(), 600);
 }
 
 QLayout* MonitorWindow::buildHeader()
@@ -116,7 +119,8 @@ QLayout* MonitorWindow::buildGridTitles()
     auto* titles = new QGridLayout;
     titles->setSpacing(0);
     auto title = [&](const char16_t* name, const char16_t* text, int row, int column, int rowSpan, int columnSpan) {
-        QLabel* label = namedLabel(QString::fromUtf16(name), QString::fromUtf16(text), this);
+        auto* label = new FittingLabel(QString::fromUtf16(text), this);
+        label->setObjectName(QString::fromUtf16(name));
         label->setAlignment(Qt::AlignCenter);
         label->setFrameShape(QFrame::Box);
         int width = 0;

@@ -1,6 +1,7 @@
 #include "../jobs/JobFixture.h"
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
+#include "gui/FittingLabel.h"
 #include "gui/MonitorWindow.h"
 #include "gui/WindowStyling.h"
 #include "monitor/JobWorker.h"
@@ -9,7 +10,9 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
+#include <QFontMetrics>
 #include <QImage>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -64,6 +67,17 @@ TEST_P(MonitorScreenshotTest, TheMonitorDuringADemoMorning)
     window.setLabels(u"OP01"_s, u"運用 太郎"_s, kMonday);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // A 1024 x 768 screen shows the whole window, every column and every title unclipped.
+    EXPECT_LE(window.frameGeometry().width(), 1024);
+    EXPECT_LE(window.frameGeometry().height(), 768);
+    EXPECT_EQ(window.grid()->horizontalScrollBar()->maximum(), 0);
+    const QList<FittingLabel*> titles = window.findChildren<FittingLabel*>();
+    ASSERT_EQ(titles.size(), 9);
+    for (const FittingLabel* title : titles) {
+        EXPECT_LE(QFontMetrics(title->fittedFont()).horizontalAdvance(title->text()), title->contentsRect().width())
+            << title->objectName().toStdString();
+    }
 
     QSignalSpy ended(&engine, &MonitorEngine::jobEnded);
     auto runAt = [&](QTime time) {
