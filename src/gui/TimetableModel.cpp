@@ -36,8 +36,10 @@ QVariant TimetableModel::data(const QModelIndex& index, int role) const
         const std::optional<RowState>& painted = paintedStates_[size_t(index.row())];
         return painted ? stateColour(*painted) : toQColor(colours_.normal);
     }
-    if (role == Qt::ToolTipRole)  // why a row failed: its job's codes and notes
-        return row.notes.isEmpty() ? QVariant() : QVariant(row.notes.join(u'\n'));
+    if (role == Qt::ToolTipRole) {
+        const QString tip = row.jobTip();
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {

@@ -185,8 +185,16 @@ std::vector<HistoryRow> History::jobRows(qint32 serial)
         found.branch = qint16(row.value(u"枝番"_s).toInt());
         found.processingKind = row.value(u"処理種別"_s).toString();
         found.started = QDateTime(dateValue(row.value(u"処理開始日付"_s)), timeValue(row.value(u"処理開始時刻"_s)));
+        found.centreCode = row.value(u"センターコード"_s).toString();
         found.completed = !row.value(u"処理終了日付"_s).isNull();
+        if (found.completed)
+            found.ended = QDateTime(dateValue(row.value(u"処理終了日付"_s)), timeValue(row.value(u"処理終了時刻"_s)));
+        found.transactionCategory = row.value(u"取引情報区分"_s).toString();
+        found.inputRecords = row.value(u"入力レコード数"_s).toInt();
+        found.outputRecords = row.value(u"出力レコード数"_s).toInt();
         found.endCode = row.value(u"終了コード"_s).toString();
+        found.detailCode = row.value(u"詳細コード"_s).toString();
+        found.fileName = row.value(u"ファイル名"_s).toString();
         if (withNotes)
             found.note = row.value(u"備考"_s).toString();
         rows.push_back(std::move(found));

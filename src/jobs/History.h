@@ -40,13 +40,20 @@ struct HistoryCompletion {
     QString note;         // added to the row's 備考; empty: the row's note stays as it is
 };
 
-// A row as a job that outlived its process left it.
+// A row as it stands: what recovery, re-runs and the job's report read.
 struct HistoryRow {
     qint16 branch = 0;
     QString processingKind;
+    QString centreCode;
     QDateTime started;
     bool completed = false;  // 処理終了日付 set
+    QDateTime ended;
+    QString transactionCategory;
+    qint32 inputRecords = 0;
+    qint32 outputRecords = 0;
     QString endCode;
+    QString detailCode;
+    QString fileName;
     QString note;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace edi {
 
@@ -23,6 +24,8 @@ public:
     virtual void busyAgain() {}
     // A line for the operator's log: what went wrong where the grid has no room for it.
     virtual void note(const QString& text) = 0;
+    // At the job's end: what it did, told from its history rows (see jobReport).
+    virtual void report(const QStringList&) {}
 };
 
 }  // namespace edi

@@ -2,14 +2,16 @@
 
 #include "app/ResultCode.h"
 #include "app/database/Database.h"
+#include "app/database/DatabaseError.h"
 #include "app/files/FileHelpers.h"
 #include "app/files/JobFiles.h"
 #include "app/text/TextHelpers.h"
 #include "jobs/ControlRow.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
-#include "jobs/Recovery.h"
+#include "jobs/JobReport.h"
 #include "jobs/ReceivedFileCollection.h"
+#include "jobs/Recovery.h"
 #include "jobs/Registration.h"
 #include "jobs/Rerun.h"
 #include "jobs/TransferStep.h"
@@ -92,6 +94,18 @@ void closeStoppedJob(JobContext& job, qint32 serial, const StepsOutcome& outcome
     job.history().closeRow(completion);
 }
 
+// The job's report from its rows, once they are written; without them the notes stand alone.
+void reportJob(JobContext& job, qint32 serial, JobObserver& observer)
+{
+    if (serial == 0)
+        return;
+    try {
+        observer.report(jobReport(serial, job.history().jobRows(serial)));
+    } catch (const DatabaseError&) {
+        // The notes told the operator what happened.
+    }
+}
+
 // A job that could not take its centre's lock touches nothing: no transfer, no file, no mail. Its
 // job and transfer rows say why: another process receives the centre ("8001"), or the lock could
 // not be tried ("9999").
@@ -119,6 +133,7 @@ void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver&
     if (job.history().addStep(transfer) == ResultCode::ok)
         close(transfer.branch);
     close(0);
+    reportJob(job, start.serial, observer);
 }
 
 // The centre's lock, or why there is none: another process holds it (empty problem), or it could
@@ -170,6 +185,7 @@ RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& o
             job.history().annotateRow(start.serial, 0, note, failed ? QString() : JobCode::backupFailed);
         failed = true;
     }
+    reportJob(job, start.serial, observer);
     const RowState state = failed ? RowState::Failed : RowState::Finished;
     observer.rowState(state);
     return state;

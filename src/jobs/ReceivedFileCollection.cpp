@@ -45,7 +45,8 @@ private:
         start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode, {}};
         return job_.history().addStep(start) == ResultCode::ok;
     }
-    // Completes a conversion step's row with the format converted and the converter's code.
+    // Completes a conversion step's row with the format converted, the converter's code and, on a
+    // failure, its reason.
     void closeStep(const HistoryStart& start, const ConversionResult& result, const QString& file)
     {
         HistoryCompletion completion;
@@ -57,6 +58,8 @@ private:
         completion.endCode = result.code;
         completion.detailCode = result.code;
         completion.fileName = file;
+        if (!result.succeeded())
+            completion.note = result.failure;
         job_.history().closeRow(completion);
     }
 

@@ -76,11 +76,19 @@ private:
     }
     bool recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files, int recordedLines = 0);
     QString closeJobRow(const QString& note = {});
+    QString noPartnerCompany() const
+    {
+        return u"センタ利用企業マスタにセンター %1 の企業がありません"_s.arg(centreCode_);
+    }
+    static QString noStatusFile(const QString& path) { return u"ステータスファイル %1 がありません"_s.arg(path); }
+    static QString unreadableStatusFile(const QString& path) { return u"ステータスファイル %1 を読めません"_s.arg(path); }
     bool recordLine();
-    void fail(const QString& code, const QString& detail)
+    // The step's codes, and the reason in words that the job row's note keeps.
+    void fail(const QString& code, const QString& detail, const QString& reason = {})
     {
         stepCode_ = code;
         stepDetail_ = detail;
+        reason_ = reason;
     }
 
     JobContext& job_;
@@ -88,6 +96,7 @@ private:
     qint32 serial_;
     QString stepCode_ = ResultCode::ok;
     QString stepDetail_ = ResultCode::ok;
+    QString reason_;
     HistoryCompletion completion_;
 };
 
@@ -101,17 +110,19 @@ QString RegistrationStep::run()
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
         const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
         if (!companies) {
-            fail(u"7300"_s, u"0001"_s);
-        } else if (settings.categories.isEmpty()
-                   || !writeCommandFile(commandFile, registrationCommandLines(settings.categories, files.baseName(),
-                                                                              job_.settings().operatorCode, statusFile))) {
-            fail(ResultCode::failed, ResultCode::ok);
+            fail(u"7300"_s, u"0001"_s, noPartnerCompany());
+        } else if (settings.categories.isEmpty()) {
+            fail(ResultCode::failed, ResultCode::ok, u"EDI.ini の [JKBN_K_J] に登録する取引情報区分がありません"_s);
+        } else if (!writeCommandFile(commandFile, registrationCommandLines(settings.categories, files.baseName(),
+                                                                          job_.settings().operatorCode, statusFile))) {
+            fail(ResultCode::failed, ResultCode::ok, u"登録の指示ファイル %1 を書けません"_s.arg(commandFile));
         } else if (startRegistrationProgram(settings, commandFile) != FileStatus::Done) {
-            fail(u"4100"_s, u"0001"_s);
+            fail(u"4100"_s, u"0001"_s,
+                 u"登録プログラムが起動できないか、異常終了または時間切れになりました: "_s + settings.commandLine);
         } else if (!QFileInfo(statusFile).isFile()) {
-            fail(u"4100"_s, u"0002"_s);
+            fail(u"4100"_s, u"0002"_s, noStatusFile(statusFile));
         } else if (!recordStatusFile(statusFile, companies->first(), files)) {
-            fail(ResultCode::failed, stepDetail_);
+            fail(ResultCode::failed, stepDetail_, unreadableStatusFile(statusFile));
         }
     } catch (const std::invalid_argument&) {
         fail(ResultCode::failed, ResultCode::ok);
@@ -130,9 +141,9 @@ std::optional<QString> RegistrationStep::recordLeftStatusFile(int recordedLines,
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
         const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
         if (!companies)
-            fail(u"7300"_s, u"0001"_s);
+            fail(u"7300"_s, u"0001"_s, noPartnerCompany());
         else if (!recordStatusFile(statusFile, companies->first(), files, recordedLines))
-            fail(ResultCode::failed, stepDetail_);
+            fail(ResultCode::failed, stepDetail_, unreadableStatusFile(statusFile));
     } catch (const std::invalid_argument&) {
         fail(ResultCode::failed, ResultCode::ok);
     }
@@ -145,7 +156,7 @@ QString RegistrationStep::closeJobRow(const QString& note)
     completion_.branch = 0;
     completion_.endCode = stepCode_;
     completion_.detailCode = stepDetail_;
-    completion_.note = note;
+    completion_.note = note.isEmpty() || reason_.isEmpty() ? note + reason_ : note + u" / "_s + reason_;
     const QString closed = job_.history().closeRow(completion_);
     if (leadingConfigNumber(stepCode_) != 0)
         return stepCode_;
@@ -174,11 +185,14 @@ bool RegistrationStep::recordStatusFile(const QString& path, const QString& firs
             raw = file.readLine(kMaxStatusLine);
         while (raw.endsWith('\n') || raw.endsWith('\r'))
             raw.chop(1);
-        const StatusLine line = parseStatusLine(threadShiftJis().decode(raw));
+        const QString text = threadShiftJis().decode(raw);
+        const StatusLine line = parseStatusLine(text);
         if (line.kind == u"1"_s && !overLong)
             break;
-        if (line.failed || overLong)
+        const bool lineFailed = line.failed || overLong;
+        if (lineFailed)
             stepCode_ = ResultCode::failed;
+        completion_.note = lineFailed ? u"異常なステータス行: "_s + text.left(80) : QString();
         if (stepCode_ != ResultCode::failed) {
             completion_.partnerCompany = firstCompany;
             completion_.transactionCategory = line.category;

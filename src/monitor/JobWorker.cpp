@@ -18,6 +18,7 @@ public:
     void rowState(RowState state) override { Q_EMIT worker_.rowState(row_, state); }
     void busyAgain() override { Q_EMIT worker_.busyAgain(); }
     void note(const QString& text) override { Q_EMIT worker_.note(row_, text); }
+    void report(const QStringList& lines) override { Q_EMIT worker_.report(row_, lines); }
 
 private:
     JobWorker& worker_;

@@ -37,6 +37,7 @@ Q_SIGNALS:
     void rowState(int row, edi::RowState state);
     void busyAgain();
     void note(int row, const QString& text);
+    void report(int row, const QStringList& lines);
     void jobFinished(int row, edi::RowState state);
 
 private:

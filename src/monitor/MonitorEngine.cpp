@@ -21,6 +21,7 @@ MonitorEngine::MonitorEngine(const Clock& clock, Timetable timetable, std::uniqu
     connect(jobs, &JobWorker::rowState, this, &MonitorEngine::onRowState);
     connect(jobs, &JobWorker::busyAgain, this, &MonitorEngine::busyAgain);
     connect(jobs, &JobWorker::note, this, &MonitorEngine::onNote);
+    connect(jobs, &JobWorker::report, this, &MonitorEngine::onReport);
     connect(jobs, &JobWorker::jobFinished, this, &MonitorEngine::onJobFinished);
     connect(this, &MonitorEngine::runRerun, jobs, &JobWorker::rerunJob);
     connect(jobs, &JobWorker::serialOpened, this, &MonitorEngine::onSerialOpened);
@@ -62,6 +63,9 @@ void MonitorEngine::tick()
 void MonitorEngine::startJob(int row)
 {
     jobRunning_ = true;
+    ScheduleRow& entry = timetable_.rows()[size_t(row)];
+    entry.notes.clear();  // the tip tells of the row's last job
+    entry.report.clear();
     Q_EMIT jobStarted(row);
 }
 
@@ -98,6 +102,12 @@ void MonitorEngine::onNote(int row, const QString& text)
 {
     timetable_.rows()[size_t(row)].notes << text;  // read when the grid shows the row's tip
     Q_EMIT note(text);
+}
+
+void MonitorEngine::onReport(int row, const QStringList& lines)
+{
+    timetable_.rows()[size_t(row)].report = lines;
+    Q_EMIT rowChanged(row);
 }
 
 void MonitorEngine::onRowState(int row, RowState state)

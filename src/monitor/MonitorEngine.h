@@ -68,6 +68,7 @@ private Q_SLOTS:
     void onStatusText(int row, edi::StatusColumn column, const QString& text);
     void onRowState(int row, edi::RowState state);
     void onNote(int row, const QString& text);
+    void onReport(int row, const QStringList& lines);
     void onJobFinished(int row, edi::RowState state);
     void onSerialOpened(int row, qint32 serial);
 

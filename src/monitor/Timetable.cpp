@@ -32,6 +32,17 @@ QString& ScheduleRow::status(StatusColumn column)
     return registrationStatus;
 }
 
+QString ScheduleRow::jobTip() const
+{
+    QStringList lines = report;
+    const QString told = report.join(u'\n');
+    for (const QString& note : notes) {
+        if (!told.contains(note))
+            lines << note;
+    }
+    return lines.join(u'\n');
+}
+
 Timetable Timetable::build(const std::vector<ScheduleMasterRow>& schedule, const QDateTime& now)
 {
     Timetable timetable;

@@ -25,9 +25,13 @@ struct ScheduleRow {
     QString registrationStatus;  // grid column 8
     RowState displayState = RowState::NotRun;
     qint32 serial = 0;  // the serial of the row's last job, 0 before one was written
-    QStringList notes;  // what its job told beyond the status texts (codes, failures), for the operator
+    QStringList notes;   // what its job told beyond the status texts (codes, failures), for the operator
+    QStringList report;  // at its job's end: what the job did, from its history rows
 
     QString& status(StatusColumn column);
+    // The row's tool tip: its job's report, then the notes the report does not already tell
+    // (a source given back, a recovery); empty before a job ran.
+    QString jobTip() const;
 };
 
 // The receptions of the next fourteen days for this workstation, in run order, and the cursor:

@@ -70,8 +70,10 @@ TransferReceipt runHandOver(HandOverRequest& request, const QString& receivedFol
     TransferReceipt receipt{ResultCode::failed, {}, {}};
     request.resultCode = ResultCode::failed;
     const QString extension = receivedFileExtension(request.dataFormat);
-    if (extension.isEmpty() || !isReceptionDirection(request.direction))
+    if (extension.isEmpty() || !isReceptionDirection(request.direction)) {
+        receipt.note = u"持込の受信要求が正しくありません (送受信データ形式 \"%1\")"_s.arg(request.dataFormat);
         return receipt;
+    }
     QString target;
     try {
         const JobFiles files(receivedFolder, request.serial, request.centreCode);

@@ -222,7 +222,8 @@ TransferReceipt MailTransport::run(const MailRequest& request)
     const QString extension = receivedFileExtension(request.dataFormat);
     if (request.centreCode.isEmpty() || request.centreCode.size() > 12 || !isReceptionDirection(request.direction)
         || extension.isEmpty() || request.partnerAddress.trimmed().isEmpty())
-        return {ResultCode::failed, {}, {}};
+        return {ResultCode::failed, u"メールの受信要求が正しくありません (送受信データ形式 \"%1\"、相手先メールアドレス \"%2\")"_s
+                                        .arg(request.dataFormat, request.partnerAddress), {}};
     const JobFiles files(receivedFolder_, request.serial, request.centreCode);
     progress_.line(u"パラメータチェック"_s);
 

@@ -77,9 +77,14 @@ protected:
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     }
     QTableView& grid() const { return *window_->grid(); }
+    // A line that is not in the grid fails the test instead of reading as empty.
     QVariant shown(int row, int column, int role) const
     {
         const QAbstractItemModel& model = *grid().model();
+        if (row >= model.rowCount()) {
+            ADD_FAILURE() << "line " << row << " read from a grid of " << model.rowCount() << " lines";
+            return {};
+        }
         return column == 0 ? model.headerData(row, Qt::Vertical, role) : model.index(row, column - 1).data(role);
     }
     QString cell(int row, int column) const { return shown(row, column, Qt::DisplayRole).toString(); }
@@ -231,9 +236,10 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     EXPECT_EQ(cell(0, 7), QString());
     for (int column = 0; column <= 8; ++column)
         EXPECT_EQ(colour(0, column), toQColor(colours_.error)) << column;
-    // The line's tip tells the codes behind its error text.
-    EXPECT_TRUE(shown(0, 6, Qt::ToolTipRole).toString().contains(u"受信ｴﾗｰ WC01 5100/9999"_s))
-        << shown(0, 6, Qt::ToolTipRole).toString().toStdString();
+    // The line's tip tells the codes behind its error text, and why in words.
+    const QString tip = shown(0, 6, Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.startsWith(u"通番 00000001 WC01 異常終了 5100 メール・持込の受信エラー"_s)) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(u"持込ファイル %1 がありません"_s.arg(path(u"handover/WC01.CII"_s)))) << tip.toStdString();
 
     // A refill shows every line in the normal colour again and keeps its texts.
     engine_->timetableEdited();
@@ -251,6 +257,8 @@ TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
     engine_->tick();
     ASSERT_TRUE(ended.wait(30000));
     ASSERT_EQ(cell(0, 8), u"登録ｴﾗｰ"_s);
+    EXPECT_TRUE(shown(0, 8, Qt::ToolTipRole).toString().contains(u"登録: 9999 処理エラー 異常なステータス行: 00101"_s))
+        << shown(0, 8, Qt::ToolTipRole).toString().toStdString();
     EXPECT_FALSE(window_->lineMenu(0)->actions().first()->isEnabled());  // automatic running is on
 
     // Stopped, with the registration mended: the line's job runs again and registers.
@@ -270,6 +278,13 @@ TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
     ASSERT_TRUE(ended.wait(30000));
     EXPECT_EQ(cell(0, 8), u"OK"_s);
     EXPECT_EQ(colour(0, 8), toQColor(colours_.done));
+    // A finished line's tip: the new serial, the records registered and the files, nothing of the
+    // failure before.
+    const QString tip = shown(0, 8, Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.startsWith(u"通番 00000002 WC01 正常終了"_s)) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(u"登録: 区分 0101 入力 1 件 出力 1 件 "_s + path(u"received/00000002_RCV_WC01________0101.LOC"_s)))
+        << tip.toStdString();
+    EXPECT_FALSE(tip.contains(u"異常"_s)) << tip.toStdString();
     EXPECT_EQ(engine_->runState(), RunState::Off);
     EXPECT_FALSE(window_->lineMenu(0)->actions().first()->isEnabled());
 
@@ -341,9 +356,10 @@ TEST_P(MonitorWindowTest, QtsOwnTextsAreJapanese)
     for (int field = 0; field < 3; ++field) {
         const std::unique_ptr<QMenu> menu(dialog_->field(field)->createStandardContextMenu());
         for (QAction* action : menu->actions()) {
-            if (!action->isSeparator())
+            if (!action->isSeparator()) {
                 EXPECT_TRUE(action->text().contains(QRegularExpression(u"[\\x{3040}-\\x{30FF}\\x{4E00}-\\x{9FFF}]"_s)))
                     << action->text().toStdString();
+            }
         }
     }
 }

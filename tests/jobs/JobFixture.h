@@ -22,9 +22,11 @@ struct RecordingObserver final : JobObserver {
     }
     void rowState(RowState state) override { states << int(state); }
     void note(const QString& text) override { notes << text; }
+    void report(const QStringList& lines) override { reported = lines; }
     QStringList texts;
     QList<int> states;
     QStringList notes;
+    QStringList reported;
 };
 
 // A workstation for jobs, named TESTPC: the demo masters for it in a real database, the folders the

@@ -170,6 +170,53 @@ TEST_P(JobSequenceTest, RegistrationStatusFiles)
     EXPECT_TRUE(history().at(history().size() - 3).startsWith(u"3|0|R|1|01|ZC01|done| | | |0|0| |7300|0001"_s));
 }
 
+// What the operator reads in a line's tip after its job: the serial, the outcome and why in words.
+TEST_P(JobSequenceTest, TheJobsReportTellsWhatHappenedInWords)
+{
+    auto reportLine = [&](const QString& start) {
+        for (const QString& line : observer_.reported) {
+            if (line.startsWith(start))
+                return line;
+        }
+        return u"(no line %1 in: %2)"_s.arg(start, observer_.reported.join(u" | "_s));
+    };
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);
+    EXPECT_EQ(observer_.reported.first(), u"通番 00000001 ZC01 正常終了 / 端末 TESTPC"_s);
+    EXPECT_EQ(reportLine(u"受信:"_s), u"受信: 通信パッケージのファイル %1 を %2 として受信しました"_s.arg(
+                                         path(u"cvx/recv/ZC01.DAT"_s), path(u"received/00000001_RCV_ZC01________.CII"_s)));
+    EXPECT_EQ(reportLine(u"ローカル変換:"_s), u"ローカル変換: "_s + path(u"received/00000001_RCV_ZC01________.CII"_s));
+    EXPECT_EQ(reportLine(u"登録:"_s),
+              u"登録: 区分 0101 入力 2 件 出力 2 件 "_s + path(u"received/00000001_RCV_ZC01________0101.LOC"_s));
+
+    // Nothing handed over: the path that held no file.
+    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.reported.first(), u"通番 00000002 WC01 異常終了 5100 メール・持込の受信エラー / 端末 TESTPC / 受信ｴﾗｰ"_s);
+    EXPECT_EQ(reportLine(u"受信:"_s), u"受信: 5100/9999 メール・持込の受信エラー 受信データなし: 持込ファイル %1 がありません"_s.arg(
+                                         path(u"handover/WC01.CII"_s)));
+
+    // A text file handed over: the converter's reason.
+    writeFile(path(u"handover/WC01.CII"_s), "not a message group\r\n");
+    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
+    EXPECT_TRUE(reportLine(u"ローカル変換:"_s).endsWith(u"メッセージグループヘッダがありません"_s))
+        << reportLine(u"ローカル変換:"_s).toStdString();
+
+    // A registration program that ends well without leaving its status file.
+    writeFile(path(u"bin/no-status.sh"_s), "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(path(u"bin/no-status.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeIni(path(u"bin/no-status.sh"_s));
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_TRUE(history().at(history().size() - 3).startsWith(u"4|0|R|1|01|ZC01|done| | | |0|0| |4100|0002"_s))
+        << history().join(u'\n').toStdString();
+    EXPECT_EQ(observer_.reported.first(),
+              u"通番 00000004 ZC01 異常終了 4100/0002 登録プログラムがステータスファイルを残しませんでした / 端末 TESTPC / "
+              u"ステータスファイル %1 がありません"_s.arg(path(u"registration/status/00000004_K_IN_STATUS.TXT"_s)));
+
+    // A status line that failed is quoted on its row.
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0101"_s);
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(reportLine(u"登録:"_s), u"登録: 9999 処理エラー 異常なステータス行: 00101            00000200000201"_s);
+}
+
 TEST_P(JobSequenceTest, MastersThatDoNotFit)
 {
     ASSERT_EQ(run(u"NONE"_s), RowState::Failed);  // no control row

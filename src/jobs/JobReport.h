@@ -1,0 +1,19 @@
+#pragma once
+
+#include "jobs/History.h"
+
+#include <QStringList>
+#include <vector>
+
+namespace edi {
+
+// A job code's meaning in words, as an operator reads it ("5100": the mail or hand-over reception
+// failed); a detail code is read in the light of its end code. Empty for a code with no meaning.
+QString jobCodeMeaning(const QString& endCode, const QString& detailCode = {});
+
+// What a job did, told from its history rows: a first line with the serial and how the job ended,
+// then one line per step with its codes and their meaning, the categories and record counts
+// registered, the files and the step's notes.
+QStringList jobReport(qint32 serial, const std::vector<HistoryRow>& rows);
+
+}  // namespace edi
