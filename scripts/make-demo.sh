@@ -41,10 +41,11 @@ TARGET=$demo/cvx/recv/ZC01.DAT
 STATUS=0000
 INI
 
-# What the partners send: firm orders in CII, and one as an XML document put by hand.
+# What the partners send: firm orders in CII, and one as an XML document put by hand (one message
+# group, so one document, which the hand-over takes whole).
 "$build/bench/edi-benchgen" --kib 4 --demo-only --seed 1 "$demo/partner/ZC01.CII" >/dev/null
 "$build/bench/edi-benchgen" --kib 4 --demo-only --seed 2 "$demo/handover/WC01.CII" >/dev/null
-"$build/bench/edi-benchgen" --kib 4 --demo-only --seed 3 "$demo/partner/WX01.CII" >/dev/null
+"$build/bench/edi-benchgen" --kib 4 --demo-only --one-group --seed 3 "$demo/partner/WX01.CII" >/dev/null
 "$build/tools/ediconv" xml --ini "$demo/EDI.ini" --log "$demo/ERR.LOG" "$demo/partner/WX01.CII" "$demo/handover/WX01.XML"
 
 # A partner's mail for MX01 (orders@kansai.example.jp): its orders as an XML attachment, unread in
