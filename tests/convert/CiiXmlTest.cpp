@@ -413,6 +413,60 @@ TEST(XmlValues, LongValuesTakeTheTwoByteLengthIndicator)
     EXPECT_EQ(encoder.body().size(), 4 + MessageEncoder::kMaxValue);
 }
 
+// Items 238-241 and values of 239 and 240 bytes sit on the two boundaries of the body's grammar:
+// the last one-byte tag (239) and the last one-byte length (239).
+TEST(XmlValues, TagsAndLengthsAtTheirBoundaries)
+{
+    std::vector<LayoutItem> items;
+    for (qint32 number : {238, 239, 240, 241}) {
+        LayoutItem item;
+        item.attribute = u"X"_s;
+        item.itemNumber = number;
+        item.length = 300;
+        items.push_back(item);
+    }
+    const Layout layout = Layout::load(items);
+    MessageEncoder encoder(layout, 'M');
+    auto body = [&](const QList<std::pair<qint32, QByteArray>>& elements) {
+        encoder.begin();
+        for (const auto& [number, value] : elements)
+            encoder.element(number, value);
+        return encoder.body();
+    };
+    EXPECT_EQ(body({{238, "A"}}), QByteArray("\xEE\x01" "A", 3));
+    EXPECT_EQ(body({{239, "A"}}), QByteArray("\xEF\x01" "A", 3));
+    EXPECT_EQ(body({{240, "A"}}), QByteArray("\xF0\x00\xF0\x01" "A", 5));
+    EXPECT_EQ(body({{241, "A"}}), QByteArray("\xF0\x00\xF1\x01" "A", 5));
+    // Once switched, the body stays in the two-byte section: a lower item takes two bytes too.
+    EXPECT_EQ(body({{239, "A"}, {240, "B"}, {238, "C"}}),
+              QByteArray("\xEF\x01" "A" "\xF0\x00\xF0\x01" "B" "\x00\xEE\x01" "C", 12));
+
+    EXPECT_EQ(body({{238, QByteArray(239, 'v')}}), QByteArray("\xEE\xEF") + QByteArray(239, 'v'));
+    EXPECT_EQ(body({{238, QByteArray(240, 'v')}}), QByteArray("\xEE\xF2\x00\xF0", 4) + QByteArray(240, 'v'));
+}
+
+TEST_F(CiiXmlTest, ValuesAtTheBoundariesComeThroughBothConvertersWhole)
+{
+    addFormat(u"0701"_s, u"EDGE0001"_s,
+              {{1, 0, 238, "1", "X", 1}, {2, 0, 239, "2", "X", 239}, {3, 0, 240, "241", "X", 240}, {4, 0, 241, "481", "X", 1}});
+    const QByteArray b(239, 'b');
+    const QByteArray c(240, 'c');
+    const QByteArray elements = "<JP00238>A</JP00238><JP00239>" + b + "</JP00239><JP00240>" + c + "</JP00240><JP00241>D</JP00241>";
+    writeFile(path(u"EDGE.XML"_s), "<R><JPMGH><JPC10>EDGE</JPC10><JPC11>00</JPC11><JPC12>01</JPC12><JPC14>0701</JPC14>"
+                                   "<JPC17>11</JPC17><JPC23>M</JPC23></JPMGH>"
+                                   "<JPTRM>" + elements + "</JPTRM></R>");
+    ASSERT_EQ(convert(u"EDGE.XML"_s, u"EDGE.CII"_s).code, u"0000"_s);
+    ASSERT_EQ(convertLocal(readFile(path(u"EDGE.CII"_s))).code, u"0000"_s);
+    EXPECT_EQ(logLines().size(), 2) << logLines().join(u'\n').toStdString();  // the start lines alone
+    ASSERT_EQ(localLines(u"0701"_s).size(), 1);
+    EXPECT_EQ(localLines(u"0701"_s).first().mid(39, 481), "A" + b + c + "D");
+
+    ASSERT_EQ(convert(u"EDGE.CII"_s, u"BACK.XML"_s).code, u"0000"_s) << logLines().join(u'\n').toStdString();
+    QByteArray back = readFile(path(u"BACK.XML"_s));
+    back.replace("\r\n", "");
+    EXPECT_TRUE(back.contains(elements)) << back.constData();
+}
+
 TEST_F(CiiXmlTest, TheNameChoosesTheDirection)
 {
     writeFile(path(u"A.cIi"_s), ciiGroup({}, {demoMessage()}));

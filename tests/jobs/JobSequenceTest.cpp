@@ -4,6 +4,7 @@
 #include "jobs/History.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <chrono>
 #include <thread>
@@ -259,6 +260,17 @@ TEST_P(JobSequenceTest, MissingFoldersFailTheirStepAndKeepWhatWasReceived)
     ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
     EXPECT_EQ(history().last(), u"3|1|R|1|10|ZC01|done| | | |0|0| |5001|0000| "_s);
     EXPECT_TRUE(QFile::exists(path(u"cvx/recv/ZC01.DAT"_s)));  // what the package received stays
+}
+
+TEST_P(JobSequenceTest, ABackupCopyThatFailsStillCopiesTheRest)
+{
+    // A folder where the received CII file's copy belongs: that copy fails, the local file's not.
+    ASSERT_TRUE(QDir(path(u"backup"_s)).mkpath(u"00000001_RCV_ZC01________.CII"_s));
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts.last(), u"8:OK"_s);
+    EXPECT_EQ(readFile(path(u"backup/00000001_RCV_ZC01________0101.LOC"_s)),
+              readFile(path(u"received/00000001_RCV_ZC01________0101.LOC"_s)));
+    EXPECT_TRUE(history().first().contains(u"|0000|8003|"_s)) << history().first().toStdString();
 }
 
 TEST_P(JobSequenceTest, GarbageInTheStatusFile)

@@ -193,6 +193,8 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     // A display name in encoded words and the domain in other letter case are still the partner.
     const QString mine = mailbox_->deliver(
         mailMessage("=?ISO-2022-JP?B?GyRCPHVDbRsoQg==?= <orders@Kansai.EXAMPLE.jp>", {textPart("body"), base64Part("CII DATA\r\n")}));
+    // The local part in other letter case is another mailbox.
+    const QString otherCase = mailbox_->deliver(mailMessage("Orders@kansai.example.jp", {base64Part("NOT OURS")}));
 
     ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
     EXPECT_EQ(progress_.events, kSuccess);
@@ -200,7 +202,7 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), QByteArray("CII DATA\r\n"));
     EXPECT_TRUE(mailbox_->isRead(mine));
     EXPECT_TRUE(mailbox_->isRead(old));
-    for (const QString& skipped : {other, copied, second})
+    for (const QString& skipped : {other, copied, second, otherCase})
         EXPECT_FALSE(mailbox_->isRead(skipped)) << skipped.toStdString();
 
     // The next reception finds nothing new: it succeeds, stores nothing and says so.
