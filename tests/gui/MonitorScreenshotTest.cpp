@@ -2,6 +2,7 @@
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
 #include "gui/FittingLabel.h"
+#include "gui/QtJapanese.h"
 #include "gui/MonitorWindow.h"
 #include "gui/WindowStyling.h"
 #include "monitor/JobWorker.h"
@@ -9,13 +10,18 @@
 #include "monitor/ScheduleQuery.h"
 #include "support/TestFiles.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -112,6 +118,42 @@ TEST_P(MonitorScreenshotTest, TheMonitorDuringADemoMorning)
     EXPECT_GT(pixelsOf(shot, toQColor(colours.done)), 20);
     EXPECT_GT(pixelsOf(shot, toQColor(colours.error)), 20);
     EXPECT_GT(pixelsOf(shot, toQColor(colours.running)), 20);
+
+    // Automatic running stopped, the operator closes the window: the question, in Japanese down
+    // to its buttons, is pictured beside the monitor.
+    ASSERT_TRUE(installQtJapanese());
+    engine.stopAutomatic();
+    QImage question;
+    QStringList buttons;
+    QTimer::singleShot(0, &window, [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()), 5000);
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QTest::qWait(200);
+        question = box->grab().toImage();
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        box->button(QMessageBox::No)->click();
+    });
+    window.close();
+    EXPECT_TRUE(window.isVisible());
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{u"いいえ(&N)"_s, u"はい(&Y)"_s}));
+    ASSERT_FALSE(question.isNull());
+
+    const QImage stopped = window.grab().toImage();
+    constexpr int kGap = 24;
+    QImage pair(stopped.width() + kGap + question.width(), stopped.height(), QImage::Format_RGB32);
+    pair.fill(Qt::white);
+    QPainter painter(&pair);
+    painter.drawImage(0, 0, stopped);
+    const QRect box(QPoint(stopped.width() + kGap, (stopped.height() - question.height()) / 2), question.size());
+    painter.drawImage(box.topLeft(), question);
+    painter.setPen(Qt::gray);
+    painter.drawRect(box.adjusted(-1, -1, 0, 0));
+    painter.end();
+    const QString pairFile = buildPath(u"tests/gui/end-question.png"_s);
+    ASSERT_TRUE(pair.save(pairFile)) << qPrintable(pairFile);
+    std::printf("screenshot: %s\n", qPrintable(pairFile));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, MonitorScreenshotTest, ::testing::Values(Backend::Sqlite),
