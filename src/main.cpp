@@ -1,4 +1,5 @@
 #include "app/ConsoleOutput.h"
+#include "app/HelpAndVersion.h"
 #include "app/ProgramOptions.h"
 #include "gui/WindowProgram.h"
 #include "monitor/HeadlessProgram.h"
@@ -24,7 +25,8 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const edi::ProgramOptions options = edi::parseProgramOptions(arguments);
+    edi::ProgramOptions options = edi::parseProgramOptions(arguments);
+    options.configPath = edi::requestedConfigurationPath(options.configPath);
     const bool windows = !options.headless && options.runJobCentre.isEmpty() && options.rerunSerial == 0 && displayAvailable();
     std::unique_ptr<QCoreApplication> application =
         windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);

@@ -16,6 +16,7 @@
 // It writes STS/Sts0001.TXT, appends an 88-byte record with the serial to LOGFL.dat, and on a
 // zero status copies SOURCE to TARGET (status 0099 when SOURCE is missing).
 
+#include "app/HelpAndVersion.h"
 #include "app/config/IniFile.h"
 
 #include <QCoreApplication>
@@ -55,6 +56,11 @@ bool appendLogRecord(const QString& dataFolder, const QString& serial, const QSt
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
+    const QString help = u"usage: edi-linkpkg\n\nA stand-in for the communication package, for tests and the demo: run in its\n"
+                         u"folder, it reads Zkeyin.dat and its settings from cvxlink-standin.ini there.\n"
+                         u"  -h, --help   show this text and exit\n  --version    show the version and exit\n"_s;
+    if (const std::optional<int> answered = edi::answerHelpOrVersion(application.arguments().mid(1), u"edi-linkpkg"_s, help))
+        return *answered;
     QFile keyIn(u"Zkeyin.dat"_s);
     if (!keyIn.open(QIODevice::ReadOnly)) {
         std::fputs("edi-linkpkg: no Zkeyin.dat in the working folder\n", stderr);

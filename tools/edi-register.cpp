@@ -9,6 +9,7 @@
 // With --ledger it also appends every record it registers to FILE, one line each, as the business
 // database would hold them: what tests count to see that data was registered once.
 
+#include "app/HelpAndVersion.h"
 #include "app/text/ShiftJis.h"
 
 #include <QCoreApplication>
@@ -48,9 +49,20 @@ bool appendToLedger(const QString& path, const QByteArray& lines)
     return written;
 }
 
+const char* const kUsage = "usage: edi-register [--in FOLDER] [--fail CATEGORY] [--ledger FILE] @COMMAND.INI\n";
+const QString kHelp = QString::fromLatin1(kUsage) + uR"(
+A stand-in for the registration program, for tests and the demo: reads the command
+file, checks each local file it names and writes the status file.
+  --in FOLDER        where %EDI_IN% points (default: the environment variable EDI_IN)
+  --fail CATEGORY    report this transaction category as failed
+  --ledger FILE      append each registered record to FILE
+  -h, --help         show this text and exit
+  --version          show the version and exit
+)"_s;
+
 int usage()
 {
-    std::fputs("usage: edi-register [--in FOLDER] [--fail CATEGORY] [--ledger FILE] @COMMAND.INI\n", stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -60,6 +72,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments().mid(1);
+    if (const std::optional<int> answered = edi::answerHelpOrVersion(arguments, u"edi-register"_s, kHelp))
+        return *answered;
     QString inFolder = qEnvironmentVariable("EDI_IN");
     QString failCategory;
     QString ledger;

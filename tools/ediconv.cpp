@@ -1,18 +1,10 @@
-// The converters for scripts and checks.
-//
-//   ediconv local [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.CII OUTPUT.LOC
-//   ediconv xml   [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.CII OUTPUT.XML
-//   ediconv cii   [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT.XML [INPUT2.XML ...] OUTPUT.CII
-//
+// The converters for scripts and checks; kHelp below says how they are called and how they end.
 // "cii" appends its inputs in order to the one output, the header record carried from one to the
 // next, as a job does with its XML files; it stops at the first input that fails.
-// Masters come from a SQLite file (--db), from the database an EDI.ini names (--ini), or from the
-// EDI.ini two folders above the program. Exit status: 0 when the result code is "0000"; 1 with
-// the code and its reason on standard error otherwise; 2 for usage errors and inputs that cannot
-// be read. An empty input converts to nothing, said on standard error, and ends 0.
 
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
+#include "app/HelpAndVersion.h"
 #include "app/MachineName.h"
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
@@ -34,6 +26,29 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 const QString kUsage = u"usage: ediconv local|xml|cii [--db FILE.sqlite | --ini EDI.ini] [--log FILE] [--serial N] INPUT... OUTPUT"_s;
+const QString kHelp = kUsage + uR"(
+
+Converts EDI files by the layouts of the format masters.
+  local   a CII file into fixed-length local record files, one per information class,
+          which goes in front of the first "." of OUTPUT's name
+  xml     a CII file into XML documents, one per message group (the second is OUTPUT
+          with "_2" before its extension, and so on)
+  cii     XML documents, in order, appended to one CII file
+
+Options:
+  --db FILE.sqlite  read the format masters from this SQLite file
+  --ini EDI.ini     read them from the database this configuration names; without
+                    --db and --ini: the file EDI_INI names, or EDI.ini two folders
+                    above the program
+  --log FILE        the conversion log (default ERR.LOG beside the program)
+  --serial N        the serial in the log's start line, 0 to 99999999 (default 0)
+  -h, --help        show this text and exit
+  --version         show the version and exit
+
+Exit status: 0 when the result code is 0000 (an empty input converts to nothing,
+said on standard error); 1 with the code and its reason on standard error
+otherwise; 2 for usage errors and inputs that cannot be read.
+)"_s;
 
 struct Options {
     QString mode;
@@ -96,15 +111,15 @@ std::unique_ptr<edi::Database> openMasters(const Options& options)
         settings.kind = edi::DatabaseKind::Sqlite;
         settings.dataSource = QFileInfo(options.sqliteFile).absoluteFilePath();
     } else {
-        QString iniPath = options.iniPath;
+        QString iniPath = edi::requestedConfigurationPath(options.iniPath);
         if (iniPath.isEmpty()) {
             const std::optional<QString> folder = edi::configurationFolder(QCoreApplication::applicationDirPath());
             if (!folder)
                 throw UsageError(u"no EDI.ini above the program's folder; name one with --ini"_s);
             iniPath = edi::configurationPathIn(*folder);
-        } else if (!QFileInfo(iniPath).isFile()) {
-            throw UsageError(u"the configuration file "_s + iniPath + u" does not exist"_s);
         }
+        if (!QFileInfo(iniPath).isFile())
+            throw UsageError(u"the configuration file "_s + iniPath + u" does not exist"_s);
         const edi::EnvironmentSettings environment = edi::readEnvironmentSettings(edi::IniFile::read(iniPath));
         settings = edi::ConnectionSettings::fromEnvironment(environment, QFileInfo(iniPath).absolutePath(),
                                                            edi::systemMachineName());
@@ -132,6 +147,8 @@ edi::ConversionProgress terminalProgress()
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
+    if (const std::optional<int> answered = edi::answerHelpOrVersion(application.arguments().mid(1), u"ediconv"_s, kHelp))
+        return *answered;
     try {
         const Options options = parseOptions(application.arguments().mid(1));
         const QStringList inputs = options.files.mid(0, options.files.size() - 1);

@@ -53,7 +53,8 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
 QString programUsage()
 {
     return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--run-job CENTRE | --rerun SERIAL [--force]] [OPERATOR]\n"
-           u"  --ini PATH         read the configuration from PATH instead of EDI.ini two folders\n"
+           u"  --ini PATH         read the configuration from PATH; without it, from the file the\n"
+           u"                     environment variable EDI_INI names, or from EDI.ini two folders\n"
            u"                     above the program's folder\n"
            u"  --headless         no windows: the monitor's changes are log lines on standard error\n"
            u"                     (also without a display)\n"
@@ -63,8 +64,10 @@ QString programUsage()
            u"                     its received files, as a new job, then exit: 0 when it finished,\n"
            u"                     1 when it failed or was refused (its data was registered)\n"
            u"  --force            with --rerun: run it even when its data was registered\n"
-           u"  --help             show this text\n"
-           u"  --version          show the version\n"_s;
+           u"  -h, --help         show this text\n"
+           u"  --version          show the version\n"
+           u"Exit status: 0 after a normal end, 1 after a start-up failure or a failed job, 2 for\n"
+           u"a usage error or an unknown centre.\n"_s;
 }
 
 }  // namespace edi

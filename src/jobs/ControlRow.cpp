@@ -35,4 +35,10 @@ ControlRowLookup loadControlRow(Database& database, const QString& centreCode)
     }
 }
 
+bool hasControlRow(Database& database, const QString& centreCode)
+{
+    return !database.query({u"SELECT センターコード FROM FL1903EDI制御マスタ WHERE センターコード = ?"_s, {centreCode}})
+                .atEnd();
+}
+
 }  // namespace edi

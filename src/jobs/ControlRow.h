@@ -29,4 +29,7 @@ struct ControlRowLookup {
 };
 ControlRowLookup loadControlRow(Database& database, const QString& centreCode);
 
+// Whether the control master has a row for the centre. Throws DatabaseError.
+bool hasControlRow(Database& database, const QString& centreCode);
+
 }  // namespace edi

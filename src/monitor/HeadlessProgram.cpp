@@ -3,9 +3,11 @@
 #include "app/AppState.h"
 #include "app/ConsoleOutput.h"
 #include "app/ProgramOptions.h"
-#include "app/StateReport.h"
 #include "app/Startup.h"
+#include "app/StateReport.h"
+#include "app/database/DatabaseError.h"
 #include "app/text/TextHelpers.h"
+#include "jobs/ControlRow.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobSequence.h"
 #include "jobs/LoggingJobObserver.h"
@@ -79,6 +81,15 @@ int runOneJob(const ProgramOptions& options)
     HeadlessSession session;
     if (!session.start(options, false))
         return 1;
+    try {
+        if (!hasControlRow(*session.state.database, options.runJobCentre)) {
+            session.messages.showMessage(u"センターコードエラー"_s,
+                                         u"センター %1 は EDI制御マスタにありません"_s.arg(options.runJobCentre));
+            return 2;
+        }
+    } catch (const DatabaseError&) {
+        // The job records the look-up that failed, as a scheduled one would.
+    }
     JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
     LoggingJobObserver observer(options.runJobCentre, session.clock);
     return runScheduledJob(job, options.runJobCentre, observer) == RowState::Finished ? 0 : 1;

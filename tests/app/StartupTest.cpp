@@ -1,13 +1,14 @@
 #include "app/AppState.h"
 #include "app/MessageSink.h"
-#include "app/StateReport.h"
 #include "app/Startup.h"
+#include "app/StateReport.h"
 #include "app/config/IniFile.h"
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -210,9 +211,10 @@ protected:
         int exitCode;
         QString out, err;
     };
-    Run run(const QStringList& arguments) const
+    Run run(const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) const
     {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(test::buildPath(u"src/edi-auto"_s), arguments);
         process.waitForFinished(60000);
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -283,6 +285,30 @@ TEST_F(ProgramTest, StartupFailuresAndUsageErrorsExitNonZero)
     EXPECT_TRUE(missing.err.contains(u"SCHMON01 接続エラー"_s)) << missing.err.toStdString();
     EXPECT_EQ(run({u"--bogus"_s}).exitCode, 2);
     EXPECT_EQ(run({u"--ini"_s}).exitCode, 2);
+}
+
+TEST_F(ProgramTest, CommandLineConventions)
+{
+    for (const QString& help : {u"--help"_s, u"-h"_s}) {
+        const Run shown = run({help});
+        EXPECT_EQ(shown.exitCode, 0);
+        EXPECT_TRUE(shown.out.startsWith(u"Usage: edi-auto"_s)) << shown.out.toStdString();
+    }
+    const Run version = run({u"--version"_s});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(u"edi-auto "_s));
+
+    // EDI_INI names the configuration when --ini does not; --ini wins over it.
+    database_.loadDemoData(systemMachineName());
+    writeIni(database_.environmentSection() + kProgramSections);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"EDI_INI"_s, iniPath());
+    const Run unknown = run({u"--run-job"_s, u"NOPE"_s}, environment);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(u"センター NOPE は EDI制御マスタにありません"_s)) << unknown.err.toStdString();
+    EXPECT_EQ(run({u"--run-job"_s, u"NOPE"_s, u"--ini"_s, database_.folder() + u"/none.ini"_s}, environment).exitCode, 1);
+    // Nothing was run for the unknown centre: the history has no row.
+    EXPECT_TRUE(database_.open()->query({u"SELECT * FROM FL1102処理履歴ファイル"_s, {}}).atEnd());
 }
 
 }  // namespace

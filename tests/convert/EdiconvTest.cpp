@@ -64,6 +64,35 @@ TEST_F(EdiconvTest, ConvertsWithMastersFromASqliteFileOrAnIni)
                                 path(u"IN.CII"_s), path(u"OUT.LOC"_s)});
     ASSERT_EQ(viaIni.exitCode, 0) << viaIni.err.toStdString();
     EXPECT_EQ(readFile(path(u"OUT0101.LOC"_s)).count("\r\n"), 4);
+
+    // Without --ini, the file EDI_INI names.
+    QProcessEnvironment environment = utf8Terminal();
+    environment.insert(u"EDI_INI"_s, path(u"EDI.ini"_s));
+    const Run viaEnvironment =
+        ediconv({u"local"_s, u"--log"_s, path(u"ERR.LOG"_s), path(u"IN.CII"_s), path(u"OUT.LOC"_s)}, environment);
+    ASSERT_EQ(viaEnvironment.exitCode, 0) << viaEnvironment.err.toStdString();
+    EXPECT_EQ(readFile(path(u"OUT0101.LOC"_s)).count("\r\n"), 6);
+    environment.insert(u"EDI_INI"_s, path(u"NONE.ini"_s));
+    EXPECT_EQ(ediconv({u"local"_s, path(u"IN.CII"_s), path(u"OUT.LOC"_s)}, environment).err,
+              u"ediconv: the configuration file "_s + path(u"NONE.ini"_s) + u" does not exist\n"_s);
+}
+
+TEST_F(EdiconvTest, HelpAndVersionAnswerOnStandardOutput)
+{
+    for (const QStringList& arguments : {QStringList{u"--help"_s}, QStringList{u"-h"_s}, QStringList{u"local"_s, u"--help"_s}}) {
+        QProcess process;
+        process.start(buildPath(u"tools/ediconv"_s), arguments);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 0);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        EXPECT_TRUE(out.startsWith(u"usage: ediconv local|xml|cii"_s)) << out.toStdString();
+        EXPECT_TRUE(out.contains(u"Exit status"_s));
+    }
+    QProcess version;
+    version.start(buildPath(u"tools/ediconv"_s), {u"--version"_s});
+    ASSERT_TRUE(version.waitForFinished(10000));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_TRUE(version.readAllStandardOutput().startsWith("ediconv "));
 }
 
 TEST_F(EdiconvTest, ConvertsToXmlAndBackAppendingSeveralDocuments)
