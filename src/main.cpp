@@ -2,6 +2,7 @@
 #include "app/HelpAndVersion.h"
 #include "app/ProgramOptions.h"
 #include "gui/WindowProgram.h"
+#include "jobs/HistoryCommand.h"
 #include "monitor/HeadlessProgram.h"
 
 #include <QApplication>
@@ -25,6 +26,10 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.value(0) == u"history"_s) {
+        QCoreApplication application(argc, argv);
+        return edi::runHistoryCommand(arguments.mid(1), QCoreApplication::applicationDirPath(), QDate::currentDate());
+    }
     edi::ProgramOptions options = edi::parseProgramOptions(arguments);
     options.configPath = edi::requestedConfigurationPath(options.configPath);
     const bool windows = !options.headless && options.runJobCentre.isEmpty() && options.rerunSerial == 0 && displayAvailable();

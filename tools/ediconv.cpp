@@ -5,9 +5,8 @@
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
 #include "app/HelpAndVersion.h"
-#include "app/MachineName.h"
-#include "app/config/Configuration.h"
-#include "app/config/IniFile.h"
+#include "app/database/ConfiguredDatabase.h"
+#include "app/database/ConnectionSettings.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 #include "convert/ciixml/CiiXmlConverter.h"
@@ -106,26 +105,16 @@ Options parseOptions(QStringList arguments)
 
 std::unique_ptr<edi::Database> openMasters(const Options& options)
 {
-    edi::ConnectionSettings settings;
-    if (!options.sqliteFile.isEmpty()) {
+    try {
+        if (options.sqliteFile.isEmpty())
+            return edi::openConfiguredDatabase(
+                edi::toolConfigurationPath(options.iniPath, QCoreApplication::applicationDirPath()));
+        edi::ConnectionSettings settings;
         settings.kind = edi::DatabaseKind::Sqlite;
         settings.dataSource = QFileInfo(options.sqliteFile).absoluteFilePath();
-    } else {
-        QString iniPath = edi::requestedConfigurationPath(options.iniPath);
-        if (iniPath.isEmpty()) {
-            const std::optional<QString> folder = edi::configurationFolder(QCoreApplication::applicationDirPath());
-            if (!folder)
-                throw UsageError(u"no EDI.ini above the program's folder; name one with --ini"_s);
-            iniPath = edi::configurationPathIn(*folder);
-        }
-        if (!QFileInfo(iniPath).isFile())
-            throw UsageError(u"the configuration file "_s + iniPath + u" does not exist"_s);
-        const edi::EnvironmentSettings environment = edi::readEnvironmentSettings(edi::IniFile::read(iniPath));
-        settings = edi::ConnectionSettings::fromEnvironment(environment, QFileInfo(iniPath).absolutePath(),
-                                                           edi::systemMachineName());
-    }
-    try {
         return edi::Database::open(settings);
+    } catch (const edi::ConfigurationError& error) {
+        throw UsageError(error.message());
     } catch (const edi::DatabaseError& error) {
         throw UsageError(u"cannot open the masters: "_s + error.message());
     }

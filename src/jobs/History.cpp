@@ -5,6 +5,9 @@
 #include "app/database/ColumnValues.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "jobs/JobCodes.h"
+
+#include <QSqlRecord>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,6 +18,28 @@ const QString kTable = u"FL1102処理履歴ファイル"_s;
 
 QString orBlank(const QString& text) { return text.isEmpty() ? u" "_s : text; }
 QString orZeros(const QString& code) { return code.isEmpty() ? ResultCode::ok : code; }
+
+// A row as read; its note where the table has the column.
+HistoryRow rowFrom(const ResultSet& row)
+{
+    HistoryRow found;
+    found.branch = qint16(row.value(u"枝番"_s).toInt());
+    found.processingKind = row.value(u"処理種別"_s).toString();
+    found.started = QDateTime(dateValue(row.value(u"処理開始日付"_s)), timeValue(row.value(u"処理開始時刻"_s)));
+    found.centreCode = row.value(u"センターコード"_s).toString();
+    found.completed = !row.value(u"処理終了日付"_s).isNull();
+    if (found.completed)
+        found.ended = QDateTime(dateValue(row.value(u"処理終了日付"_s)), timeValue(row.value(u"処理終了時刻"_s)));
+    found.transactionCategory = row.value(u"取引情報区分"_s).toString();
+    found.inputRecords = row.value(u"入力レコード数"_s).toInt();
+    found.outputRecords = row.value(u"出力レコード数"_s).toInt();
+    found.endCode = row.value(u"終了コード"_s).toString();
+    found.detailCode = row.value(u"詳細コード"_s).toString();
+    found.fileName = row.value(u"ファイル名"_s).toString();
+    if (row.record().contains(u"備考"_s))
+        found.note = row.value(u"備考"_s).toString();
+    return found;
+}
 
 }  // namespace
 
@@ -177,29 +202,43 @@ QString History::annotateRow(qint32 serial, qint16 branch, const QString& note, 
 
 std::vector<HistoryRow> History::jobRows(qint32 serial)
 {
-    const bool withNotes = notesKept();
     std::vector<HistoryRow> rows;
     for (ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番"_s, {serial}});
-         !row.atEnd(); row.next()) {
-        HistoryRow found;
-        found.branch = qint16(row.value(u"枝番"_s).toInt());
-        found.processingKind = row.value(u"処理種別"_s).toString();
-        found.started = QDateTime(dateValue(row.value(u"処理開始日付"_s)), timeValue(row.value(u"処理開始時刻"_s)));
-        found.centreCode = row.value(u"センターコード"_s).toString();
-        found.completed = !row.value(u"処理終了日付"_s).isNull();
-        if (found.completed)
-            found.ended = QDateTime(dateValue(row.value(u"処理終了日付"_s)), timeValue(row.value(u"処理終了時刻"_s)));
-        found.transactionCategory = row.value(u"取引情報区分"_s).toString();
-        found.inputRecords = row.value(u"入力レコード数"_s).toInt();
-        found.outputRecords = row.value(u"出力レコード数"_s).toInt();
-        found.endCode = row.value(u"終了コード"_s).toString();
-        found.detailCode = row.value(u"詳細コード"_s).toString();
-        found.fileName = row.value(u"ファイル名"_s).toString();
-        if (withNotes)
-            found.note = row.value(u"備考"_s).toString();
-        rows.push_back(std::move(found));
-    }
+         !row.atEnd(); row.next())
+        rows.push_back(rowFrom(row));
     return rows;
+}
+
+std::vector<JobHistory> History::jobs(const HistoryFilter& filter)
+{
+    Sql jobRows{u"SELECT 通番 FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 処理開始日付 >= ? AND 処理開始日付 <= ?"_s,
+                {filter.from, filter.to}};
+    if (!filter.centreCode.isEmpty()) {
+        jobRows.text += u" AND センターコード = ?"_s;
+        jobRows.values << filter.centreCode;
+    }
+    std::vector<JobHistory> jobs;
+    for (ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 IN ("_s + jobRows.text
+                                              + u") ORDER BY 通番, 枝番"_s,
+                                          jobRows.values});
+         !row.atEnd(); row.next()) {
+        HistoryRow found = rowFrom(row);
+        const qint32 serial = row.value(u"通番"_s).toInt();
+        if (jobs.empty() || jobs.back().serial != serial)
+            jobs.push_back({serial, {}});
+        jobs.back().rows.push_back(std::move(found));
+    }
+    // A job whose job row is gone is no job to list; a filter for failures keeps the failed.
+    std::erase_if(jobs, [&](const JobHistory& job) {
+        return job.rows.front().branch != 0 || (filter.failedOnly && !job.failed());
+    });
+    return jobs;
+}
+
+bool JobHistory::failed() const
+{
+    const HistoryRow& job = jobRow();
+    return job.completed && (job.endCode != ResultCode::ok || job.detailCode == JobCode::backupFailed);
 }
 
 QString History::machineNote(const QString& machineName)

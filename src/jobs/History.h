@@ -57,6 +57,25 @@ struct HistoryRow {
     QString note;
 };
 
+// Which jobs to list: those started from `from` to `to` (both included), of one centre when given,
+// and only the failed ones when asked.
+struct HistoryFilter {
+    QDate from;
+    QDate to;
+    QString centreCode;
+    bool failedOnly = false;
+};
+
+// One job: its serial and its rows, the job row (branch 0) first.
+struct JobHistory {
+    qint32 serial = 0;
+    std::vector<HistoryRow> rows;
+
+    const HistoryRow& jobRow() const { return rows.front(); }
+    // Ended with another code than "0000", or well but with its backup copy failed.
+    bool failed() const;
+};
+
 // The processing history, FL1102処理履歴ファイル: a job row (branch 0) per job and a row per step,
 // inserted when they start and completed when they end. Each operation returns a result code,
 // "0000" or "9999"; database errors never leave it.
@@ -86,6 +105,8 @@ public:
 
     // The rows of a job, by branch. Throws DatabaseError.
     std::vector<HistoryRow> jobRows(qint32 serial);
+    // The jobs the filter selects with all their rows, by serial, in one query. Throws DatabaseError.
+    std::vector<JobHistory> jobs(const HistoryFilter& filter);
     // The job rows a machine wrote that are not completed, oldest first, with their centres; of
     // one centre when its code is given. A job row names its machine in its note (see
     // machineNote); one without it belongs to the machine that runs its centre (the control

@@ -7,10 +7,11 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
-namespace {
 
-QString stepName(const QString& processingKind)
+QString historyStepName(const QString& processingKind)
 {
+    if (processingKind == u"01"_s)
+        return u"ジョブ"_s;
     if (processingKind == u"10"_s)
         return u"受信"_s;
     if (processingKind == u"31"_s || processingKind == u"32"_s)
@@ -21,6 +22,8 @@ QString stepName(const QString& processingKind)
         return u"登録"_s;
     return u"処理 "_s + processingKind;
 }
+
+namespace {
 
 bool succeeded(const QString& code)
 {
@@ -39,7 +42,7 @@ QString codesText(const HistoryRow& row)
 
 QString stepLine(const HistoryRow& row)
 {
-    QStringList parts{stepName(row.processingKind) + u':'};
+    QStringList parts{historyStepName(row.processingKind) + u':'};
     if (!row.completed)
         parts << u"終了していません"_s;
     else if (!succeeded(row.endCode))

@@ -11,6 +11,9 @@ namespace edi {
 // failed); a detail code is read in the light of its end code. Empty for a code with no meaning.
 QString jobCodeMeaning(const QString& endCode, const QString& detailCode = {});
 
+// A step's name by its processing kind ("10": 受信); the job row's kind "01" is ジョブ.
+QString historyStepName(const QString& processingKind);
+
 // What a job did, told from its history rows: a first line with the serial and how the job ended,
 // then one line per step with its codes and their meaning, the categories and record counts
 // registered, the files and the step's notes.

@@ -1,8 +1,10 @@
 #include "app/AppState.h"
+#include "app/Clock.h"
 #include "app/MessageSink.h"
 #include "app/Startup.h"
 #include "app/StateReport.h"
 #include "app/config/IniFile.h"
+#include "jobs/History.h"
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
@@ -285,6 +287,44 @@ TEST_F(ProgramTest, StartupFailuresAndUsageErrorsExitNonZero)
     EXPECT_TRUE(missing.err.contains(u"SCHMON01 接続エラー"_s)) << missing.err.toStdString();
     EXPECT_EQ(run({u"--bogus"_s}).exitCode, 2);
     EXPECT_EQ(run({u"--ini"_s}).exitCode, 2);
+}
+
+TEST_F(ProgramTest, TheHistoryCommandListsAJobsStepsOrSaysNothingMatched)
+{
+    database_.loadDemoData(systemMachineName());
+    writeIni(database_.environmentSection() + kProgramSections);
+    {
+        const std::unique_ptr<Database> db = database_.open();
+        ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(9, 15)));
+        History history(*db, clock);
+        HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, u"WC01"_s, {}};
+        ASSERT_EQ(history.openJob(start), u"0000"_s);
+        HistoryCompletion done;
+        done.serial = start.serial;
+        done.endCode = u"5100"_s;
+        ASSERT_EQ(history.closeRow(done), u"0000"_s);
+    }
+    const Run csv = run({u"history"_s, u"--ini"_s, iniPath(), u"--date"_s, u"2026-12-07"_s, u"--format"_s, u"csv"_s});
+    EXPECT_EQ(csv.exitCode, 0) << csv.err.toStdString();
+    EXPECT_TRUE(csv.out.startsWith(u"serial,branch,step,"_s)) << csv.out.toStdString();
+    EXPECT_TRUE(csv.out.contains(u"\r\n1,0,ジョブ,WC01,2026-12-07 09:15:00,"_s)) << csv.out.toStdString();
+    EXPECT_TRUE(csv.out.contains(u"メール・持込の受信エラー"_s));
+
+    const Run table = run({u"history"_s, u"--ini"_s, iniPath(), u"--from"_s, u"2026-12-01"_s, u"--to"_s, u"2026-12-08"_s,
+                           u"--failed"_s, u"--centre"_s, u"WC01"_s});
+    EXPECT_EQ(table.exitCode, 0) << table.err.toStdString();
+    EXPECT_TRUE(table.out.startsWith(u"通番"_s)) << table.out.toStdString();
+
+    const Run none = run({u"history"_s, u"--ini"_s, iniPath(), u"--date"_s, u"2026-12-06"_s});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.out.isEmpty());
+    EXPECT_EQ(none.err, u"該当する履歴がありません\n"_s);
+    EXPECT_EQ(run({u"history"_s, u"--ini"_s, iniPath(), u"--format"_s, u"xml"_s}).exitCode, 2);
+    EXPECT_EQ(run({u"history"_s, u"--date"_s, u"2026-13-01"_s}).exitCode, 2);
+    EXPECT_EQ(run({u"history"_s, u"--ini"_s, database_.folder() + u"/none.ini"_s}).exitCode, 1);
+    const Run help = run({u"history"_s, u"--help"_s});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(u"Usage: edi-auto history"_s));
 }
 
 TEST_F(ProgramTest, CommandLineConventions)

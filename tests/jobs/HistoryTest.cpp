@@ -1,9 +1,14 @@
 #include "app/Clock.h"
 #include "app/database/ColumnValues.h"
 #include "app/database/Database.h"
+#include "app/text/TextHelpers.h"
 #include "jobs/History.h"
+#include "jobs/HistoryListing.h"
 #include "support/TestDatabase.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -184,8 +189,100 @@ TEST_P(HistoryTest, ALostDatabaseGivesTheFailureCode)
     EXPECT_EQ(history_.closeRow(completion), u"9999"_s);
 }
 
+TEST_P(HistoryTest, JobsAreListedByDayCentreAndFailureWithAllTheirSteps)
+{
+    auto run = [&](QDate day, const QString& centre, const QString& endCode) {
+        clock_.set(QDateTime(day, QTime(10, 0)));
+        HistoryStart start = job();
+        start.centreCode = centre;
+        EXPECT_EQ(history_.openJob(start), u"0000"_s);
+        HistoryStart transfer = step(start.serial);
+        transfer.processingKind = u"10"_s;
+        transfer.centreCode = centre;
+        EXPECT_EQ(history_.addStep(transfer), u"0000"_s);
+        for (qint16 branch : {qint16(1), qint16(0)}) {
+            HistoryCompletion done;
+            done.serial = start.serial;
+            done.branch = branch;
+            done.endCode = endCode;
+            done.transactionCategory = u"0101"_s;
+            done.inputRecords = 7;
+            EXPECT_EQ(history_.closeRow(done), u"0000"_s);
+        }
+    };
+    const QDate monday(2026, 12, 7);
+    run(monday.addDays(-1), u"ABC"_s, u"0000"_s);  // 1
+    run(monday, u"ABC"_s, u"0000"_s);              // 2
+    run(monday, u"XYZ"_s, u"5100"_s);              // 3
+    run(monday.addDays(1), u"XYZ"_s, u"0000"_s);   // 4
+    clock_.set(QDateTime(monday, QTime(11, 0)));
+    HistoryStart open = job();
+    ASSERT_EQ(history_.openJob(open), u"0000"_s);  // 5: still running
+
+    auto serials = [&](const HistoryFilter& filter) {
+        QList<qint32> found;
+        for (const JobHistory& listed : history_.jobs(filter))
+            found << listed.serial;
+        return found;
+    };
+    EXPECT_EQ(serials({monday, monday, {}, false}), (QList<qint32>{2, 3, 5}));
+    EXPECT_EQ(serials({monday, monday.addDays(1), u"XYZ"_s, false}), (QList<qint32>{3, 4}));
+    EXPECT_EQ(serials({monday.addDays(-7), monday.addDays(7), {}, true}), QList<qint32>{3});
+    EXPECT_TRUE(serials({monday.addDays(2), monday.addDays(2), {}, false}).isEmpty());
+
+    const std::vector<JobHistory> failed = history_.jobs({monday, monday, {}, true});
+    ASSERT_EQ(failed.size(), 1u);
+    ASSERT_EQ(failed[0].rows.size(), 2u);
+    EXPECT_EQ(failed[0].jobRow().endCode, u"5100"_s);
+    EXPECT_EQ(failed[0].rows[1].processingKind, u"10"_s);
+    EXPECT_EQ(failed[0].rows[1].inputRecords, 7);
+    EXPECT_EQ(failed[0].rows[1].started, QDateTime(monday, QTime(10, 0)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
                          [](const auto& info) { return backendName(info.param); });
+
+TEST(HistoryListing, TableCsvAndJsonTellTheSameRows)
+{
+    HistoryRow jobRow;
+    jobRow.processingKind = u"01"_s;
+    jobRow.centreCode = u"WC01"_s;
+    jobRow.started = QDateTime(QDate(2026, 12, 7), QTime(9, 15));
+    jobRow.completed = true;
+    jobRow.ended = jobRow.started.addSecs(2);
+    jobRow.endCode = u"5100"_s;
+    jobRow.detailCode = u"0000"_s;
+    jobRow.note = u"端末 PC1, \"持込\""_s;
+    HistoryRow transfer = jobRow;
+    transfer.branch = 1;
+    transfer.ended = {};
+    transfer.processingKind = u"10"_s;
+    transfer.detailCode = u"9999"_s;
+    transfer.note = u"受信データなし: 持込ファイル /in/WC01.CII がありません"_s;
+    transfer.completed = false;
+    const std::vector<JobHistory> jobs{{12, {jobRow, transfer}}};
+
+    const QStringList csv = formatHistory(jobs, HistoryFormat::Csv).split(u"\r\n"_s);
+    EXPECT_EQ(csv[0], historyColumnKeys().join(u','));
+    EXPECT_EQ(csv[1], u"12,0,ジョブ,WC01,2026-12-07 09:15:00,2026-12-07 09:15:02,5100,0000,メール・持込の受信エラー,,0,0,,"
+                      u"\"端末 PC1, \"\"持込\"\"\""_s);
+    EXPECT_TRUE(csv[2].startsWith(u"12,1,受信,WC01,2026-12-07 09:15:00,,5100,9999,実行中または中断,"_s)) << csv[2].toStdString();
+
+    const QJsonArray json = QJsonDocument::fromJson(formatHistory(jobs, HistoryFormat::Json).toUtf8()).array();
+    ASSERT_EQ(json.size(), 1);
+    EXPECT_EQ(json[0][u"serial"_s].toInt(), 12);
+    EXPECT_EQ(json[0][u"meaning"_s].toString(), u"メール・持込の受信エラー"_s);
+    ASSERT_EQ(json[0][u"steps"_s].toArray().size(), 1);
+    EXPECT_EQ(json[0][u"steps"_s][0][u"note"_s].toString(), transfer.note);
+    EXPECT_TRUE(json[0][u"steps"_s][0][u"ended"_s].isNull());
+
+    // The table: a title line and a line per row, the columns aligned as a terminal shows them.
+    const QStringList table = formatHistory(jobs, HistoryFormat::Table).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(table.size(), 3);
+    const qsizetype meaningColumn = ansiByteLength(table[0].left(table[0].indexOf(u"意味"_s)));
+    EXPECT_EQ(ansiByteLength(table[1].left(table[1].indexOf(u"メール・持込"_s))), meaningColumn);
+    EXPECT_EQ(ansiByteLength(table[2].left(table[2].indexOf(u"実行中"_s))), meaningColumn);
+}
 
 }  // namespace
 }  // namespace edi::test
