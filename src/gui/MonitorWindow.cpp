@@ -1,8 +1,11 @@
 #include "gui/MonitorWindow.h"
 
+#include "app/Clock.h"
+#include "app/database/DatabaseError.h"
 #include "app/text/TextHelpers.h"
 #include "gui/BusyWindow.h"
 #include "gui/FittingLabel.h"
+#include "gui/JobHistoryDialog.h"
 #include "gui/ScheduleDialog.h"
 #include "gui/TimetableModel.h"
 #include "gui/WindowMessages.h"
@@ -61,6 +64,7 @@ QLabel* namedLabel(const QString& name, const QString& text, QWidget* parent)
 MonitorWindow::MonitorWindow(MonitorEngine& engine, Database& database, const StatusColours& colours, QWidget* parent)
     : QWidget(parent)
     , engine_(engine)
+    , database_(database)
     , model_(new TimetableModel(engine.timetable(), database, colours, this))
 {
     setObjectName(u"SCHMON01"_s);
@@ -251,6 +255,23 @@ void MonitorWindow::doubleClicked(int row, int column)
     const ScheduleRow& entry = engine_.timetable().rows()[size_t(row)];
     if (entry.displayState == RowState::NotRun && engine_.editable())
         openDialog(true, row, false);
+    else if (entry.serial > 0 && entry.displayState != RowState::Running)
+        showJobHistory(entry.serial);
+}
+
+void MonitorWindow::showJobHistory(qint32 serial)
+{
+    std::vector<HistoryRow> rows;
+    try {
+        const SystemClock unused;  // reading the history asks no time
+        rows = History(database_, unused).jobRows(serial);
+    } catch (const DatabaseError& error) {
+        warn(this, u"処理履歴を読めません: "_s + error.message());
+        return;
+    }
+    auto* dialog = new JobHistoryDialog(serial, rows, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 std::unique_ptr<QMenu> MonitorWindow::lineMenu(int row)

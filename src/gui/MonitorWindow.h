@@ -72,8 +72,11 @@ private:
     void jobStarted(int row);
     void jobEnded();
     void openDialog(bool change, int row, bool modal);
+    // A line whose job ran: that job's history rows in a dialog of their own.
+    void showJobHistory(qint32 serial);
 
     MonitorEngine& engine_;
+    Database& database_;
     TimetableModel* model_ = nullptr;
     ScheduleDialog* dialog_ = nullptr;
     BusyWindow* busy_ = nullptr;

@@ -1,5 +1,6 @@
 #include "../jobs/JobFixture.h"
 #include "gui/BusyWindow.h"
+#include "gui/JobHistoryDialog.h"
 #include "gui/MonitorWindow.h"
 #include "gui/QtJapanese.h"
 #include "gui/ScheduleDialog.h"
@@ -240,6 +241,19 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     const QString tip = shown(0, 6, Qt::ToolTipRole).toString();
     EXPECT_TRUE(tip.startsWith(u"通番 00000001 WC01 異常終了 5100 メール・持込の受信エラー"_s)) << tip.toStdString();
     EXPECT_TRUE(tip.contains(u"持込ファイル %1 がありません"_s.arg(path(u"handover/WC01.CII"_s)))) << tip.toStdString();
+
+    // A double-click on the line shows its job's history, read-only.
+    clickCell(0, 3, true);
+    auto* history = window_->findChild<JobHistoryDialog*>();
+    ASSERT_TRUE(history);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->windowTitle(), u"処理履歴 通番 00000001"_s);
+    ASSERT_EQ(history->table()->rowCount(), 2);  // the job row and the transfer's
+    EXPECT_EQ(history->table()->item(1, 2)->text(), u"受信"_s);
+    EXPECT_EQ(history->table()->item(1, 6)->text(), u"5100"_s);
+    EXPECT_EQ(history->table()->item(1, 8)->text(), u"メール・持込の受信エラー"_s);
+    EXPECT_EQ(history->table()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    history->close();
 
     // A refill shows every line in the normal colour again and keeps its texts.
     engine_->timetableEdited();
