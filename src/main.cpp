@@ -32,6 +32,7 @@ int main(int argc, char* argv[])
     }
     edi::ProgramOptions options = edi::parseProgramOptions(arguments);
     options.configPath = edi::requestedConfigurationPath(options.configPath);
+    edi::setVerboseLog(options.verbose);
     const bool windows = !options.headless && options.runJobCentre.isEmpty() && options.rerunSerial == 0 && displayAvailable();
     std::unique_ptr<QCoreApplication> application =
         windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);

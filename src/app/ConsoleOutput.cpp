@@ -3,13 +3,17 @@
 #include "app/Clock.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <algorithm>
-#include <cstdio>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -96,7 +100,40 @@ ConsoleMessageSink::ConsoleMessageSink(QString component, const Clock& clock)
 void ConsoleMessageSink::showMessage(const QString& text, const QString& detail)
 {
     const QString message = detail.isEmpty() ? text : text + u" ("_s + detail + u')';
-    writeStandardError(consoleLine(clock_.now(), component_, message) + u'\n');
+    writeLogLine(LogPriority::Error, clock_.now(), component_, message);
+}
+
+namespace {
+
+std::atomic<bool> verboseLog{false};
+
+// JOURNAL_STREAM holds "device:inode" of the stream the journal reads: standard error goes to
+// the journal only when it is that stream (a child's redirected standard error is not).
+bool standardErrorIsJournal()
+{
+    const QStringList parts = qEnvironmentVariable("JOURNAL_STREAM").split(u':');
+    struct stat status {};
+    if (parts.size() != 2 || fstat(STDERR_FILENO, &status) != 0)
+        return false;
+    return parts[0] == QString::number(status.st_dev) && parts[1] == QString::number(status.st_ino);
+}
+
+}  // namespace
+
+void setVerboseLog(bool verbose)
+{
+    verboseLog = verbose;
+}
+
+void writeLogLine(LogPriority priority, const QDateTime& when, const QString& component, const QString& text)
+{
+    if (priority == LogPriority::Detail && !verboseLog)
+        return;
+    static const bool journal = standardErrorIsJournal();
+    if (journal)  // the journal stores UTF-8 whatever the service's locale
+        std::fputs((u"<%1>"_s.arg(int(priority)) + component + u' ' + text + u'\n').toUtf8().constData(), stderr);
+    else
+        writeStandardError(consoleLine(when, component, text) + u'\n');
 }
 
 }  // namespace edi

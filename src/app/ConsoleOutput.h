@@ -17,6 +17,17 @@ QString consoleLine(const QDateTime& when, const QString& component, const QStri
 void writeStandardOutput(const QString& text);
 void writeStandardError(const QString& text);
 
+// How much a log line matters, as the journal reads it (sd-daemon's prefixes). Detail lines are
+// written only in the verbose log.
+enum class LogPriority { Error = 3, Warning = 4, Info = 6, Detail = 7 };
+
+// One log line on standard error: consoleLine's form on a terminal or in a file; under the
+// journal (JOURNAL_STREAM names standard error) the priority prefix "<N>" instead of the time,
+// which the journal records itself.
+void writeLogLine(LogPriority priority, const QDateTime& when, const QString& component, const QString& text);
+// The verbose log (--verbose) writes detail lines too; set once at start.
+void setVerboseLog(bool verbose);
+
 // Messages as log lines on standard error, the detail after the fixed text.
 class ConsoleMessageSink final : public MessageSink {
 public:

@@ -35,6 +35,8 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
             options.force = true;
         } else if (argument == u"--headless"_s) {
             options.headless = true;
+        } else if (argument == u"--verbose"_s) {
+            options.verbose = true;
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
             options.help = true;
         } else if (argument == u"--version"_s) {
@@ -52,13 +54,15 @@ ProgramOptions parseProgramOptions(const QStringList& arguments)
 
 QString programUsage()
 {
-    return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--run-job CENTRE | --rerun SERIAL [--force]] [OPERATOR]\n"
+    return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--verbose] [--run-job CENTRE | --rerun SERIAL [--force]] [OPERATOR]\n"
            u"       edi-auto history [OPTION]...   (edi-auto history --help tells its options)\n"
            u"  --ini PATH         read the configuration from PATH; without it, from the file the\n"
            u"                     environment variable EDI_INI names, or from EDI.ini two folders\n"
            u"                     above the program's folder\n"
            u"  --headless         no windows: the monitor's changes are log lines on standard error\n"
            u"                     (also without a display)\n"
+           u"  --verbose          log every timetable row, each change of a row and every step's\n"
+           u"                     texts too, not only a summary at the start and each job's outcome\n"
            u"  --run-job CENTRE   run one reception for the centre now, then exit: 0 when it\n"
            u"                     finished, 1 when it failed\n"
            u"  --rerun SERIAL     run the conversion and registration of the job SERIAL again from\n"

@@ -13,6 +13,7 @@ struct ProgramOptions {
     qint32 rerunSerial = 0;  // --rerun SERIAL: the conversion and registration of a job again, then exit
     bool force = false;      // --force: a re-run even of a job whose data was registered
     bool headless = false; // --headless: no windows even where a display is
+    bool verbose = false;  // --verbose: the log's detail lines too
     QString operatorArgument;
     bool help = false;
     bool version = false;

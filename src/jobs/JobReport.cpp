@@ -100,6 +100,17 @@ QString jobCodeMeaning(const QString& endCode, const QString& detailCode)
     return {};
 }
 
+QStringList reportWithNotes(const QStringList& report, const QStringList& notes)
+{
+    QStringList lines = report;
+    const QString told = report.join(u'\n');
+    for (const QString& note : notes) {
+        if (!told.contains(note))
+            lines << note;
+    }
+    return lines;
+}
+
 QStringList jobReport(qint32 serial, const std::vector<HistoryRow>& rows)
 {
     QStringList lines;

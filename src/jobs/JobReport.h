@@ -19,4 +19,8 @@ QString historyStepName(const QString& processingKind);
 // registered, the files and the step's notes.
 QStringList jobReport(qint32 serial, const std::vector<HistoryRow>& rows);
 
+// A job's report followed by the notes it does not already tell (a source given back, a
+// recovery); the notes alone for a job that has no report.
+QStringList reportWithNotes(const QStringList& report, const QStringList& notes);
+
 }  // namespace edi

@@ -2,6 +2,8 @@
 
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
+#include "app/text/TextHelpers.h"
+#include "jobs/JobReport.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,22 +24,38 @@ QString columnName(StatusColumn column)
 
 void LoggingJobObserver::statusText(StatusColumn column, const QString& text)
 {
-    line(columnName(column) + u' ' + text);
+    detail(columnName(column) + u' ' + text);
 }
 
 void LoggingJobObserver::rowState(RowState state)
 {
-    line(u"状態 %1"_s.arg(int(state)));
+    detail(u"状態 %1"_s.arg(int(state)));
+    if (state == RowState::Finished || state == RowState::Failed)
+        logJobOutcome(clock_, centreCode_, serial_, report_, notes_, state == RowState::Failed);
 }
 
 void LoggingJobObserver::note(const QString& text)
 {
-    line(text);
+    notes_ << text;
+    detail(text);
 }
 
-void LoggingJobObserver::line(const QString& text)
+void LoggingJobObserver::detail(const QString& text)
 {
-    writeStandardError(consoleLine(clock_.now(), centreCode_, text) + u'\n');
+    writeLogLine(LogPriority::Detail, clock_.now(), centreCode_, text);
+}
+
+void logJobOutcome(const Clock& clock, const QString& centreCode, qint32 serial, const QStringList& report,
+                   const QStringList& notes, bool failed)
+{
+    const QStringList lines = reportWithNotes(report, notes);
+    const QString stepPrefix = serial > 0 ? u"通番 "_s + serialText(serial) + u' ' : QString();
+    for (qsizetype index = 0; index < lines.size(); ++index) {
+        const bool outcome = index == 0 && !report.isEmpty();
+        const LogPriority priority = outcome ? (failed ? LogPriority::Error : LogPriority::Info)
+                                             : (failed ? LogPriority::Warning : LogPriority::Info);
+        writeLogLine(priority, clock.now(), centreCode, outcome ? lines[index] : stepPrefix + lines[index]);
+    }
 }
 
 }  // namespace edi

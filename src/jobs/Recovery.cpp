@@ -258,7 +258,7 @@ void recoverAtStart(Database& database, const Clock& clock, const JobSettings& s
     NoMailReceiver noMail;
     JobContext job(database, clock, settings, noMail);
     recoverInterruptedJobs(job, [&clock](const QString& line) {
-        writeStandardError(consoleLine(clock.now(), u"EDIAUTO"_s, line) + u'\n');
+        writeLogLine(LogPriority::Warning, clock.now(), u"EDIAUTO"_s, line);
     });
 }
 

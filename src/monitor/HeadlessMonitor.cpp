@@ -2,6 +2,7 @@
 
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
+#include "jobs/LoggingJobObserver.h"
 #include "monitor/MonitorEngine.h"
 
 #include <QCoreApplication>
@@ -37,16 +38,37 @@ HeadlessMonitor::HeadlessMonitor(MonitorEngine& engine, const Clock& clock)
     : engine_(engine)
     , clock_(clock)
 {
-    connect(&engine_, &MonitorEngine::rowChanged, this, [this](int row) { log(rowLine(row)); });
+    connect(&engine_, &MonitorEngine::rowChanged, this, [this](int row) { detail(rowLine(row)); });
     connect(&engine_, &MonitorEngine::timetableReset, this, &HeadlessMonitor::showTimetable);
-    connect(&engine_, &MonitorEngine::runStateChanged, this, [this](RunState state) { log(runStateText(state)); });
-    connect(&engine_, &MonitorEngine::note, this, [this](const QString& text) { log(text); });
+    connect(&engine_, &MonitorEngine::runStateChanged, this, [this](RunState state) { detail(runStateText(state)); });
+    connect(&engine_, &MonitorEngine::note, this, [this](const QString& text) { detail(text); });
+    connect(&engine_, &MonitorEngine::jobEnded, this,
+            [this](int row, RowState state) { jobEnded(row, state == RowState::Failed); });
+}
+
+void HeadlessMonitor::showSummary(const QString& machineName, const QString& database)
+{
+    const Timetable& timetable = engine_.timetable();
+    QString next = u"なし"_s;
+    if (timetable.cursor() < timetable.rowCount()) {
+        const ScheduleRow& row = timetable.rows()[size_t(timetable.cursor())];
+        next = row.date.toString(u"yyyy/MM/dd "_s) + row.startTime.toString(u"HH:mm "_s) + row.centreCode;
+    }
+    log(u"開始 端末 %1 データベース %2 スケジュール %3 件 次の受信 %4"_s.arg(machineName, database)
+            .arg(timetable.rowCount())
+            .arg(next));
 }
 
 void HeadlessMonitor::showTimetable()
 {
     for (int row = 0; row < engine_.timetable().rowCount(); ++row)
-        log(rowLine(row));
+        detail(rowLine(row));
+}
+
+void HeadlessMonitor::jobEnded(int row, bool failed) const
+{
+    const ScheduleRow& entry = engine_.timetable().rows()[size_t(row)];
+    logJobOutcome(clock_, entry.centreCode, entry.serial, entry.report, entry.notes, failed);
 }
 
 QString HeadlessMonitor::rowLine(int row) const
@@ -78,7 +100,12 @@ void HeadlessMonitor::endOnSignals()
 
 void HeadlessMonitor::log(const QString& text) const
 {
-    writeStandardError(consoleLine(clock_.now(), u"SCHMON01"_s, text) + u'\n');
+    writeLogLine(LogPriority::Info, clock_.now(), u"SCHMON01"_s, text);
+}
+
+void HeadlessMonitor::detail(const QString& text) const
+{
+    writeLogLine(LogPriority::Detail, clock_.now(), u"SCHMON01"_s, text);
 }
 
 }  // namespace edi

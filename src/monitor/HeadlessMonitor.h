@@ -8,15 +8,17 @@ namespace edi {
 class Clock;
 class MonitorEngine;
 
-// The monitor without a window: every change of the grid, the run state and every message is a
-// log line on standard error ("yyyy/mm/dd hh:nn:ss SCHMON01 ..."). SIGINT and SIGTERM end the
-// program as soon as no job runs.
+// The monitor without a window, as log lines on standard error: at the start a summary, at each
+// job's end its outcome and steps; in the verbose log also every row of the timetable, each change
+// of a row and of the run state. SIGINT and SIGTERM end the program as soon as no job runs.
 class HeadlessMonitor : public QObject {
     Q_OBJECT
 public:
     HeadlessMonitor(MonitorEngine& engine, const Clock& clock);
 
-    // The grid's first fill: one line per row.
+    // One line: the machine, the database, the number of timetable rows and the next reception.
+    void showSummary(const QString& machineName, const QString& database);
+    // The grid's first fill: one detail line per row.
     void showTimetable();
     // Ends the event loop on SIGINT or SIGTERM, when no job runs.
     void endOnSignals();
@@ -27,6 +29,8 @@ public:
 
 private:
     void log(const QString& text) const;
+    void detail(const QString& text) const;
+    void jobEnded(int row, bool failed) const;
 
     MonitorEngine& engine_;
     const Clock& clock_;

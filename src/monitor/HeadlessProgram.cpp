@@ -64,12 +64,13 @@ int runHeadlessMonitor(const ProgramOptions& options)
     if (!timetable)
         return 1;
     for (const QString& line : stateReport(session.state))
-        writeStandardError(consoleLine(session.clock.now(), u"SCHMON01"_s, line) + u'\n');
+        writeLogLine(LogPriority::Detail, session.clock.now(), u"SCHMON01"_s, line);
 
     auto worker = std::make_unique<JobWorker>(session.state.database->settings(), session.settings, session.clock,
                                               *session.mail);
     MonitorEngine engine(session.clock, std::move(*timetable), std::move(worker));
     HeadlessMonitor monitor(engine, session.clock);
+    monitor.showSummary(session.state.machineName, session.state.database->settings().description());
     monitor.showTimetable();
     monitor.endOnSignals();
     engine.start();

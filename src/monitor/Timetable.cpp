@@ -1,5 +1,7 @@
 #include "monitor/Timetable.h"
 
+#include "jobs/JobReport.h"
+
 namespace edi {
 namespace {
 
@@ -34,13 +36,7 @@ QString& ScheduleRow::status(StatusColumn column)
 
 QString ScheduleRow::jobTip() const
 {
-    QStringList lines = report;
-    const QString told = report.join(u'\n');
-    for (const QString& note : notes) {
-        if (!told.contains(note))
-            lines << note;
-    }
-    return lines.join(u'\n');
+    return reportWithNotes(report, notes).join(u'\n');
 }
 
 Timetable Timetable::build(const std::vector<ScheduleMasterRow>& schedule, const QDateTime& now)

@@ -29,8 +29,7 @@ struct ScheduleRow {
     QStringList report;  // at its job's end: what the job did, from its history rows
 
     QString& status(StatusColumn column);
-    // The row's tool tip: its job's report, then the notes the report does not already tell
-    // (a source given back, a recovery); empty before a job ran.
+    // The row's tool tip: its job's report with the notes it does not tell; empty before a job ran.
     QString jobTip() const;
 };
 

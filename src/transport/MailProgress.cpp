@@ -9,17 +9,18 @@ namespace edi {
 
 void MailProgress::detail(const QString& text)
 {
-    writeStandardError(consoleLine(QDateTime::currentDateTime(), u"MAILTX01"_s, text) + u'\n');
+    writeLogLine(LogPriority::Detail, QDateTime::currentDateTime(), u"MAILTX01"_s, text);
 }
 
 void ConsoleMailProgress::line(const QString& text)
 {
-    writeStandardError(consoleLine(clock_.now(), u"MAILTX01"_s, text) + u'\n');
+    writeLogLine(LogPriority::Detail, clock_.now(), u"MAILTX01"_s, text);
 }
 
+// The job's report tells the failure again, with its codes.
 void ConsoleMailProgress::error(const QString& message)
 {
-    line(message);
+    writeLogLine(LogPriority::Warning, clock_.now(), u"MAILTX01"_s, message);
 }
 
 }  // namespace edi

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -228,23 +229,35 @@ TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
 {
     database_.loadDemoData(systemMachineName());
     writeIni(database_.environmentSection() + kProgramSections);
-    QProcess process;
-    process.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath(), u"OP01"_s});
-    QString err;
-    for (int waited = 0; waited < 100 && !err.contains(u"ZC01"_s); ++waited) {
-        process.waitForReadyRead(100);
+    // Started, then SIGTERM as soon as it has said what it runs: the program ends when no job runs.
+    auto runUntilStarted = [&](const QStringList& more) {
+        QProcess process;
+        process.start(test::buildPath(u"src/edi-auto"_s), QStringList{u"--headless"_s, u"--ini"_s, iniPath(), u"OP01"_s} + more);
+        QString err;
+        for (int waited = 0; waited < 100 && !err.contains(u"SCHMON01 開始"_s); ++waited) {
+            process.waitForReadyRead(100);
+            err += QString::fromUtf8(process.readAllStandardError());
+        }
+        process.terminate();
+        EXPECT_TRUE(process.waitForFinished(10000));
         err += QString::fromUtf8(process.readAllStandardError());
-    }
-    process.terminate();  // SIGTERM: the program ends when no job runs
-    ASSERT_TRUE(process.waitForFinished(10000));
-    err += QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_TRUE(err.contains(u"プログラムID: EDIAUTO"_s)) << err.toStdString();
-    EXPECT_TRUE(err.contains(u"オペレータコード: OP01"_s));
-    EXPECT_TRUE(err.contains(u"SCHMON01 1 ○ "_s));   // the timetable's first row
-    EXPECT_FALSE(err.contains(u"ZC02"_s));            // another workstation's centre
-    EXPECT_TRUE(err.contains(u"SCHMON01 終了"_s));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_TRUE(err.contains(u"SCHMON01 終了"_s)) << err.toStdString();
+        return err;
+    };
+    // By default a summary: the machine, the database, the rows and the next reception.
+    const QString summary = runUntilStarted({});
+    EXPECT_TRUE(summary.contains(QRegularExpression(u"SCHMON01 開始 端末 \\S+ データベース SQLite .*edi.sqlite スケジュール \\d+ 件 次の受信 \\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d "_s)))
+        << summary.toStdString();
+    EXPECT_EQ(summary.count(u'\n'), 2) << summary.toStdString();
+
+    // The verbose log: the settings and every row of the timetable too.
+    const QString verbose = runUntilStarted({u"--verbose"_s});
+    EXPECT_TRUE(verbose.contains(u"プログラムID: EDIAUTO"_s)) << verbose.toStdString();
+    EXPECT_TRUE(verbose.contains(u"オペレータコード: OP01"_s));
+    EXPECT_TRUE(verbose.contains(u"SCHMON01 1 ○ "_s));   // the timetable's first row
+    EXPECT_FALSE(verbose.contains(u"ZC02"_s));            // another workstation's centre
 }
 
 TEST_F(ProgramTest, ASecondSchedulerOfTheMachineRefusesToStart)
@@ -254,7 +267,7 @@ TEST_F(ProgramTest, ASecondSchedulerOfTheMachineRefusesToStart)
     QProcess first;
     first.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath()});
     QString err;
-    for (int waited = 0; waited < 100 && !err.contains(u"SCHMON01 1 "_s); ++waited) {
+    for (int waited = 0; waited < 100 && !err.contains(u"SCHMON01 開始"_s); ++waited) {
         first.waitForReadyRead(100);
         err += QString::fromUtf8(first.readAllStandardError());
     }

@@ -3,6 +3,7 @@
 #include "app/config/Configuration.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -41,6 +42,20 @@ QString ConnectionSettings::connectionString() const
 QString ConnectionSettings::sqliteFilePath() const
 {
     return QDir::isAbsolutePath(dataSource) ? dataSource : QDir(baseFolder).filePath(dataSource);
+}
+
+QString ConnectionSettings::description() const
+{
+    switch (kind) {
+    case DatabaseKind::Sqlite: return u"SQLite "_s + sqliteFilePath();
+    case DatabaseKind::PostgreSql: {
+        static const QRegularExpression password(u"password\\s*=\\s*('[^']*'|\\S*)"_s);
+        return u"PostgreSQL "_s + QString(dataSource).replace(password, u"password=****"_s);
+    }
+    case DatabaseKind::Odbc: return u"ODBC "_s + dataSource;
+    case DatabaseKind::Unknown: break;
+    }
+    return u"不明"_s;
 }
 
 }  // namespace edi

@@ -33,6 +33,8 @@ struct ConnectionSettings {
     QString connectionString() const;
     // The SQLite file: the data source, taken from the base folder when relative.
     QString sqliteFilePath() const;
+    // The database for a log line: its kind and where it is, without a password.
+    QString description() const;
 };
 
 }  // namespace edi

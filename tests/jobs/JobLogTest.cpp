@@ -1,0 +1,92 @@
+#include "JobFixture.h"
+#include "support/TestFiles.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace edi::test {
+namespace {
+
+// The program's log as an operator or the journal reads it: edi-auto --run-job, its standard
+// error in a file.
+class JobLogTest : public JobFixture {
+protected:
+    struct Log {
+        int exitCode;
+        QStringList lines;
+    };
+    // Under the journal, JOURNAL_STREAM names the file's device and inode, as systemd names the
+    // stream it reads.
+    Log runJob(const QString& centre, bool journal, const QStringList& more = {}) const
+    {
+        const QString log = path(u"job.log"_s);
+        QString command = u"exec 2>\"$1\"; shift; "_s;
+        if (journal)
+            command += u"export JOURNAL_STREAM=$(stat -c %d:%i \"$LOG\"); "_s;
+        command += u"exec \"$@\""_s;
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LOG"_s, log);
+        process.setProcessEnvironment(environment);
+        process.start(u"bash"_s, QStringList{u"-c"_s, command, u"bash"_s, log, buildPath(u"src/edi-auto"_s), u"--ini"_s,
+                                             path(u"EDI.ini"_s), u"--run-job"_s, centre}
+                                     + more);
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(readFile(log)).split(u'\n', Qt::SkipEmptyParts)};
+    }
+};
+
+TEST_P(JobLogTest, AJobIsItsOutcomeAndOneLinePerStep)
+{
+    const Log log = runJob(u"ZC01"_s, false);
+    ASSERT_EQ(log.exitCode, 0) << log.lines.join(u'\n').toStdString();
+    const QRegularExpression stamped(u"^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d ZC01 "_s);
+    for (const QString& line : log.lines)
+        EXPECT_TRUE(stamped.match(line).hasMatch()) << line.toStdString();
+    ASSERT_EQ(log.lines.size(), 4) << log.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(log.lines[0].endsWith(u"ZC01 通番 00000001 ZC01 正常終了 / 端末 TESTPC"_s));
+    EXPECT_TRUE(log.lines[1].contains(u"ZC01 通番 00000001 受信: 通信パッケージのファイル "_s));
+    EXPECT_TRUE(log.lines[3].endsWith(u"ZC01 通番 00000001 登録: 区分 0101 入力 2 件 出力 2 件 "_s
+                                      + path(u"received/00000001_RCV_ZC01________0101.LOC"_s)));
+
+    // --verbose adds the grid's texts and the row's states.
+    const Log verbose = runJob(u"ZC01"_s, false, {u"--verbose"_s});
+    ASSERT_EQ(verbose.exitCode, 0);
+    EXPECT_TRUE(verbose.lines.first().endsWith(u"ZC01 状態 1"_s)) << verbose.lines.first().toStdString();
+    EXPECT_TRUE(verbose.lines.join(u'\n').contains(u"ZC01 データ登録 OK"_s));
+    EXPECT_GT(verbose.lines.size(), 10);
+}
+
+TEST_P(JobLogTest, UnderTheJournalLinesCarryAPriorityInsteadOfATime)
+{
+    const Log finished = runJob(u"ZC01"_s, true);
+    ASSERT_EQ(finished.exitCode, 0);
+    ASSERT_FALSE(finished.lines.isEmpty());
+    EXPECT_EQ(finished.lines[0], u"<6>ZC01 通番 00000001 ZC01 正常終了 / 端末 TESTPC"_s);
+    for (const QString& line : finished.lines)
+        EXPECT_TRUE(line.startsWith(u"<6>ZC01 通番 00000001 "_s)) << line.toStdString();
+
+    // Nothing handed over: the outcome is an error, its steps warnings.
+    const Log failed = runJob(u"WC01"_s, true);
+    ASSERT_EQ(failed.exitCode, 1);
+    ASSERT_GE(failed.lines.size(), 2);
+    EXPECT_TRUE(failed.lines[0].startsWith(u"<3>WC01 通番 00000002 WC01 異常終了 5100 "_s)) << failed.lines[0].toStdString();
+    EXPECT_TRUE(failed.lines[1].startsWith(u"<4>WC01 通番 00000002 受信: 5100/9999 "_s)) << failed.lines[1].toStdString();
+
+    // A variable left from a parent whose standard error was another stream changes nothing.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"JOURNAL_STREAM"_s, u"8:12345"_s);
+    process.setProcessEnvironment(environment);
+    process.start(buildPath(u"src/edi-auto"_s), {u"--ini"_s, path(u"EDI.ini"_s), u"--run-job"_s, u"ZC01"_s});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).startsWith(u"20"_s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, JobLogTest, ::testing::Values(Backend::Sqlite),
+                         [](const auto& info) { return backendName(info.param); });
+
+}  // namespace
+}  // namespace edi::test
