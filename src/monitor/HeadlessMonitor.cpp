@@ -2,6 +2,7 @@
 
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
+#include "app/ServiceNotify.h"
 #include "jobs/LoggingJobObserver.h"
 #include "monitor/MonitorEngine.h"
 
@@ -46,7 +47,7 @@ HeadlessMonitor::HeadlessMonitor(MonitorEngine& engine, const Clock& clock)
             [this](int row, RowState state) { jobEnded(row, state == RowState::Failed); });
 }
 
-void HeadlessMonitor::showSummary(const QString& machineName, const QString& database)
+QString HeadlessMonitor::summary(const QString& machineName, const QString& database) const
 {
     const Timetable& timetable = engine_.timetable();
     QString next = u"なし"_s;
@@ -54,9 +55,9 @@ void HeadlessMonitor::showSummary(const QString& machineName, const QString& dat
         const ScheduleRow& row = timetable.rows()[size_t(timetable.cursor())];
         next = row.date.toString(u"yyyy/MM/dd "_s) + row.startTime.toString(u"HH:mm "_s) + row.centreCode;
     }
-    log(u"開始 端末 %1 データベース %2 スケジュール %3 件 次の受信 %4"_s.arg(machineName, database)
-            .arg(timetable.rowCount())
-            .arg(next));
+    return u"開始 端末 %1 データベース %2 スケジュール %3 件 次の受信 %4"_s.arg(machineName, database)
+        .arg(timetable.rowCount())
+        .arg(next);
 }
 
 void HeadlessMonitor::showTimetable()
@@ -86,7 +87,11 @@ void HeadlessMonitor::endOnSignals()
     std::signal(SIGINT, requestEnd);
     std::signal(SIGTERM, requestEnd);
     auto* check = new QTimer(this);
-    connect(check, &QTimer::timeout, this, [this] {
+    connect(check, &QTimer::timeout, this, [this, stopping = false]() mutable {
+        if (endRequested && !stopping) {
+            stopping = true;
+            notifyServiceStopping();
+        }
         if (endRequested && !engine_.jobRunning()) {
             // The engine's own tick may come in this same pass of the timers: it must not start
             // a job that the ending process would then wait for unseen.

@@ -17,7 +17,8 @@ public:
     HeadlessMonitor(MonitorEngine& engine, const Clock& clock);
 
     // One line: the machine, the database, the number of timetable rows and the next reception.
-    void showSummary(const QString& machineName, const QString& database);
+    QString summary(const QString& machineName, const QString& database) const;
+    void log(const QString& text) const;
     // The grid's first fill: one detail line per row.
     void showTimetable();
     // Ends the event loop on SIGINT or SIGTERM, when no job runs.
@@ -28,7 +29,6 @@ public:
     QString rowLine(int row) const;
 
 private:
-    void log(const QString& text) const;
     void detail(const QString& text) const;
     void jobEnded(int row, bool failed) const;
 

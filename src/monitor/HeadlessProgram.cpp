@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/ConsoleOutput.h"
 #include "app/ProgramOptions.h"
+#include "app/ServiceNotify.h"
 #include "app/Startup.h"
 #include "app/StateReport.h"
 #include "app/database/DatabaseError.h"
@@ -70,10 +71,12 @@ int runHeadlessMonitor(const ProgramOptions& options)
                                               *session.mail);
     MonitorEngine engine(session.clock, std::move(*timetable), std::move(worker));
     HeadlessMonitor monitor(engine, session.clock);
-    monitor.showSummary(session.state.machineName, session.state.database->settings().description());
+    const QString summary = monitor.summary(session.state.machineName, session.state.database->settings().description());
+    monitor.log(summary);
     monitor.showTimetable();
     monitor.endOnSignals();
     engine.start();
+    notifyServiceReady(summary);
     return QCoreApplication::exec();
 }
 

@@ -9,10 +9,17 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -258,6 +265,55 @@ TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
     EXPECT_TRUE(verbose.contains(u"オペレータコード: OP01"_s));
     EXPECT_TRUE(verbose.contains(u"SCHMON01 1 ○ "_s));   // the timetable's first row
     EXPECT_FALSE(verbose.contains(u"ZC02"_s));            // another workstation's centre
+}
+
+// The service manager's side of a notify service: a datagram socket that NOTIFY_SOCKET names.
+class NotifySocket {
+public:
+    explicit NotifySocket(const QString& path) : path_(QFile::encodeName(path))
+    {
+        socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path_.constData(), sizeof(address.sun_path) - 1);
+        bound_ = ::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    }
+    ~NotifySocket() { ::close(socket_); }
+    bool bound() const { return bound_; }
+    // The next message, or nothing after the wait.
+    QString next(int milliseconds)
+    {
+        pollfd ready{socket_, POLLIN, 0};
+        if (::poll(&ready, 1, milliseconds) != 1)
+            return {};
+        char buffer[4096];
+        const ssize_t size = ::recv(socket_, buffer, sizeof(buffer), 0);
+        return size > 0 ? QString::fromUtf8(buffer, size) : QString();
+    }
+
+private:
+    QByteArray path_;
+    int socket_ = -1;
+    bool bound_ = false;
+};
+
+TEST_F(ProgramTest, TellsTheServiceManagerWhenItIsReadyAndWhenItStops)
+{
+    database_.loadDemoData(systemMachineName());
+    writeIni(database_.environmentSection() + kProgramSections);
+    NotifySocket manager(database_.folder() + u"/notify"_s);
+    ASSERT_TRUE(manager.bound());
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"NOTIFY_SOCKET"_s, database_.folder() + u"/notify"_s);
+    process.setProcessEnvironment(environment);
+    process.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath()});
+    const QString ready = manager.next(20000);
+    EXPECT_TRUE(ready.startsWith(u"READY=1\nSTATUS=開始 端末 "_s)) << ready.toStdString();
+    process.terminate();
+    EXPECT_EQ(manager.next(10000), u"STOPPING=1"_s);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
 }
 
 TEST_F(ProgramTest, ASecondSchedulerOfTheMachineRefusesToStart)
