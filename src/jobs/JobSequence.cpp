@@ -6,6 +6,7 @@
 #include "app/files/FileHelpers.h"
 #include "app/files/JobFiles.h"
 #include "app/text/TextHelpers.h"
+#include "jobs/Alerts.h"
 #include "jobs/ControlRow.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
@@ -94,16 +95,20 @@ void closeStoppedJob(JobContext& job, qint32 serial, const StepsOutcome& outcome
     job.history().closeRow(completion);
 }
 
-// The job's report from its rows, once they are written; without them the notes stand alone.
+// The job's report from its rows, once they are written, and the alert it raises; without its
+// rows the notes stand alone.
 void reportJob(JobContext& job, qint32 serial, JobObserver& observer)
 {
     if (serial == 0)
         return;
+    std::vector<HistoryRow> rows;
     try {
-        observer.report(jobReport(serial, job.history().jobRows(serial)));
+        rows = job.history().jobRows(serial);
     } catch (const DatabaseError&) {
-        // The notes told the operator what happened.
+        return;  // the notes told the operator what happened
     }
+    observer.report(jobReport(serial, rows));
+    alertIfDue(job, serial, rows, [&observer](const QString& line) { observer.note(line); });
 }
 
 // A job that could not take its centre's lock touches nothing: no transfer, no file, no mail. Its

@@ -9,6 +9,7 @@
 #include "app/files/JobFiles.h"
 #include "app/process/ProcessTable.h"
 #include "app/text/TextHelpers.h"
+#include "jobs/Alerts.h"
 #include "jobs/ControlRow.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
@@ -210,6 +211,7 @@ void recoverJobs(JobContext& job, const std::vector<std::pair<qint32, QString>>&
                 continue;
             }
             log(recovery.run());
+            alertIfDue(job, serial, job.history().jobRows(serial), log);
         } catch (const DatabaseError& error) {
             log(u"通番 %1 を完了できません: "_s.arg(serialText(serial)) + error.message());
         } catch (const std::invalid_argument&) {

@@ -167,6 +167,24 @@ RegistrationSettings readRegistrationSettings(const IniFile& ini)
     return settings;
 }
 
+AlertSettings readAlertSettings(const IniFile& ini)
+{
+    auto read = [&](const QString& key) { return ini.value(u"ALERT"_s, key, kSettingsBuffer).trimmed(); };
+    AlertSettings settings;
+    settings.command = read(u"COMMAND"_s);
+    for (const QString& centre : read(u"NODATA"_s).split(u',', Qt::SkipEmptyParts))
+        settings.noDataCentres << centre.trimmed();
+    const QString limit = read(u"TIMELIMIT"_s);
+    if (!limit.isEmpty())
+        settings.timeLimitSeconds = std::max(1, leadingConfigNumber(limit));
+    settings.mailTo = read(u"MAILTO"_s);
+    settings.mailFrom = read(u"MAILFROM"_s);
+    settings.smtpUrl = read(u"SMTP"_s);
+    settings.smtpUser = read(u"SMTPUSER"_s);
+    settings.smtpPassword = read(u"SMTPPASSWORD"_s);
+    return settings;
+}
+
 MailSettings readMailSettings(const IniFile& ini)
 {
     auto read = [&](const QString& section, const QString& key) {

@@ -115,4 +115,20 @@ struct MailSettings {
 };
 MailSettings readMailSettings(const IniFile& ini);
 
+// Section ALERT: who hears of a job that failed, was interrupted, or received nothing from a
+// centre that always sends. Read at every job's end.
+struct AlertSettings {
+    QString command;            // COMMAND: a shell command line run per alert
+    QStringList noDataCentres;  // NODATA: comma-separated centre codes whose empty receptions alert too
+    int timeLimitSeconds = 60;  // TIMELIMIT: how long the command and the mail may take
+    QString mailTo;             // MAILTO: comma-separated addresses of a short mail per alert
+    QString mailFrom;           // MAILFROM: the sender (default edi-auto@ the machine's name)
+    QString smtpUrl;            // SMTP: smtp://host:port or smtps://host:port
+    QString smtpUser;           // SMTPUSER
+    QString smtpPassword;       // SMTPPASSWORD
+
+    bool any() const { return !command.isEmpty() || !mailTo.isEmpty(); }
+};
+AlertSettings readAlertSettings(const IniFile& ini);
+
 }  // namespace edi

@@ -25,7 +25,15 @@ int remainingMilliseconds(const QDeadlineTimer& deadline)
 FileStatus runAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder,
                       int timeLimitSeconds)
 {
+    return runAndWaitWith(program, arguments, workingFolder, timeLimitSeconds, QProcessEnvironment::systemEnvironment())
+        .status;
+}
+
+ProgramEnd runAndWaitWith(const QString& program, const QStringList& arguments, const QString& workingFolder,
+                          int timeLimitSeconds, const QProcessEnvironment& environment)
+{
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
@@ -38,7 +46,7 @@ FileStatus runAndWait(const QString& program, const QStringList& arguments, cons
     process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start();
     if (!process.waitForStarted(-1))
-        return FileStatus::Error;
+        return {};
     const qint64 group = process.processId();
     const QDeadlineTimer deadline = timeLimitSeconds > 0
                                       ? QDeadlineTimer(std::chrono::seconds(timeLimitSeconds))
@@ -47,9 +55,11 @@ FileStatus runAndWait(const QString& program, const QStringList& arguments, cons
     if (!ended) {
         terminateProcessGroup(group, kStopGrace);
         process.waitForFinished(-1);
-        return FileStatus::Error;
+        return {};
     }
-    return process.exitStatus() == QProcess::NormalExit ? FileStatus::Done : FileStatus::Error;
+    if (process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {FileStatus::Done, process.exitCode()};
 }
 
 FileStatus runAndWait(const QString& commandLine, const QString& workingFolder, int timeLimitSeconds)

@@ -2,6 +2,7 @@
 
 #include "app/files/FileHelpers.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -20,6 +21,16 @@ inline constexpr std::chrono::milliseconds kStopGrace{3000};
 // without limit.
 FileStatus runAndWait(const QString& program, const QStringList& arguments, const QString& workingFolder,
                       int timeLimitSeconds = 0);
+
+// How runAndWaitWith's program ended: Done or Error as for runAndWait, and the exit code of a
+// program that ended by itself (-1 otherwise).
+struct ProgramEnd {
+    FileStatus status = FileStatus::Error;
+    int exitCode = -1;
+};
+// runAndWait with the environment given and the exit code kept.
+ProgramEnd runAndWaitWith(const QString& program, const QStringList& arguments, const QString& workingFolder,
+                          int timeLimitSeconds, const QProcessEnvironment& environment);
 
 // The same for a command line: the program path and its arguments, split as a shell would
 // without expanding anything.
