@@ -198,11 +198,16 @@ TEST_P(FaultScenarioTest, AJobKilledWithItsRegistrationIsCompletedAtTheNextStart
     finish(*killed);
     EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|open|"_s));
 
-    // The next start, for any reception, completes it as interrupted and backs it up.
+    // The next start, for any reception, completes it as interrupted, backs it up and alerts.
     registerWith(u"exec "_s + registration() + u" \"$@\""_s);
+    QFile ini(path(u"EDI.ini"_s));
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write((u"[ALERT]\nCOMMAND=echo \"$EDI_CENTRE $EDI_SERIAL $EDI_CODE\" >> %1\n"_s.arg(path(u"alerts.log"_s))).toUtf8());
+    ini.close();
     EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 0) << output_.toStdString();
     const QString row = jobRows(u"WC01"_s).first();
     EXPECT_TRUE(row.startsWith(u"1|8002|端末 TESTPC / 中断: 登録の途中で"_s)) << row.toStdString();
+    EXPECT_EQ(readFile(path(u"alerts.log"_s)), "WC01 00000001 8002\n");
     EXPECT_TRUE(output_.contains(u"通番 00000001 (センター WC01) は登録の途中でプログラムが終了していた"_s)) << output_.toStdString();
     EXPECT_TRUE(QFile::exists(path(u"backup/00000001_RCV_WC01________.CII"_s)));
     const int zc01 = registered();
