@@ -131,11 +131,12 @@ TEST(LocalRecord, RefusesRecordsThatCannotBeBuilt)
 TEST(LocalRecord, FieldsNeverSpillOrSplitACharacter)
 {
     QByteArray record(10, '.');
-    putIntoField(record, 2, 5, test::sjis(u"東京都"_s));  // the third character would need bytes 6-7
+    const std::span<char> field(record.data(), size_t(record.size()));
+    putIntoField(field, 2, 5, test::sjis(u"東京都"_s));  // the third character would need bytes 6-7
     EXPECT_EQ(record, QByteArray("..") + test::sjis(u"東京"_s) + " ...");
-    putIntoField(record, 8, 5, "abcdef");  // the record ends first
+    putIntoField(field, 8, 5, "abcdef");  // the record ends first
     EXPECT_EQ(record.right(2), "ab");
-    putIntoField(record, 0, 3, "x");  // a shorter value leaves the rest of the field
+    putIntoField(field, 0, 3, "x");  // a shorter value leaves the rest of the field
     EXPECT_EQ(record.left(3), QByteArray("x.") + test::sjis(u"東"_s).left(1));
 }
 

@@ -42,6 +42,9 @@ TEST(CiiToLocal, NumbersKeepOrDropTheirDecimals)
     EXPECT_EQ(local("-12.5", item("N", 6), item("9", 4)), "-013");        // towards minus infinity
     EXPECT_EQ(local("-123", item("N", 6), item("N", 6)), "-00123");       // the sign takes a digit's place
     EXPECT_EQ(local("-0.0", item("N", 6), item("N", 3)), "000");
+    EXPECT_EQ(local("-0.5", item("N", 6), item("N", 3)), "-01");   // rounding down makes a negative of a zero
+    EXPECT_EQ(local("-19.5", item("N", 6), item("N", 4)), "-020");  // the carry runs through the nines
+    EXPECT_EQ(local("-99.5", item("N", 6), item("N", 3)), "-100");  // and past the first digit
     EXPECT_EQ(local(" 42 ", item("N", 6), item("N", 3)), "042");
     EXPECT_EQ(local("99999999999999999999.9", item("N", 30), item("N", 3)), "99999999999999999999");
     EXPECT_EQ(local("12a45", item("9", 7, 2), item("9", 4)), "<not numeric>");

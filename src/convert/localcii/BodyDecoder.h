@@ -62,7 +62,7 @@ private:
     qint32 level_ = 0;
     std::vector<qint32> cursors_;      // per level: 1-based layout index where searches start
     std::vector<qint32> repetitions_;  // per level
-    std::vector<char> value_;
+    std::vector<char> value_;  // a value that runs across a block or the input's buffer
 };
 
 template <BodyConsumer Consumer>
@@ -175,13 +175,13 @@ std::optional<BodyEnd> BodyDecoder::element(Consumer& consumer, qint32 tag)
     }
     if (length == 0 && !consumer.acceptsZeroLength())
         return BodyEnd::Stopped;
-    value_.resize(size_t(length));
-    if (!input_.bodyBytes(value_.data(), length))
+    const std::optional<std::span<const char>> value = input_.bodyView(length, value_);
+    if (!value)
         return BodyEnd::EndOfFile;
     const qint32 found = layout_->findItemByTag(cursors_[size_t(level_)], tag, level_);
     if (found != 0) {
         cursors_[size_t(level_)] = found;
-        consumer.element(found, std::span<const char>(value_.data(), value_.size()), level_);
+        consumer.element(found, *value, level_);
     }
     return std::nullopt;
 }

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace edi {
 
@@ -43,6 +46,23 @@ public:
     }
     // count body bytes into dst (or dropped when dst is null); false at the end of the file.
     bool bodyBytes(char* dst, qsizetype count);
+    // The next count body bytes: a view into the buffer when they lie in it and in the current
+    // block (most values), otherwise copied into scratch; valid until the next read. nullopt at
+    // the end of the file.
+    std::optional<std::span<const char>> bodyView(qsizetype count, std::vector<char>& scratch)
+    {
+        if (count <= blockLeft_ && count <= end_ - pos_) {
+            const char* at = buffer_.get() + pos_;
+            pos_ += count;
+            blockLeft_ -= count;
+            bodyRead_ += count;
+            return std::span<const char>(at, size_t(count));
+        }
+        scratch.resize(size_t(count));
+        if (!bodyBytes(scratch.data(), count))
+            return std::nullopt;
+        return std::span<const char>(scratch.data(), scratch.size());
+    }
     // Drops the rest of the current block; false when the file ends first.
     bool skipRestOfBlock();
     // Body bytes read since beginBody, continuation digits not counted.

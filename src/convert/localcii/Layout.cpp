@@ -68,6 +68,8 @@ Layout Layout::load(std::vector<LayoutItem> rows)
         if (rows[i].isGroup())
             rows[i].length = qint32(lengths[i]);
         layout.multiDetailNumbers_.push_back(leadingConfigNumber(rows[i].multiDetailNumber));
+        layout.levels_.push_back(rows[i].level);
+        layout.itemNumbers_.push_back(rows[i].itemNumber);
         layout.firstByItemNumber_.try_emplace(rows[i].itemNumber, qint32(i + 1));
     }
     layout.items_ = std::move(rows);
@@ -78,10 +80,10 @@ template <typename Match>
 qint32 Layout::walk(qint32 start, qint32 level, Match match) const
 {
     for (qint32 index = std::max(start, 1); index <= size(); ++index) {
-        const LayoutItem& candidate = item(index);
-        if (candidate.level < level)
+        const qint32 candidateLevel = levels_[size_t(index - 1)];
+        if (candidateLevel < level)
             return 0;
-        if (candidate.level == level && match(index, candidate))
+        if (candidateLevel == level && match(index))
             return index;
     }
     return 0;
@@ -89,13 +91,13 @@ qint32 Layout::walk(qint32 start, qint32 level, Match match) const
 
 qint32 Layout::findItemByTag(qint32 start, qint32 tag, qint32 level) const
 {
-    return walk(start, level, [tag](qint32, const LayoutItem& item) { return item.itemNumber == tag; });
+    return walk(start, level, [&](qint32 index) { return itemNumbers_[size_t(index - 1)] == tag; });
 }
 
 qint32 Layout::findGroup(qint32 start, qint32 level, bool byNumber, qint32 number) const
 {
-    return walk(start, level, [&](qint32 index, const LayoutItem& item) {
-        return item.isGroup() && (!byNumber || multiDetailNumber(index) == number);
+    return walk(start, level, [&](qint32 index) {
+        return item(index).isGroup() && (!byNumber || multiDetailNumber(index) == number);
     });
 }
 

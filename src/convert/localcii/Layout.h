@@ -60,6 +60,9 @@ private:
     qint32 walk(qint32 start, qint32 level, Match match) const;
 
     std::vector<LayoutItem> items_;
+    // Per item, packed for the walks of the decoders' hot path: level and 項目№.
+    std::vector<qint32> levels_;
+    std::vector<qint32> itemNumbers_;
     std::vector<qint32> multiDetailNumbers_;
     std::unordered_map<qint32, qint32> firstByItemNumber_;
 };

@@ -38,14 +38,18 @@ enum Code {
 
 constexpr qint64 kProgressStep = 16 << 20;
 
-// An output file opened for appending, written through one buffer.
+// An output file opened for appending. Lines are assembled in place in its buffer, which goes
+// to the file whole: a record is copied once, from its blank to the buffer.
 class LocalOutput {
 public:
-    // Reached with the file open only while a failure unwinds: that failure is the one told.
+    // Reached with the file open only while a failure unwinds: what was committed is written,
+    // and that failure is the one told.
     ~LocalOutput()
     {
-        if (file_)
+        if (file_) {
+            std::fwrite(buffer_.data(), 1, size_t(used_), file_);
             std::fclose(file_);
+        }
     }
 
     void open(const QString& path)
@@ -56,24 +60,32 @@ public:
         file_ = std::fopen(QFile::encodeName(path).constData(), "ab");
         if (!file_)
             throw ConversionIoError(u"Cannot write "_s + path);
-        std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);  // glibc ignores the size without a buffer
+        std::setvbuf(file_, nullptr, _IONBF, 0);  // the buffer below is the only one
         path_ = path;
     }
 
-    bool isOpen() const { return file_ != nullptr; }
-
-    void writeLine(const QByteArray& prefix, const QByteArray& record)
+    // Room for a line of size bytes, valid until the next call; it is written once committed.
+    char* beginLine(qsizetype size)
     {
-        if (std::fwrite(prefix.constData(), 1, size_t(prefix.size()), file_) != size_t(prefix.size())
-            || std::fwrite(record.constData(), 1, size_t(record.size()), file_) != size_t(record.size())
-            || std::fwrite("\r\n", 1, 2, file_) != 2)
-            throw ConversionIoError(u"Cannot write "_s + path_);
+        if (used_ + size > qsizetype(buffer_.size())) {
+            flush();
+            if (size > qsizetype(buffer_.size()))
+                buffer_.resize(size_t(size));
+        }
+        pending_ = size;
+        return buffer_.data() + used_;
+    }
+    void commitLine()
+    {
+        used_ += pending_;
+        pending_ = 0;
     }
 
     void close()
     {
         if (!file_)
             return;
+        flush();
         const bool ok = std::fclose(file_) == 0;
         file_ = nullptr;
         if (!ok)
@@ -81,8 +93,16 @@ public:
     }
 
 private:
-    static constexpr size_t kBufferSize = 1 << 20;
-    std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
+    void flush()
+    {
+        if (used_ > 0 && std::fwrite(buffer_.data(), 1, size_t(used_), file_) != size_t(used_))
+            throw ConversionIoError(u"Cannot write "_s + path_);
+        used_ = 0;
+    }
+
+    std::vector<char> buffer_ = std::vector<char>(size_t(1) << 20);
+    qsizetype used_ = 0;
+    qsizetype pending_ = 0;
     std::FILE* file_ = nullptr;
     QString path_;
 };
@@ -149,7 +169,7 @@ private:
     Layout noLayout_;
     BodyDecoder decoder_;
     LocalOutput output_;
-    QByteArray record_;
+    std::span<char> record_;  // the line being assembled in the output's buffer
     std::string converted_;
     bool surplusLogged_ = false;
     qint64 nextProgress_ = kProgressStep;
@@ -228,17 +248,20 @@ bool LocalRun::message(const MessagePrefix& prefix)
         log_.error(NoFormat, missingHeaderText());
         return false;
     }
-    // Every record starts as the blank record; the buffer is reused from message to message.
+    // Every record starts as the blank record, after the line's prefix and before its CR LF.
     const QByteArray& blank = format_->record->blankRecord();
-    record_.resize(blank.size());
+    output_.open(groupOutputPath_);  // again after a trailer that closed it
+    char* line = output_.beginLine(linePrefix_.size() + blank.size() + 2);
+    std::memcpy(line, linePrefix_.constData(), size_t(linePrefix_.size()));
+    record_ = std::span<char>(line + linePrefix_.size(), size_t(blank.size()));
     std::memcpy(record_.data(), blank.constData(), size_t(blank.size()));
+    std::memcpy(record_.data() + blank.size(), "\r\n", 2);
     surplusLogged_ = false;
     if (!bodyEndedWell(decoder_.decode(*this), log_))
         return false;
     if (input_.bodyBytesRead() != prefix.length + 1 - prefix.consumed)
         log_.warning(LengthMismatch, u"長さ違い"_s);
-    output_.open(groupOutputPath_);  // again after a trailer that closed it
-    output_.writeLine(linePrefix_, record_);
+    output_.commitLine();
     if (!skippedRestOfBlock(input_, context_.header, log_))
         return false;
     reportProgress();

@@ -33,15 +33,16 @@ QByteArray blankValue(const LayoutItem& item)
 
 }  // namespace
 
-void putIntoRecord(QByteArray& record, qsizetype offset, QByteArrayView value)
+void putIntoRecord(std::span<char> record, qsizetype offset, QByteArrayView value)
 {
-    if (offset < 0 || offset >= record.size())
+    const qsizetype size = qsizetype(record.size());
+    if (offset < 0 || offset >= size)
         return;
-    const qsizetype count = std::min(value.size(), record.size() - offset);
+    const qsizetype count = std::min(value.size(), size - offset);
     std::memcpy(record.data() + offset, value.data(), size_t(count));
 }
 
-void putIntoField(QByteArray& record, qsizetype offset, qsizetype width, QByteArrayView value)
+void putIntoField(std::span<char> record, qsizetype offset, qsizetype width, QByteArrayView value)
 {
     if (value.size() <= width) {
         putIntoRecord(record, offset, value);
@@ -129,7 +130,7 @@ void LocalRecordLayout::fillBlankValues(const Layout& local)
             qint64 offset = placement.offset;
             for (size_t g = 0; g < occurrence.size(); ++g)
                 offset += qint64(occurrence[g] - 1) * placement.enclosing[g].stride;
-            putIntoField(blank_, offset, placement.width, value);
+            putIntoField(std::span<char>(blank_.data(), size_t(blank_.size())), offset, placement.width, value);
             size_t g = 0;
             while (g < occurrence.size() && ++occurrence[g] > placement.enclosing[g].occurrences)
                 occurrence[g++] = 1;

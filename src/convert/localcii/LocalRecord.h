@@ -4,18 +4,19 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <span>
 #include <vector>
 
 namespace edi {
 
 // PutIntoRecord: replaces the bytes of the record from offset (0-based) on by the value's bytes.
 // Bytes that would fall outside the record are dropped.
-void putIntoRecord(QByteArray& record, qsizetype offset, QByteArrayView value);
+void putIntoRecord(std::span<char> record, qsizetype offset, QByteArrayView value);
 
 // Writes a converted value into its field: at most width bytes, and when the cut would split a
 // double-byte character its first half becomes a space. Bytes of the field after a shorter value
 // keep what the record held.
-void putIntoField(QByteArray& record, qsizetype offset, qsizetype width, QByteArrayView value);
+void putIntoField(std::span<char> record, qsizetype offset, qsizetype width, QByteArrayView value);
 
 // Where a local item's values go.
 struct Placement {

@@ -49,24 +49,48 @@ bool formatIntegerPart(std::string_view text, qint32 width, std::string& out)
         return false;
     while (whole.size() > 1 && whole.front() == '0')
         whole.remove_prefix(1);
-    std::string digits(whole.empty() ? std::string_view("0") : whole);
-    const bool fractionPart = std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
-    if (negative && fractionPart) {  // -12.5 becomes -13
-        size_t i = digits.size();
-        while (i > 0 && digits[i - 1] == '9')
-            digits[--i] = '0';
-        if (i == 0)
-            digits.insert(0, 1, '1');
-        else
-            ++digits[i - 1];
-    }
-    negative = negative && digits != "0";
-    padLeft(digits, negative ? width - 1 : width, '0');
+    const std::string_view digits = whole.empty() ? std::string_view("0") : whole;
+    // -12.5 becomes -13: a negative number with a fraction goes one up in its whole part.
+    const bool roundDown = negative && std::any_of(fraction.begin(), fraction.end(), [](char c) { return c != '0'; });
+    const bool allNines = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '9'; });
+    const size_t count = digits.size() + (roundDown && allNines ? 1 : 0);
+    negative = negative && (roundDown || digits != "0");
+    const qint32 target = negative ? width - 1 : width;
     out.clear();
     if (negative)
         out += '-';
+    if (target > qint32(count))
+        out.append(size_t(target) - count, '0');
+    if (roundDown && allNines) {
+        out += '1';
+        out.append(digits.size(), '0');
+        return true;
+    }
     out += digits;
+    if (roundDown) {
+        size_t i = out.size();
+        while (out[i - 1] == '9')
+            out[--i] = '0';
+        ++out[i - 1];
+    }
     return true;
+}
+
+// The CII value of a numeric item as text: zeros in front up to the item's length, and its
+// decimal point before the last `decimals` digits.
+void numericText(QByteArrayView value, const LayoutItem& cii, std::string& out)
+{
+    const size_t total = std::max(size_t(value.size()), size_t(std::max(cii.length, 0)));
+    const size_t zeros = total - size_t(value.size());
+    const size_t point = cii.decimals > 0 ? total - std::min(total, size_t(cii.decimals)) : total + 1;
+    out.clear();
+    for (size_t i = 0; i < total; ++i) {
+        if (i == point)
+            out += '.';
+        out += i < zeros ? '0' : value[qsizetype(i - zeros)];
+    }
+    if (point == total)
+        out += '.';
 }
 
 // "20" or "19" in front of a six-character date by its year part.
@@ -102,15 +126,16 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
                                    const LayoutItem& cii, const LayoutItem& local, char doubleByteCode,
                                    std::string& out)
 {
-    out.assign(value.data(), size_t(value.size()));
+    if (conversion != LocalConversion::Numeric)
+        out.assign(value.data(), size_t(value.size()));
     switch (conversion) {
     case LocalConversion::Numeric: {
-        padLeft(out, cii.length, '0');
-        if (cii.decimals > 0)
-            out.insert(out.size() - std::min<size_t>(out.size(), size_t(cii.decimals)), 1, '.');
-        if (local.decimals != 0)
+        if (local.decimals != 0) {
+            numericText(value, cii, out);
             return LocalValueStatus::Converted;
-        const std::string text = out;
+        }
+        thread_local std::string text;  // kept from value to value: no allocation per value
+        numericText(value, cii, text);
         return formatIntegerPart(text, local.length, out) ? LocalValueStatus::Converted : LocalValueStatus::NotNumeric;
     }
     case LocalConversion::SignedNumeric:
