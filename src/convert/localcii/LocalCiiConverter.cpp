@@ -155,6 +155,9 @@ public:
 private:
     std::unique_ptr<GroupFormat> loadFormat(const QString& infoClass, const QString& bpid);
     void reportProgress();
+    // Where the current occurrence of a local item goes; -1 (logged once per message) beyond
+    // the occurrences the record has room for.
+    qint64 fieldOffset(qint32 local, const LayoutItem& localItem);
 
     FormatMasters& masters_;
     ConversionContext& context_;
@@ -274,7 +277,17 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
     if (local == 0)
         return;  // the local record does not carry this item
     const LayoutItem& localItem = format_->local.item(local);
-    switch (convertCiiToLocal(format_->conversion[size_t(index - 1)], QByteArrayView(value.data(), qsizetype(value.size())),
+    const LocalConversion conversion = format_->conversion[size_t(index - 1)];
+    const qsizetype width = format_->record->placement(local).width;
+    // Text that fits its field, the most common value, goes straight in with its padding: what
+    // the conversion and putIntoField would write, without the copy in between.
+    if (conversion == LocalConversion::Text && localItem.length <= width && qsizetype(value.size()) <= localItem.length) {
+        const qint64 offset = fieldOffset(local, localItem);
+        if (offset >= 0)
+            putPaddedText(record_, offset, value, localItem.length);
+        return;
+    }
+    switch (convertCiiToLocal(conversion, QByteArrayView(value.data(), qsizetype(value.size())),
                               format_->cii.item(index), localItem,
                               context_.header.doubleByteCode(), converted_)) {
     case LocalValueStatus::UnsupportedPair:
@@ -286,16 +299,21 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
     case LocalValueStatus::Converted:
         break;
     }
+    const qint64 offset = fieldOffset(local, localItem);
+    if (offset >= 0)
+        putIntoField(record_, offset, width, QByteArrayView(converted_.data(), qsizetype(converted_.size())));
+}
+
+qint64 LocalRun::fieldOffset(qint32 local, const LayoutItem& localItem)
+{
     const qint64 offset = format_->record->offsetOf(local, [this](qint32 level) { return decoder_.repetition(level); });
     if (offset < 0) {
         // More occurrences than the local record has room for: the value is dropped.
         if (!surplusLogged_)
             log_.warning(OutOfPlace, u"繰返し数超過 "_s + localItem.name);
         surplusLogged_ = true;
-        return;
     }
-    putIntoField(record_, offset, format_->record->placement(local).width,
-                 QByteArrayView(converted_.data(), qsizetype(converted_.size())));
+    return offset;
 }
 
 void LocalRun::reportProgress()

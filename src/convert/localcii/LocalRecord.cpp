@@ -42,6 +42,17 @@ void putIntoRecord(std::span<char> record, qsizetype offset, QByteArrayView valu
     std::memcpy(record.data() + offset, value.data(), size_t(count));
 }
 
+void putPaddedText(std::span<char> record, qsizetype offset, std::span<const char> value, qsizetype length)
+{
+    const qsizetype size = qsizetype(record.size());
+    if (offset < 0 || offset >= size)
+        return;
+    const qsizetype end = std::min(offset + std::max(length, qsizetype(value.size())), size);
+    const qsizetype copied = std::min(qsizetype(value.size()), end - offset);
+    std::memcpy(record.data() + offset, value.data(), size_t(copied));
+    std::memset(record.data() + offset + copied, ' ', size_t(end - offset - copied));
+}
+
 void putIntoField(std::span<char> record, qsizetype offset, qsizetype width, QByteArrayView value)
 {
     if (value.size() <= width) {

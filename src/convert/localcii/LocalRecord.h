@@ -18,6 +18,9 @@ void putIntoRecord(std::span<char> record, qsizetype offset, QByteArrayView valu
 // keep what the record held.
 void putIntoField(std::span<char> record, qsizetype offset, qsizetype width, QByteArrayView value);
 
+// A text value and the spaces up to length, from offset on; bytes beyond the record are dropped.
+void putPaddedText(std::span<char> record, qsizetype offset, std::span<const char> value, qsizetype length);
+
 // Where a local item's values go.
 struct Placement {
     // One enclosing group: its occurrence is the repetition counter of the decoder at `level`.

@@ -4,6 +4,7 @@
 #include "app/text/ShiftJis.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -80,17 +81,13 @@ bool formatIntegerPart(std::string_view text, qint32 width, std::string& out)
 // decimal point before the last `decimals` digits.
 void numericText(QByteArrayView value, const LayoutItem& cii, std::string& out)
 {
-    const size_t total = std::max(size_t(value.size()), size_t(std::max(cii.length, 0)));
-    const size_t zeros = total - size_t(value.size());
-    const size_t point = cii.decimals > 0 ? total - std::min(total, size_t(cii.decimals)) : total + 1;
-    out.clear();
-    for (size_t i = 0; i < total; ++i) {
-        if (i == point)
-            out += '.';
-        out += i < zeros ? '0' : value[qsizetype(i - zeros)];
-    }
-    if (point == total)
-        out += '.';
+    const size_t size = size_t(value.size());
+    const size_t total = std::max(size, size_t(std::max(cii.length, 0)));
+    const size_t zeros = total - size;
+    out.assign(total, '0');
+    std::memcpy(out.data() + zeros, value.data(), size);
+    if (cii.decimals > 0)
+        out.insert(total - std::min(total, size_t(cii.decimals)), 1, '.');
 }
 
 // "20" or "19" in front of a six-character date by its year part.
@@ -157,8 +154,12 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
             out.assign(text.constData(), size_t(text.size()));
         }
         const qint32 spaces = halfToEven(local.length - qint32(out.size()));
-        for (qint32 i = 0; i < spaces; ++i)
-            out += kFullWidthSpace;
+        if (spaces > 0) {
+            const size_t start = out.size();
+            out.resize(start + 2 * size_t(spaces));
+            for (size_t at = start; at < out.size(); at += 2)
+                std::memcpy(out.data() + at, kFullWidthSpace.data(), 2);
+        }
         return LocalValueStatus::Converted;
     }
     case LocalConversion::Unsupported:
