@@ -114,8 +114,15 @@ struct GroupFormat {
     Layout cii;
     Layout local;
     std::optional<LocalRecordLayout> record;
-    std::vector<qint32> localIndex;           // per CII item: its local counterpart, 0 for none
-    std::vector<LocalConversion> conversion;  // per CII item
+    // Per CII item, what placing its values needs, in one place for the hot path.
+    struct ItemPlan {
+        qint32 local = 0;  // its local counterpart, 0 for none
+        LocalConversion conversion = LocalConversion::Unsupported;
+        const LayoutItem* ciiItem = nullptr;
+        const LayoutItem* localItem = nullptr;
+        const Placement* placement = nullptr;
+    };
+    std::vector<ItemPlan> plans;
 };
 
 // One run over one CII file: the framing handler and the body consumer of the local direction.
@@ -157,7 +164,7 @@ private:
     void reportProgress();
     // Where the current occurrence of a local item goes; -1 (logged once per message) beyond
     // the occurrences the record has room for.
-    qint64 fieldOffset(qint32 local, const LayoutItem& localItem);
+    qint64 fieldOffset(const GroupFormat::ItemPlan& plan);
 
     FormatMasters& masters_;
     ConversionContext& context_;
@@ -233,14 +240,18 @@ std::unique_ptr<GroupFormat> LocalRun::loadFormat(const QString& infoClass, cons
         return nullptr;
     }
 
-    format->localIndex.assign(size_t(format->cii.size()), 0);
-    format->conversion.assign(size_t(format->cii.size()), LocalConversion::Unsupported);
+    format->plans.resize(size_t(format->cii.size()));
     for (qint32 index = 1; index <= format->cii.size(); ++index) {
         const LayoutItem& cii = format->cii.item(index);
         const qint32 local = cii.counterpartSerial != 0 ? format->local.findBySerial(cii.counterpartSerial) : 0;
-        format->localIndex[size_t(index - 1)] = local;
-        if (local != 0)
-            format->conversion[size_t(index - 1)] = localConversionFor(cii, format->local.item(local));
+        GroupFormat::ItemPlan& plan = format->plans[size_t(index - 1)];
+        plan.local = local;
+        plan.ciiItem = &cii;
+        if (local != 0) {
+            plan.localItem = &format->local.item(local);
+            plan.conversion = localConversionFor(cii, *plan.localItem);
+            plan.placement = &format->record->placement(local);
+        }
     }
     return format;
 }
@@ -273,23 +284,22 @@ bool LocalRun::message(const MessagePrefix& prefix)
 
 void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level*/)
 {
-    const qint32 local = format_->localIndex[size_t(index - 1)];
-    if (local == 0)
+    const GroupFormat::ItemPlan& plan = format_->plans[size_t(index - 1)];
+    if (plan.local == 0)
         return;  // the local record does not carry this item
-    const LayoutItem& localItem = format_->local.item(local);
-    const LocalConversion conversion = format_->conversion[size_t(index - 1)];
-    const qsizetype width = format_->record->placement(local).width;
+    const LayoutItem& localItem = *plan.localItem;
+    const qsizetype width = plan.placement->width;
     // Text that fits its field, the most common value, goes straight in with its padding: what
     // the conversion and putIntoField would write, without the copy in between.
-    if (conversion == LocalConversion::Text && localItem.length <= width && qsizetype(value.size()) <= localItem.length) {
-        const qint64 offset = fieldOffset(local, localItem);
+    if (plan.conversion == LocalConversion::Text && localItem.length <= width
+        && qsizetype(value.size()) <= localItem.length) {
+        const qint64 offset = fieldOffset(plan);
         if (offset >= 0)
             putPaddedText(record_, offset, value, localItem.length);
         return;
     }
-    switch (convertCiiToLocal(conversion, QByteArrayView(value.data(), qsizetype(value.size())),
-                              format_->cii.item(index), localItem,
-                              context_.header.doubleByteCode(), converted_)) {
+    switch (convertCiiToLocal(plan.conversion, QByteArrayView(value.data(), qsizetype(value.size())), *plan.ciiItem,
+                              localItem, context_.header.doubleByteCode(), converted_)) {
     case LocalValueStatus::UnsupportedPair:
         log_.warning(UnsupportedPair);
         return;
@@ -299,18 +309,19 @@ void LocalRun::element(qint32 index, std::span<const char> value, qint32 /*level
     case LocalValueStatus::Converted:
         break;
     }
-    const qint64 offset = fieldOffset(local, localItem);
+    const qint64 offset = fieldOffset(plan);
     if (offset >= 0)
         putIntoField(record_, offset, width, QByteArrayView(converted_.data(), qsizetype(converted_.size())));
 }
 
-qint64 LocalRun::fieldOffset(qint32 local, const LayoutItem& localItem)
+qint64 LocalRun::fieldOffset(const GroupFormat::ItemPlan& plan)
 {
-    const qint64 offset = format_->record->offsetOf(local, [this](qint32 level) { return decoder_.repetition(level); });
+    const qint64 offset =
+        LocalRecordLayout::offsetIn(*plan.placement, [this](qint32 level) { return decoder_.repetition(level); });
     if (offset < 0) {
         // More occurrences than the local record has room for: the value is dropped.
         if (!surplusLogged_)
-            log_.warning(OutOfPlace, u"繰返し数超過 "_s + localItem.name);
+            log_.warning(OutOfPlace, u"繰返し数超過 "_s + plan.localItem->name);
         surplusLogged_ = true;
     }
     return offset;

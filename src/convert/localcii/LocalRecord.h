@@ -52,7 +52,11 @@ public:
     template <typename OccurrenceAt>
     qint64 offsetOf(qint32 index, OccurrenceAt occurrenceAt) const
     {
-        const Placement& p = placement(index);
+        return offsetIn(placement(index), occurrenceAt);
+    }
+    template <typename OccurrenceAt>
+    static qint64 offsetIn(const Placement& p, OccurrenceAt occurrenceAt)
+    {
         qint64 offset = p.offset;
         for (const Placement::Enclosing& group : p.enclosing) {
             const qint32 occurrence = occurrenceAt(group.level);
