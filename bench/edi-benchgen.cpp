@@ -1,7 +1,7 @@
 // Writes a CII file for benchmarks and demos, the SQLite masters that convert it, and a manifest
 // of what the local conversion must produce.
 //
-//   edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group] [--first-message N]
+//   edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group] [--short-messages] [--first-message N]
 //                [--masters FILE.sqlite] [--manifest FILE] [--schema schema.sql] OUTPUT.CII
 //
 // The file is made of message groups until it reaches the requested size (200 MiB by default):
@@ -12,6 +12,9 @@
 //   0301/BENCH301  stock reports of up to 800 lines: storage mode S, many messages above 32000
 //                  bytes (long-form prefix, continuation blocks)
 // With --demo-only the file holds 0101 groups alone, which the demo database converts as it is.
+// With --short-messages it holds groups of 50,000 messages of two short items (0401/BENCH401, a
+// block each; fewer per group in a file below 100 MB, about eight groups): as XML, documents that
+// are mostly tags.
 // With --one-group it is a single message group of as many messages as reach the size: delivery
 // instructions, or firm orders in storage mode M with --demo-only (the XML direction writes one
 // document per group; message numbers and the trailer's count run on past 99999 modulo 100000).
@@ -135,6 +138,12 @@ const FormatDef kStock{u"0301"_s, u"BENCH301"_s, u"STOCK"_s, {
     {.level = 1, .number = 14, .name = "差異", .attribute = 'N', .length = 9},
     {.level = 1, .number = 15, .name = "棚卸日", .attribute = 'Y', .length = 8},
     {.level = 0, .number = 20, .name = "件数", .attribute = '9', .length = 5},
+}};
+
+// Short slips: two short items, a message of a few bytes in a block of its own; as XML mostly tags.
+const FormatDef kSlip{u"0401"_s, u"BENCH401"_s, u"SLIPS"_s, {
+    {.level = 0, .number = 1, .name = "伝票番号", .attribute = 'X', .length = 10},
+    {.level = 0, .number = 2, .name = "区分", .attribute = 'X', .length = 2},
 }};
 
 int localLength(const ItemDef& item) { return item.localLength != 0 ? item.localLength : item.length; }
@@ -509,7 +518,13 @@ void writeStock(MessageWriter& w, Random& random, const Words& words, qint64 ser
     w.element(10, digits(lines));
 }
 
-enum class Kind { OrderM, OrderS, Delivery, Stock };
+void writeSlip(MessageWriter& w, Random& random, const Words&, qint64 serial)
+{
+    w.element(1, "SL" + padded(serial % 100000000, 8));
+    w.element(2, padded(random.between(0, 99), 2));
+}
+
+enum class Kind { OrderM, OrderS, Delivery, Stock, Slip };
 
 struct KindInfo {
     const FormatDef* format;
@@ -526,6 +541,7 @@ KindInfo kindInfo(Kind kind)
     case Kind::OrderS: return {&kOrder, 'S', writeOrder, 50, 400};
     case Kind::Delivery: return {&kDelivery, 'M', writeDelivery, 50, 600};
     case Kind::Stock: return {&kStock, 'S', writeStock, 4, 30};
+    case Kind::Slip: return {&kSlip, 'M', writeSlip, 1, 50000};
     }
     return {};
 }
@@ -624,6 +640,7 @@ struct Options {
     quint64 seed = 20261208;
     bool demoOnly = false;
     bool oneGroup = false;
+    bool shortMessages = false;
     qint64 firstMessage = 1;
     QString masters;
     QString manifest;
@@ -634,7 +651,7 @@ struct Options {
 [[noreturn]] void usage(const char* message)
 {
     std::fprintf(stderr,
-                 "edi-benchgen: %s\nusage: edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group]"
+                 "edi-benchgen: %s\nusage: edi-benchgen [--mib N | --kib N] [--seed N] [--demo-only] [--one-group] [--short-messages]"
                  " [--first-message N] [--masters FILE.sqlite] [--manifest FILE] [--schema schema.sql] OUTPUT.CII\n",
                  message);
     std::exit(2);
@@ -667,6 +684,8 @@ Options parseOptions(const QStringList& arguments)
             options.demoOnly = true;
         else if (argument == u"--one-group"_s)
             options.oneGroup = true;
+        else if (argument == u"--short-messages"_s)
+            options.shortMessages = true;
         else if (argument == u"--first-message"_s)
             options.firstMessage = std::max<qint64>(1, number());
         else if (argument == u"--masters"_s)
@@ -692,9 +711,9 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     const Options options = parseOptions(application.arguments().mid(1));
 
-    const std::vector<const FormatDef*> formats = options.demoOnly
-                                                      ? std::vector<const FormatDef*>{&kOrder}
-                                                      : std::vector<const FormatDef*>{&kOrder, &kDelivery, &kStock};
+    const std::vector<const FormatDef*> formats = options.shortMessages ? std::vector<const FormatDef*>{&kSlip}
+                                                : options.demoOnly      ? std::vector<const FormatDef*>{&kOrder}
+                                                                        : std::vector<const FormatDef*>{&kOrder, &kDelivery, &kStock};
     if (!options.masters.isEmpty()) {
         try {
             createMasters(options.masters, options.schema, formats);
@@ -742,7 +761,8 @@ int main(int argc, char* argv[])
         return true;
     };
     for (qint64 group = 0; written < options.bytes; ++group) {
-        const Kind kind = options.oneGroup ? (options.demoOnly ? Kind::OrderM : Kind::Delivery)
+        const Kind kind = options.shortMessages ? Kind::Slip
+                        : options.oneGroup      ? (options.demoOnly ? Kind::OrderM : Kind::Delivery)
                         : group < qint64(opening.size()) ? opening[size_t(group)]
                                                          : random.pick(weighted);
         const KindInfo info = kindInfo(kind);
@@ -753,13 +773,17 @@ int main(int argc, char* argv[])
         // A small file gets small groups, so that it still holds several of them.
         const qint64 maxMessages = std::max<qint64>(info.minMessages / 10 + 1,
                                                     std::min<qint64>(info.maxMessages, options.bytes / (1 << 16)));
-        qint64 count = options.oneGroup ? std::numeric_limits<qint64>::max()
-                                        : random.between(std::min<qint64>(info.minMessages, maxMessages), maxMessages);
+        // Short messages come in groups of 50,000 (a block each), fewer in a small file so that it
+        // still holds about eight; the last group ends where the file reaches its size.
+        const qint64 slipsPerGroup = std::clamp<qint64>(options.bytes / edi::blockSizesFor(info.mode).block / 8, 1, info.maxMessages);
+        qint64 count = options.shortMessages ? slipsPerGroup
+                     : options.oneGroup      ? std::numeric_limits<qint64>::max()
+                                             : random.between(std::min<qint64>(info.minMessages, maxMessages), maxMessages);
 
         edi::appendHeaderBlock(buffer, groupHeader(format, info.mode, sender, receiver, group));
         for (qint64 number = 1; number <= count; ++number) {
-            if (options.oneGroup && written + buffer.size() >= options.bytes) {
-                count = number - 1;  // the one group has filled the file
+            if ((options.oneGroup || options.shortMessages) && written + buffer.size() >= options.bytes) {
+                count = number - 1;  // the group has filled the file
                 break;
             }
             ++messages;

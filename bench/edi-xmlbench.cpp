@@ -6,11 +6,12 @@
 //   edi-xmlbench to-xml --ediconv PATH --masters FILE.sqlite --cii FILE --manifest FILE --work DIR
 //                [--runs N] [--max-ratio R] [--min-mibps S] [--max-rss-mib M]
 //
-// to-cii: "xmllint --noout --stream DOCUMENT" and "ediconv cii DOCUMENT OUT.CII" in turns. The
-// document must have been written by "ediconv xml" from a CII file that "ediconv cii" wrote, so
-// that it holds everything in the converters' own forms: OUT.CII, converted back with
-// "ediconv xml", must give the document again byte for byte. --min-xml-mib makes sure that the
-// document has the size the benchmark is meant for.
+// to-cii: "xmllint --noout --stream DOCUMENT..." and "ediconv cii DOCUMENT... OUT.CII" in turns,
+// over DOCUMENT and the documents "ediconv xml" wrote beside it for further message groups
+// (DOCUMENT with "_2", "_3" ... before its extension). The documents must have been written by
+// "ediconv xml" from a CII file that "ediconv cii" wrote, so that they hold everything in the
+// converters' own forms: OUT.CII, converted back with "ediconv xml", must give them again byte
+// for byte. --min-xml-mib makes sure that they have the size the benchmark is meant for.
 //
 // to-xml: "ediconv xml FILE OUT.XML" (one document per message group), then one
 // "xmllint --noout --stream" over all the documents it wrote, in turns. The documents must be as
@@ -175,14 +176,19 @@ std::string firstDifference(const std::string& expectedPath, const std::string& 
     return difference;
 }
 
-// The log of a conversion that went right holds its start line and nothing else.
+// The log of a conversion that went right holds its start lines (one per input) and nothing else.
 std::string logProblem(const std::string& path)
 {
     const std::string log = readText(path);
-    const size_t firstEnd = log.find("\r\n");
-    if (log.rfind("0000--CIIXMLC start--", 0) == 0 && firstEnd != std::string::npos && firstEnd + 2 == log.size())
+    bool onlyStarts = !log.empty();
+    for (size_t at = 0; onlyStarts && at < log.size();) {
+        const size_t end = log.find("\r\n", at);
+        onlyStarts = log.compare(at, 21, "0000--CIIXMLC start--") == 0 && end != std::string::npos;
+        at = end == std::string::npos ? log.size() : end + 2;
+    }
+    if (onlyStarts)
         return {};
-    return "the conversion log holds more than its start line: " + printable(log.substr(0, 300));
+    return "the conversion log holds more than its start lines: " + printable(log.substr(0, 300));
 }
 
 // Removes the files a run leaves: the converters append to a CII file and to the log, and an
@@ -196,10 +202,16 @@ void clearOutputs(const std::string& work)
     }
 }
 
-// The document of message group k (from 1) of a conversion to OUT.XML.
-std::string documentPath(const std::string& work, long long group)
+// The document of message group k (from 1) of a conversion to `first`: "_k" before the last "."
+// of the file's name.
+std::string groupDocument(const std::string& first, long long group)
 {
-    return work + (group <= 1 ? std::string("/OUT.XML") : "/OUT_" + std::to_string(group) + ".XML");
+    if (group <= 1)
+        return first;
+    const size_t slash = first.rfind('/');
+    const size_t dot = first.rfind('.');
+    const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? first.size() : dot;
+    return first.substr(0, at) + "_" + std::to_string(group) + first.substr(at);
 }
 
 struct Figures {
@@ -247,24 +259,33 @@ bool judge(const Options& options, const Figures& figures, double xmlMib)
 
 int toCii(const Options& options, const std::string& work)
 {
-    const std::string document = fs::absolute(options.xml).string();
-    const long long xmlBytes = fileSize(document);
+    std::vector<std::string> documents;
+    long long xmlBytes = 0;
+    for (long long group = 1; fs::exists(groupDocument(fs::absolute(options.xml).string(), group)); ++group) {
+        documents.push_back(groupDocument(fs::absolute(options.xml).string(), group));
+        xmlBytes += fileSize(documents.back());
+    }
+    if (documents.empty())
+        fail("cannot read " + options.xml);
     const double xmlMib = double(xmlBytes) / kMib;
     if (xmlMib < options.minXmlMib)
-        fail("the document has " + std::to_string(xmlMib) + " MiB, the benchmark needs at least "
+        fail("the documents have " + std::to_string(xmlMib) + " MiB, the benchmark needs at least "
              + std::to_string(options.minXmlMib));
     const std::string output = work + "/OUT.CII";
     const std::string log = work + "/ERR.LOG";
 
     Figures figures;
     for (int i = 0; i < options.runs; ++i) {
-        const RunResult tool =
-            run({options.xmllint, "--noout", "--stream", document}, "/dev/null", work + "/xmllint.stderr");
+        std::vector<std::string> lint{options.xmllint, "--noout", "--stream"};
+        lint.insert(lint.end(), documents.begin(), documents.end());
+        const RunResult tool = run(lint, "/dev/null", work + "/xmllint.stderr");
         if (tool.status != 0)
-            fail("xmllint does not accept the document: " + readText(work + "/xmllint.stderr").substr(0, 500));
+            fail("xmllint does not accept the documents: " + readText(work + "/xmllint.stderr").substr(0, 500));
         clearOutputs(work);
-        const RunResult conv = run({options.ediconv, "cii", "--db", options.masters, "--log", log, document, output},
-                                   "/dev/null", work + "/ediconv.stderr");
+        std::vector<std::string> convert{options.ediconv, "cii", "--db", options.masters, "--log", log};
+        convert.insert(convert.end(), documents.begin(), documents.end());
+        convert.push_back(output);
+        const RunResult conv = run(convert, "/dev/null", work + "/ediconv.stderr");
         if (conv.status != 0)
             fail("ediconv cii ended with status " + std::to_string(conv.status) + ": "
                      + readText(work + "/ediconv.stderr"),
@@ -272,12 +293,15 @@ int toCii(const Options& options, const std::string& work)
         record(figures, i + 1, tool, conv);
     }
 
-    const long long messages = countInFile(document, "<JPTRM");
-    std::printf("input    %s: %.1f MiB, one message group, %lld messages\n", options.xml.c_str(), xmlMib, messages);
+    long long messages = 0;
+    for (const std::string& document : documents)
+        messages += countInFile(document, "<JPTRM");
+    std::printf("input    %s: %.1f MiB, %zu %s, %lld messages\n", options.xml.c_str(), xmlMib, documents.size(),
+                documents.size() == 1 ? "document of one message group" : "documents of a message group each", messages);
     std::printf("output   %.1f MiB of CII\n", double(fileSize(output)) / kMib);
     bool ok = judge(options, figures, xmlMib);
 
-    // Back to XML: the document again, and no second one.
+    // Back to XML: the documents again, and no more.
     std::vector<std::string> problems;
     if (std::string problem = logProblem(log); !problem.empty())
         problems.push_back(problem);
@@ -287,14 +311,17 @@ int toCii(const Options& options, const std::string& work)
     if (back.status != 0)
         problems.push_back("ediconv xml on the output ended with status " + std::to_string(back.status) + ": "
                            + readText(work + "/ediconv.stderr"));
-    else if (std::string difference = firstDifference(document, work + "/BACK.XML"); !difference.empty())
-        problems.push_back("the output converted back differs from the document at " + difference);
-    if (fs::exists(work + "/BACK_2.XML"))
-        problems.push_back("the output converted back gives more than one document");
+    for (size_t k = 0; back.status == 0 && k < documents.size(); ++k) {
+        const std::string backPath = groupDocument(work + "/BACK.XML", (long long)k + 1);
+        if (std::string difference = firstDifference(documents[k], backPath); !difference.empty())
+            problems.push_back("the output converted back differs from " + documents[k] + " at " + difference);
+    }
+    if (fs::exists(groupDocument(work + "/BACK.XML", (long long)documents.size() + 1)))
+        problems.push_back("the output converted back gives more documents than went in");
     for (const std::string& text : problems)
         std::printf("WRONG OUTPUT: %s\n", text.c_str());
     if (problems.empty())
-        std::printf("output   converted back: the document, byte for byte\n");
+        std::printf("output   converted back: the documents, byte for byte\n");
     ok = ok && problems.empty();
     std::printf("%s\n", ok ? "PASS" : "FAIL");
     return ok ? 0 : 1;
@@ -326,8 +353,8 @@ int toXml(const Options& options, const std::string& work)
                  1);
         documents.clear();
         xmlBytes = 0;
-        for (long long group = 1; fs::exists(documentPath(work, group)); ++group) {
-            documents.push_back(documentPath(work, group));
+        for (long long group = 1; fs::exists(groupDocument(work + "/OUT.XML", group)); ++group) {
+            documents.push_back(groupDocument(work + "/OUT.XML", group));
             xmlBytes += fileSize(documents.back());
         }
         if (documents.empty())

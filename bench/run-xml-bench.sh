@@ -3,15 +3,17 @@
 # arguments and programs) and times both directions against xmllint's streaming parser.
 #
 #   run-xml-bench.sh [--build DIR] [--work DIR] [--direction both|to-cii|to-xml] [--cii-mib N]
-#                    [--xml-mib N] [--seed N] [--runs N] [--max-ratio R] [--min-mibps S]
-#                    [--max-rss-mib M] [--keep]
+#                    [--xml-mib N] [--short-xml-mib N] [--seed N] [--runs N] [--max-ratio R]
+#                    [--min-mibps S] [--max-rss-mib M] [--keep]
 #
 # to-cii: one document of at least --xml-mib MiB (default 100) converted to CII. The document
 #   is made from a CII file of one message group of delivery instructions (edi-benchgen
 #   --one-group): converted to XML, that to CII, and that to XML again. The generator writes
 #   values as a partner might (signs, zeros, groups in either section); after the first pass
 #   through both directions the document holds them in the converters' own forms, which the
-#   timed conversion, converted back, must reproduce byte for byte.
+#   timed conversion, converted back, must reproduce byte for byte. Then the second shape: about
+#   eight documents of at least --short-xml-mib MiB in all (default 32), each of one message group
+#   of 50,000 messages of two short items (edi-benchgen --short-messages): mostly tags.
 # to-xml: a CII file of --cii-mib MiB (default 200) of mixed message groups converted to one
 #   document per group.
 #
@@ -25,6 +27,7 @@ work=
 direction=both
 cii_mib=200
 xml_mib=100
+short_mib=32
 seed=20261208
 keep=0
 limits=()
@@ -36,6 +39,7 @@ while [[ $# -gt 0 ]]; do
         --direction) direction=$2; shift 2 ;;
         --cii-mib) cii_mib=$2; shift 2 ;;
         --xml-mib) xml_mib=$2; shift 2 ;;
+        --short-xml-mib) short_mib=$2; shift 2 ;;
         --seed) seed=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --max-ratio|--min-mibps|--max-rss-mib) limits+=("$1" "$2"); shift 2 ;;
@@ -53,6 +57,13 @@ mkdir -p "$work"
 generator=$build/bench/edi-benchgen
 ediconv=$build/tools/ediconv
 generated="seed=$seed generator=$(stat -c %Y "$generator")"
+
+# A document and those "ediconv xml" wrote beside it for further groups ("_2", "_3" ...), in order.
+group_documents() {
+    local first=$1 k=2
+    echo "$first"
+    while [[ -f ${first%.XML}_$k.XML ]]; do echo "${first%.XML}_$k.XML"; k=$((k + 1)); done
+}
 
 status=0
 if [[ $direction != to-xml ]]; then
@@ -72,6 +83,27 @@ if [[ $direction != to-xml ]]; then
     "$build/bench/edi-xmlbench" to-cii --ediconv "$ediconv" --masters "$work/doc.sqlite" --xml "$work/doc.XML" \
         --min-xml-mib "$xml_mib" --work "$work/out-cii" --runs "$runs" "${limits[@]}" || status=$?
     [[ $keep -eq 1 ]] || rm -rf "$work/out-cii"
+
+    # The short messages grow about three times from XML to CII.
+    short_kib=$((short_mib * 1024 * 33 / 10))
+    stamp="short-kib=$short_kib $generated ediconv=$(stat -c %Y "$ediconv")"
+    if [[ ! -f "$work/short.stamp" || "$(cat "$work/short.stamp")" != "$stamp" ]]; then
+        rm -f "$work/short.stamp" "$work"/short*
+        "$generator" --kib "$short_kib" --short-messages --seed "$seed" \
+            --masters "$work/short.sqlite" "$work/short-0.CII"
+        "$ediconv" xml --db "$work/short.sqlite" --log "$work/short.log" "$work/short-0.CII" "$work/short-1.XML"
+        mapfile -t first < <(group_documents "$work/short-1.XML")
+        "$ediconv" cii --db "$work/short.sqlite" --log "$work/short.log" "${first[@]}" "$work/short-2.CII"
+        "$ediconv" xml --db "$work/short.sqlite" --log "$work/short.log" "$work/short-2.CII" "$work/short.XML"
+        rm -f "$work/short-0.CII" "${first[@]}" "$work/short-2.CII"
+        echo "$stamp" > "$work/short.stamp"
+    fi
+    echo "== XML to CII, short messages"
+    part=0
+    "$build/bench/edi-xmlbench" to-cii --ediconv "$ediconv" --masters "$work/short.sqlite" --xml "$work/short.XML" \
+        --min-xml-mib "$short_mib" --work "$work/out-short" --runs "$runs" "${limits[@]}" || part=$?
+    [[ $keep -eq 1 ]] || rm -rf "$work/out-short"
+    [[ $part -le $status ]] || status=$part
 fi
 if [[ $direction != to-cii ]]; then
     stamp="cii-mib=$cii_mib $generated"
