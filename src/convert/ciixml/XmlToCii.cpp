@@ -104,7 +104,11 @@ private:
     void open()
     {
         QFile::remove(temporary_);
-        if (QFileInfo::exists(path_) && !QFile::copy(path_, temporary_))
+        // Copied by the kernel (copy_file_range), not through the program's memory.
+        std::error_code error;
+        if (QFileInfo::exists(path_)
+            && !std::filesystem::copy_file(QFile::encodeName(path_).constData(), QFile::encodeName(temporary_).constData(),
+                                           std::filesystem::copy_options::overwrite_existing, error))
             throw ConversionIoError(u"Cannot copy "_s + path_);
         file_ = std::fopen(QFile::encodeName(temporary_).constData(), "ab");
         if (!file_)
