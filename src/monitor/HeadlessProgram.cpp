@@ -71,10 +71,11 @@ int runHeadlessMonitor(const ProgramOptions& options)
                                               *session.mail);
     MonitorEngine engine(session.clock, std::move(*timetable), std::move(worker));
     HeadlessMonitor monitor(engine, session.clock);
+    // SIGINT and SIGTERM are ours before the first line says the scheduler runs.
+    monitor.endOnSignals();
     const QString summary = monitor.summary(session.state.machineName, session.state.database->settings().description());
     monitor.log(summary);
     monitor.showTimetable();
-    monitor.endOnSignals();
     engine.start();
     notifyServiceReady(summary);
     return QCoreApplication::exec();
