@@ -35,13 +35,6 @@ QString timeText(const QDateTime& when)
     return when.isValid() ? when.toString(u"yyyy-MM-dd HH:mm:ss"_s) : QString();
 }
 
-QString meaning(const HistoryRow& row)
-{
-    if (!row.completed)
-        return u"実行中または中断"_s;
-    return jobCodeMeaning(row.endCode, row.detailCode);
-}
-
 // A Japanese terminal gives a character as many columns as its Shift-JIS bytes.
 QString padded(const QString& text, qsizetype width, bool right)
 {
@@ -171,7 +164,7 @@ QStringList historyCells(qint32 serial, const HistoryRow& row)
         timeText(row.ended),
         row.endCode.trimmed(),
         row.detailCode.trimmed(),
-        meaning(row),
+        rowMeaning(row),
         row.transactionCategory.trimmed(),
         QString::number(row.inputRecords),
         QString::number(row.outputRecords),

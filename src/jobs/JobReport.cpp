@@ -62,7 +62,7 @@ QString jobLine(qint32 serial, const HistoryRow& job)
 {
     QString line = u"通番 "_s + serialText(serial) + u' ' + job.centreCode.trimmed() + u' ';
     if (!job.completed)
-        line += u"実行中または中断"_s;
+        line += rowMeaning(job);
     else if (succeeded(job.endCode))
         line += job.detailCode == JobCode::backupFailed ? u"正常終了 (%1)"_s.arg(codesText(job)) : u"正常終了"_s;
     else
@@ -98,6 +98,11 @@ QString jobCodeMeaning(const QString& endCode, const QString& detailCode)
     if (endCode == JobCode::interrupted)
         return u"処理が中断されました"_s;
     return {};
+}
+
+QString rowMeaning(const HistoryRow& row)
+{
+    return row.completed ? jobCodeMeaning(row.endCode, row.detailCode) : u"実行中または中断"_s;
 }
 
 QStringList reportWithNotes(const QStringList& report, const QStringList& notes)

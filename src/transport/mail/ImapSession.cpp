@@ -1,9 +1,9 @@
 #include "transport/mail/ImapSession.h"
 
+#include "transport/mail/CurlLibrary.h"
 #include "transport/mail/MailError.h"
 
 #include <curl/curl.h>
-#include <mutex>
 #include <optional>
 #include <poll.h>
 
@@ -19,12 +19,6 @@ constexpr qsizetype kMaxKeptLiteral = 64 * 1024;
 constexpr size_t kReceiveChunk = 64 * 1024;
 
 CURL* handle(void* curl) { return static_cast<CURL*>(curl); }
-
-void initialiseCurl()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 long useSsl(ImapTls tls)
 {

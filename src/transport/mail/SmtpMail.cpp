@@ -1,10 +1,11 @@
 #include "transport/mail/SmtpMail.h"
 
+#include "transport/mail/CurlLibrary.h"
+
 #include <QDateTime>
 #include <curl/curl.h>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -60,8 +61,7 @@ QByteArray composeMail(const QString& from, const QStringList& to, const QString
 
 QString sendSmtpMail(const SmtpServer& server, const QStringList& to, const QString& subject, const QString& body)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    initialiseCurl();
     const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl)
         return u"メールを送れません"_s;
