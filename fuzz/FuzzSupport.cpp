@@ -129,7 +129,7 @@ bool isWellFormedResult(const ConversionResult& result)
         if (c < u'0' || c > u'9')
             return false;
     }
-    return (result.code == u"9999"_s) == !result.failure.isEmpty();
+    return (result.code == u"0000"_s) == result.failure.isEmpty();
 }
 
 std::vector<std::string> fileNamesIn(const std::string& folder)

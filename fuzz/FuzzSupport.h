@@ -52,7 +52,7 @@ void describeRun(const ConversionResult& result, const std::string& outputFolder
 // earlier run left), so that a finding's files can be looked at.
 void keepOutputs(const std::string& outputFolder);
 
-// A result as the converters give it: four digits, "9999" exactly when a failure is told.
+// A result as the converters give it: four digits, and a reason told exactly when they are not "0000".
 bool isWellFormedResult(const ConversionResult& result);
 // The names of the files in a folder, sorted.
 std::vector<std::string> fileNamesIn(const std::string& folder);
