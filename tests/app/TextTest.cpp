@@ -1,5 +1,6 @@
 #include "app/text/FieldNormaliser.h"
 #include "app/text/ShiftJis.h"
+#include "app/text/ShiftJisDecoder.h"
 #include "app/text/TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,71 @@ TEST(ShiftJisCodec, ByteLengthAgreesWithTheEncoding)
     ShiftJisCodec codec;
     for (const QString& text : {u""_s, u"abc"_s, u"ｱｲｳ"_s, u"漢字ab"_s, u"x😀y"_s})
         EXPECT_EQ(codec.byteLength(text), codec.encode(text).size()) << text.toStdString();
+}
+
+// Every character of the code page, cut into pieces of every size from 1 to 7 bytes, decodes to
+// what the converter gives for it alone.
+TEST(ShiftJisDecoder, DecodesEveryCharacterAsTheConverterDoes)
+{
+    ShiftJisCodec codec;
+    QByteArray input;
+    QByteArray expected;
+    auto take = [&](const QByteArray& character) {
+        QByteArray utf8;
+        codec.decodeToUtf8(character, utf8);
+        if (utf8.contains("\xEF\xBF\xBD"))
+            return;  // no character, or not one alone
+        input += character;
+        expected += utf8;
+    };
+    for (int byte = 0; byte < 256; ++byte) {
+        if (isShiftJisLeadByte(uchar(byte))) {
+            for (int trail = 0x40; trail <= 0xFC; ++trail)
+                take(QByteArray(1, char(byte)).append(char(trail)));
+        } else {
+            take(QByteArray(1, char(byte)));
+        }
+    }
+    ASSERT_GT(input.size(), 15000);
+    for (qsizetype piece = 1; piece <= 7; ++piece) {
+        ShiftJisDecoder decoder;
+        QByteArray out;
+        for (qsizetype at = 0; at < input.size(); at += piece)
+            ASSERT_TRUE(decoder.decode(QByteArrayView(input).sliced(at, std::min(piece, input.size() - at)), out)) << at;
+        EXPECT_EQ(out, expected) << piece;
+        EXPECT_FALSE(decoder.isInsideCharacter());
+        EXPECT_EQ(decoder.offset(), input.size());
+    }
+}
+
+TEST(ShiftJisDecoder, StopsAtBytesThatFormNoCharacter)
+{
+    struct Case {
+        QList<QByteArray> pieces;
+        QByteArray decoded;
+        qint64 offset;
+    };
+    const QList<Case> cases{
+        {{"ab\x81 c"}, "ab", 2},              // a trail byte that is none
+        {{"a\x80"}, "a", 1},                  // a byte that begins nothing
+        {{"\x93\xFA" "b\xA0"}, "\xE6\x97\xA5" "b", 3},
+        {{"x\x93", "\xFA" "y\x81", "\x7F"}, "x\xE6\x97\xA5" "y", 4},  // cut characters, the second none
+    };
+    for (const Case& c : cases) {
+        ShiftJisDecoder decoder;
+        QByteArray out;
+        bool decoded = true;
+        for (const QByteArray& piece : c.pieces)
+            decoded = decoded && decoder.decode(piece, out);
+        EXPECT_FALSE(decoded) << c.pieces.join('|').toHex().constData();
+        EXPECT_EQ(out, c.decoded) << c.pieces.join('|').toHex().constData();
+        EXPECT_EQ(decoder.offset(), c.offset) << c.pieces.join('|').toHex().constData();
+    }
+    ShiftJisDecoder cut;
+    QByteArray out;
+    EXPECT_TRUE(cut.decode("ab\x93", out));
+    EXPECT_TRUE(cut.isInsideCharacter());
+    EXPECT_EQ(out, "ab");
 }
 
 TEST(TextHelpers, ByteLengthsAndRoundTrips)
