@@ -1,28 +1,47 @@
 #include "convert/localcii/CiiBlockWriter.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace edi {
 namespace {
 
 constexpr qsizetype kLongestShortBody = 32759;
 
-QByteArray messageBytes(qint32 number, std::span<const char> body)
+// Writes number in at least width decimal digits.
+char* putDigits(char* out, qint64 number, int width)
 {
-    QByteArray message;
-    message.reserve(qsizetype(body.size()) + 18);
-    message += "?D";
-    message += QByteArray::number(number % 100000).rightJustified(5, '0');
-    const qsizetype bodySize = qsizetype(body.size());
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    for (int pad = width - count; pad > 0; --pad)
+        *out++ = '0';
+    while (count > 0)
+        *out++ = digits[--count];
+    return out;
+}
+
+// The message's prefix after its first byte (which the first block's digit replaces): "D", the
+// message number, the total length (two bytes, or the long form's marker and seven digits).
+qsizetype writePrefix(char* out, qint32 number, qsizetype bodySize)
+{
+    char* end = out;
+    *end++ = 'D';
+    end = putDigits(end, number % 100000, 5);
     if (bodySize <= kLongestShortBody) {
         const qsizetype total = 9 + bodySize;
-        message += char(total >> 8);
-        message += char(total & 0xFF);
+        *end++ = char(total >> 8);
+        *end++ = char(total & 0xFF);
     } else {
-        message += "\x80\x80\xF7";
-        message += QByteArray::number(17 + bodySize).rightJustified(7, '0');
+        *end++ = '\x80';
+        *end++ = '\x80';
+        *end++ = '\xF7';
+        end = putDigits(end, 17 + bodySize, 7);
     }
-    message.append(body.data(), bodySize);
-    message += '\xFE';
-    return message;
+    return end - out;
 }
 
 }  // namespace
@@ -78,24 +97,38 @@ void appendTrailerBlock(QByteArray& out, const MessageGroupTrailer& trailer)
 void appendMessageBlocks(QByteArray& out, qint32 number, std::span<const char> body, char storageMode)
 {
     const BlockSizes sizes = blockSizesFor(storageMode);
-    const QByteArray message = messageBytes(number, body);
-    qsizetype next = 1;  // the message's bytes after its first, which the first block's digit replaces
-    int block = 0;
-    // Each block: its digit, then up to block size - 1 bytes of the message.
-    for (;;) {
-        const qsizetype left = message.size() - next;
-        const bool last = left <= sizes.block - 1;
-        out += last ? '9' : char('1' + block % 8);
-        const qsizetype take = last ? left : sizes.block - 1;
-        out.append(message.constData() + next, take);
-        next += take;
-        if (last) {
-            if (sizes.padded)
-                out.append(sizes.block - 1 - take, ' ');
-            return;
+    char prefix[32];
+    const qsizetype prefixSize = writePrefix(prefix, number, qsizetype(body.size()));
+    // The message after its first byte, cut into blocks that each begin with their digit: "1" to
+    // "8" and round again, "9" for the last.
+    const qsizetype perBlock = sizes.block - 1;
+    const qsizetype content = prefixSize + qsizetype(body.size()) + 1;
+    const qsizetype blocks = std::max<qsizetype>(1, (content + perBlock - 1) / perBlock);
+    const qsizetype start = out.size();
+    out.resize(start + (sizes.padded ? blocks * sizes.block : blocks + content));
+    char* target = out.data() + start;
+    qsizetype room = 0;  // left in the current block
+    qsizetype block = 0;
+    auto put = [&](const char* bytes, qsizetype size) {
+        while (size > 0) {
+            if (room == 0) {
+                *target++ = block == blocks - 1 ? '9' : char('1' + block % 8);
+                ++block;
+                room = perBlock;
+            }
+            const qsizetype take = std::min(room, size);
+            std::memcpy(target, bytes, size_t(take));
+            target += take;
+            bytes += take;
+            size -= take;
+            room -= take;
         }
-        ++block;
-    }
+    };
+    put(prefix, prefixSize);
+    put(body.data(), qsizetype(body.size()));
+    put("\xFE", 1);
+    if (sizes.padded)
+        std::memset(target, ' ', size_t(room));
 }
 
 }  // namespace edi
