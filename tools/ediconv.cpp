@@ -9,8 +9,10 @@
 #include "app/database/ConnectionSettings.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "convert/ciixml/CiiAppendFile.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/ConversionContext.h"
+#include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/FormatMasters.h"
 #include "convert/localcii/LocalCiiConverter.h"
@@ -131,6 +133,26 @@ edi::ConversionProgress terminalProgress()
     };
 }
 
+// The documents in order into one copy of the CII file, which replaces it once: what the
+// documents before a failing one added stays.
+edi::ConversionResult appendDocuments(edi::FormatMasters& masters, edi::ConversionContext& context, edi::ConversionLog& log,
+                                      qint64 serial, const QStringList& inputs, const QString& output)
+{
+    edi::CiiAppendFile cii(output);
+    edi::ConversionResult result;
+    for (const QString& input : inputs) {
+        result = edi::appendXmlToCii(masters, context, log, serial, input, cii, terminalProgress());
+        if (!result.succeeded())
+            break;
+    }
+    try {
+        cii.commit();
+    } catch (const edi::ConversionIoError& error) {
+        result = {edi::ResultCode::failed, error.message()};
+    }
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -160,15 +182,11 @@ int main(int argc, char* argv[])
         if (options.mode == u"local"_s) {
             result = edi::convertLocalCii(masters, context, log, clock, options.serial, inputs[0], output,
                                           terminalProgress());
+        } else if (options.mode == u"xml"_s) {
+            result = edi::convertCiiXml(masters, context, log, options.serial, inputs[0], output, terminalProgress(),
+                                        edi::CiiXmlDirection::CiiToXml);
         } else {
-            const auto direction =
-                options.mode == u"xml"_s ? edi::CiiXmlDirection::CiiToXml : edi::CiiXmlDirection::XmlToCii;
-            for (const QString& input : inputs) {
-                result = edi::convertCiiXml(masters, context, log, options.serial, input, output, terminalProgress(),
-                                            direction);
-                if (!result.succeeded())
-                    break;
-            }
+            result = appendDocuments(masters, context, log, options.serial, inputs, output);
         }
         if (result.succeeded())
             return 0;

@@ -142,6 +142,30 @@ TEST_F(CiiXmlTest, DocumentsAppendAsGroups)
     EXPECT_EQ(groups.count("1D00002") + groups.count("9D00002"), 2);
 }
 
+// What lies between and inside the elements: a text of blanks alone counts for nothing, CDATA
+// always; an element's text is that of all its descendants, comments splitting it; after a
+// repetition any node but blanks begins the next one, even at the end of the group; a
+// processing instruction JPTRM is an empty message; a prefixed name is no CII name.
+TEST_F(CiiXmlTest, NodesBetweenElementsFollowTheirRules)
+{
+    const QString document =
+        u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<R><JPMGH><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12>"
+        u"<JPC14>0101</JPC14><JPC23>M</JPC23></JPMGH>\n"
+        u"<JPTRM>\n <JP00001> <!--c--> PO<![CDATA[ 1 ]]>X&#10;</JP00001>\n"
+        u" <JPM0><JPM0R><JP00101>A</JP00101></JPM0R><?pi x?><JPM0R><JP00101>B<x>C</x></JP00101></JPM0R> <!--after--> </JPM0>\n"
+        u" <JP00003><![CDATA[\t]]></JP00003>\n</JPTRM>\n<?JPTRM?>\n"
+        u"<JPTRM><JP00002>  </JP00002><JP00001>&#9;</JP00001><p:JP00001 xmlns:p=\"urn:x\">v</p:JP00001>"
+        u"<JP00003>東京</JP00003></JPTRM>\n</R>\n"_s;
+    writeFile(path(u"NODES.XML"_s), sjis(document));
+    ASSERT_EQ(convert(u"NODES.XML"_s, u"NODES.CII"_s).code, u"0000"_s);
+    const QByteArray cii = readFile(path(u"NODES.CII"_s));
+    ASSERT_EQ(cii.size(), 251 * 5);
+    EXPECT_EQ(cii.mid(251, 33).toHex(), QByteArray("9D00001\x00\x20\x01\x07PO 1 X\n"
+                                                   "\xFA\x65\x01" "A\xFB\x65\x02" "BC\xFB\xFC\x03\x01\t\xFE", 33).toHex());
+    EXPECT_EQ(cii.mid(502, 10).toHex(), QByteArray("9D00002\x00\x09\xFE", 10).toHex());
+    EXPECT_EQ(cii.mid(753, 16).toHex(), QByteArray("9D00003\x00\x0F\x03\x04\x93\x8C\x8B\x9E\xFE", 16).toHex());
+}
+
 TEST_F(CiiXmlTest, EveryDocumentEncoding)
 {
     for (const auto& [code, declaration, start] :
@@ -161,6 +185,31 @@ TEST_F(CiiXmlTest, EveryDocumentEncoding)
         ASSERT_EQ(convert(u"B.CII"_s, u"B.XML"_s).code, u"0000"_s) << code;
         EXPECT_EQ(readFile(path(u"B.XML"_s)), xml) << code;
     }
+}
+
+// A Shift-JIS document is read in pieces: a character across two of them is one character, and
+// bytes that are none refuse the document.
+TEST_F(CiiXmlTest, ShiftJisDocumentsAreReadCharacterByCharacter)
+{
+    const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"shift_jis\"?>";
+    const QByteArray header = "<R><JPMGH><JPC10>DEMO</JPC10><JPC11>01</JPC11><JPC12>01</JPC12><JPC14>0101</JPC14>"
+                              "<JPC23>M</JPC23></JPMGH>";
+    const QByteArray message = "<JPTRM><JP00003>" + sjis(u"東京"_s) + "</JP00003></JPTRM></R>";
+    for (qsizetype cut : {65535, 65536, 131071}) {
+        // A comment pads the document so that the first character begins at byte cut.
+        const qsizetype padding = cut - declaration.size() - header.size() - 7 - 16;
+        writeFile(path(u"CUT.XML"_s), declaration + header + "<!--" + QByteArray(padding, 'x') + "-->" + message);
+        ASSERT_EQ(readFile(path(u"CUT.XML"_s)).indexOf(sjis(u"東"_s)), cut);
+        QFile::remove(path(u"CUT.CII"_s));
+        ASSERT_EQ(convert(u"CUT.XML"_s, u"CUT.CII"_s).code, u"0000"_s) << cut;
+        EXPECT_EQ(readFile(path(u"CUT.CII"_s)).mid(251, 16).toHex(),
+                  QByteArray("9D00001\x00\x0F\x03\x04\x93\x8C\x8B\x9E\xFE", 16).toHex()) << cut;
+    }
+    writeFile(path(u"OUT.CII"_s), "existing");
+    writeFile(path(u"BAD.XML"_s), declaration + header + "<JPTRM><JP00003>a\x81 b</JP00003></JPTRM></R>");
+    EXPECT_EQ(convert(u"BAD.XML"_s, u"OUT.CII"_s).code, u"0002"_s);
+    EXPECT_EQ(readFile(path(u"OUT.CII"_s)), "existing");
+    EXPECT_TRUE(logLines().last().contains(u"Shift_JIS"_s)) << logLines().last().toStdString();
 }
 
 TEST_F(CiiXmlTest, ANumberedGroupInTheOneByteSectionKeepsItsNumber)
@@ -403,12 +452,12 @@ TEST(XmlValues, LongValuesTakeTheTwoByteLengthIndicator)
     text.attribute = u"X"_s;
     text.itemNumber = 5;
     const Layout layout = Layout::load({text});
-    MessageEncoder encoder(layout, 'M');
-    encoder.begin();
+    MessageEncoder encoder;
+    encoder.begin(layout, 'M');
     encoder.element(5, QByteArray(300, 'a'));
     EXPECT_EQ(encoder.body().left(4), QByteArray("\x05\xF2\x01\x2C"));
     EXPECT_EQ(encoder.body().size(), 304);
-    encoder.begin();
+    encoder.begin(layout, 'M');
     encoder.element(5, QByteArray(40000, 'b'));  // cut to what a length indicator can say
     EXPECT_EQ(encoder.body().size(), 4 + MessageEncoder::kMaxValue);
 }
@@ -426,9 +475,9 @@ TEST(XmlValues, TagsAndLengthsAtTheirBoundaries)
         items.push_back(item);
     }
     const Layout layout = Layout::load(items);
-    MessageEncoder encoder(layout, 'M');
+    MessageEncoder encoder;
     auto body = [&](const QList<std::pair<qint32, QByteArray>>& elements) {
-        encoder.begin();
+        encoder.begin(layout, 'M');
         for (const auto& [number, value] : elements)
             encoder.element(number, value);
         return encoder.body();

@@ -113,6 +113,19 @@ TEST_F(EdiconvTest, ConvertsToXmlAndBackAppendingSeveralDocuments)
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.err.startsWith(u"0002 XML解析エラー"_s)) << bad.err.toStdString();
     EXPECT_EQ(readFile(path(u"OUT.CII"_s)), cii);  // nothing appended, the second input not reached
+
+    // A document failing after its CII outgrew what is kept in memory, between two good ones: the
+    // one before it stays appended, nothing of it does, the one after is not reached.
+    const QByteArray document = readFile(path(u"A.XML"_s));
+    const qsizetype messageStart = document.indexOf("<JPTRM");
+    const qsizetype messageEnd = document.lastIndexOf("</JPTRM>") + 8;
+    writeFile(path(u"BIG.XML"_s), document.left(messageEnd) + document.mid(messageStart, messageEnd - messageStart).repeated(4000));
+    const Run middle = ediconv(QStringList{u"cii"_s} + masters
+                               + QStringList{path(u"A.XML"_s), path(u"BIG.XML"_s), path(u"A.XML"_s), path(u"OUT.CII"_s)});
+    EXPECT_EQ(middle.exitCode, 1);
+    EXPECT_TRUE(middle.err.startsWith(u"0002 XML解析エラー"_s)) << middle.err.toStdString();
+    EXPECT_EQ(readFile(path(u"OUT.CII"_s)), cii + cii.left(cii.size() / 2));
+    EXPECT_FALSE(QFile::exists(path(u"OUT.CII.part"_s)));
 }
 
 TEST_F(EdiconvTest, AFailedConversionExitsWithItsCode)

@@ -1,5 +1,6 @@
 #include "convert/ciixml/CiiXmlConverter.h"
 
+#include "convert/ciixml/CiiAppendFile.h"
 #include "convert/ciixml/CiiToXml.h"
 #include "convert/ciixml/XmlToCii.h"
 #include "convert/localcii/ConversionLog.h"
@@ -17,11 +18,21 @@ ConversionResult convertCiiXml(FormatMasters& masters, ConversionContext& contex
         direction = inputPath.right(3).toUpper() == u"CII"_s ? CiiXmlDirection::CiiToXml : CiiXmlDirection::XmlToCii;
     }
     return runConversion(log, ciiXmlStartLine(serial), [&] {
-        if (direction == CiiXmlDirection::CiiToXml)
+        if (direction == CiiXmlDirection::CiiToXml) {
             convertCiiToXml(masters, context, log, inputPath, outputPath, progress);
-        else
-            convertXmlToCii(masters, context, log, inputPath, outputPath, progress);
+        } else {
+            CiiAppendFile output(outputPath);
+            convertXmlToCii(masters, context, log, inputPath, output, progress);
+            output.commit();
+        }
     });
+}
+
+ConversionResult appendXmlToCii(FormatMasters& masters, ConversionContext& context, ConversionLog& log, qint64 serial,
+                                const QString& inputPath, CiiAppendFile& output, const ConversionProgress& progress)
+{
+    return runConversion(log, ciiXmlStartLine(serial),
+                         [&] { convertXmlToCii(masters, context, log, inputPath, output, progress); });
 }
 
 }  // namespace edi

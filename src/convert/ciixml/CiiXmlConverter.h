@@ -4,6 +4,7 @@
 
 namespace edi {
 
+class CiiAppendFile;
 class ConversionLog;
 class FormatMasters;
 struct ConversionContext;
@@ -21,5 +22,11 @@ ConversionResult convertCiiXml(FormatMasters& masters, ConversionContext& contex
                                qint64 serial, const QString& inputPath, const QString& outputPath,
                                const ConversionProgress& progress = {},
                                CiiXmlDirection direction = CiiXmlDirection::ByInputName);
+
+// One run of XML to CII whose groups go to output uncommitted: documents appended one after
+// another copy the CII file once. A document that fails adds nothing; the caller commits what
+// the others added.
+ConversionResult appendXmlToCii(FormatMasters& masters, ConversionContext& context, ConversionLog& log, qint64 serial,
+                                const QString& inputPath, CiiAppendFile& output, const ConversionProgress& progress = {});
 
 }  // namespace edi

@@ -11,9 +11,10 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-// The leading number of a text in general number format: no leading zeros, no trailing zeros
-// of a fraction, a point only for a fractional value. Empty for zero or no number at all.
-QByteArray generalNumber(QByteArrayView text)
+// The leading number of a text in general number format, appended to out: no leading zeros, no
+// trailing zeros of a fraction, a point only for a fractional value. Nothing for zero or no
+// number at all.
+void appendGeneralNumber(QByteArrayView text, QByteArray& out)
 {
     qsizetype i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -37,24 +38,24 @@ QByteArray generalNumber(QByteArrayView text)
     while (!fraction.isEmpty() && fraction.back() == '0')
         fraction.chop(1);
     if (whole.isEmpty() && fraction.isEmpty())
-        return {};
-    QByteArray result = negative ? "-" : "";
-    result += whole.isEmpty() ? QByteArrayView("0") : whole;
+        return;
+    if (negative)
+        out += '-';
+    out += whole.isEmpty() ? QByteArrayView("0") : whole;
     if (!fraction.isEmpty())
-        result += '.' + fraction.toByteArray();
-    return result;
+        out.append('.').append(fraction);
 }
 
 // Dates are counted in characters; a date with double-byte characters is no number anyway.
-QByteArray dateText(QByteArrayView shiftJis, qint32 length)
+void appendDate(QByteArrayView shiftJis, qint32 length, QByteArray& out)
 {
     const bool singleBytes = std::none_of(shiftJis.begin(), shiftJis.end(), [](char c) { return isShiftJisLeadByte(uchar(c)); });
     if (!singleBytes)
-        return generalNumber(shiftJis);
+        return appendGeneralNumber(shiftJis, out);
     QByteArray date = shiftJis.size() < 6 ? shiftJis.toByteArray().rightJustified(6, '0') : shiftJis.toByteArray();
     if (date.size() == 6 && std::isdigit(uchar(date[0])) && std::isdigit(uchar(date[1])))
         date.prepend(date.left(2).toInt() <= 50 ? "20" : "19");
-    return generalNumber(date.right(std::max(length, 0)));
+    appendGeneralNumber(date.right(std::max(length, 0)), out);
 }
 
 int hexDigit(char c)
@@ -73,28 +74,34 @@ bool encodeXmlValue(QByteArrayView utf8Text, const LayoutItem& item, char double
     shiftJis.truncate(0);
     codec.encodeUtf8Into(utf8Text, shiftJis);
     out.truncate(0);
-    const QString& attribute = item.attribute;
-    if (attribute == u"9" || attribute == u"N") {
-        out = generalNumber(shiftJis);
-    } else if (attribute == u"Y") {
-        out = dateText(shiftJis, item.length);
+    switch (item.attribute.size() == 1 ? item.attribute.front().unicode() : 0) {
+    case u'9':
+    case u'N':
+        appendGeneralNumber(shiftJis, out);
+        break;
+    case u'Y':
+        appendDate(shiftJis, item.length, out);
         if (out == "20000000")
             return false;
-    } else if (attribute == u"B") {
+        break;
+    case u'B':
         for (qsizetype i = 0; i + 1 < shiftJis.size(); i += 2)
             out += char(hexDigit(shiftJis[i]) * 16 + hexDigit(shiftJis[i + 1]));
         return true;  // an empty value is written as a tag with length 0
-    } else if (attribute == u"K") {
+    case u'K':
         out = convertDoubleByte(shiftJis, 'M', doubleByteCode);
-    } else {
+        break;
+    default:
         out += shiftJis;
     }
     return !out.isEmpty();
 }
 
-void MessageEncoder::begin()
+void MessageEncoder::begin(const Layout& layout, char doubleByteCode)
 {
-    body_.clear();
+    layout_ = &layout;
+    doubleByteCode_ = doubleByteCode;
+    body_.truncate(0);
     twoByteSection_ = false;
 }
 
@@ -102,14 +109,14 @@ void MessageEncoder::element(qint32 number, QByteArrayView utf8Text)
 {
     if ((number >= 61440 && number <= 65535) || number > 524287 || number < 0)
         return;
-    const qint32 index = layout_.firstWithItemNumber(number);
+    const qint32 index = layout_->firstWithItemNumber(number);
     if (index == 0)
         return;
     if (number > 239 && !twoByteSection_) {
         appendByte(char(0xF0));
         twoByteSection_ = true;
     }
-    if (encodeXmlValue(utf8Text, layout_.item(index), doubleByteCode_, value_, shiftJis_))
+    if (encodeXmlValue(utf8Text, layout_->item(index), doubleByteCode_, value_, shiftJis_))
         appendValue(number, value_);
 }
 

@@ -20,9 +20,9 @@ public:
     // Thrown when the message would outgrow kMaxBody.
     struct TooLong {};
 
-    MessageEncoder(const Layout& layout, char doubleByteCode) : layout_(layout), doubleByteCode_(doubleByteCode) {}
-
-    void begin();
+    // A new message of a group with this CII layout and double-byte code. The encoder is meant
+    // to be kept for all messages: its buffers stay.
+    void begin(const Layout& layout, char doubleByteCode);
     // A data element "JP" + number with its text. Skipped when no layout item has the number or
     // the number has no tag form (61440-65535, above 524287); adds nothing when the value
     // converts to nothing.
@@ -47,8 +47,8 @@ private:
             throw TooLong{};
     }
 
-    const Layout& layout_;
-    char doubleByteCode_;
+    const Layout* layout_ = nullptr;
+    char doubleByteCode_ = 0;
     QByteArray body_;
     bool twoByteSection_ = false;
     QByteArray value_;

@@ -1,20 +1,16 @@
 #include "convert/ciixml/XmlToCii.h"
 
+#include "convert/ciixml/CiiAppendFile.h"
 #include "convert/ciixml/HeaderFields.h"
 #include "convert/ciixml/MessageEncoder.h"
-#include "convert/ciixml/XmlLibrary.h"
+#include "convert/ciixml/XmlEventReader.h"
 #include "convert/localcii/CiiBlockWriter.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/FormatMasters.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <cstdio>
-#include <filesystem>
-#include <libxml/xmlreader.h>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -24,6 +20,7 @@ namespace edi {
 namespace {
 
 constexpr int kNotWellFormed = 2;
+using NotWellFormed = XmlEventReader::NotWellFormed;
 
 // Positions the header takes from no element: blank, and "E" at 146.
 constexpr std::pair<int, int> kBlankFields[] = {{82, 12}, {98, 3}, {101, 3}, {128, 12}, {150, 1}, {151, 5}, {156, 5}, {180, 70}};
@@ -65,260 +62,263 @@ QByteArrayView trimmedBlanks(QByteArrayView text)
     return text;
 }
 
-// The CII file, extended in a temporary copy that replaces it when the document is done.
-class CiiAppendOutput {
+// The text content of an element: the texts of its descendants, at most kMaxTextBytes. A text
+// of blanks alone between two other nodes is left out; CDATA sections are always kept.
+class ElementText {
 public:
-    explicit CiiAppendOutput(QString path) : path_(std::move(path)), temporary_(path_ + u".part"_s) {}
-    ~CiiAppendOutput()
-    {
-        if (file_) {
-            std::fclose(file_);
-            QFile::remove(temporary_);
-        }
-    }
-
-    void write(const QByteArray& bytes)
-    {
-        if (!file_)
-            open();
-        if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file_) != size_t(bytes.size()))
-            throw ConversionIoError(u"Cannot write "_s + temporary_);
-    }
-
-    void commit()
-    {
-        if (!file_)
-            return;  // nothing was added
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        std::error_code error;
-        if (closed)
-            std::filesystem::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(path_).constData(), error);
-        if (!closed || error) {
-            QFile::remove(temporary_);
-            throw ConversionIoError(u"Cannot write "_s + path_);
-        }
-    }
-
-private:
-    void open()
-    {
-        QFile::remove(temporary_);
-        // Copied by the kernel (copy_file_range), not through the program's memory.
-        std::error_code error;
-        if (QFileInfo::exists(path_)
-            && !std::filesystem::copy_file(QFile::encodeName(path_).constData(), QFile::encodeName(temporary_).constData(),
-                                           std::filesystem::copy_options::overwrite_existing, error))
-            throw ConversionIoError(u"Cannot copy "_s + path_);
-        file_ = std::fopen(QFile::encodeName(temporary_).constData(), "ab");
-        if (!file_)
-            throw ConversionIoError(u"Cannot write "_s + temporary_);
-        std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);  // glibc ignores the size without a buffer
-    }
-
-    static constexpr size_t kBufferSize = 1 << 20;
-    QString path_;
-    QString temporary_;
-    std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
-    std::FILE* file_ = nullptr;
-};
-
-// Reads the document node by node; nothing of it is held but the current element's text and
-// what the parser keeps of the current child of the root.
-class XmlReader {
-public:
-    // The most bytes of the document the parser may be given for one child of the root (a
-    // header, a message or anything else): it keeps an element's nodes until the element ends,
-    // at about three times their size, and parses ahead within one read, so a hostile element
-    // must not grow memory without end. The largest message a CII file can hold takes less,
-    // written as this converter writes it.
-    static constexpr qint64 kMaxTopLevelElementBytes = qint64(48) << 20;
-    // Text beyond this is never needed: values are cut far below it.
     static constexpr qsizetype kMaxTextBytes = 1 << 20;
 
-    explicit XmlReader(const QString& path)
-    {
-        initialiseXmlLibrary();
-        // Checked before opening: a FIFO would block the open.
-        if (!QFileInfo(path).isFile() || !(file_ = std::fopen(QFile::encodeName(path).constData(), "rb")))
-            throw ConversionIoError(u"Cannot read "_s + path);
-        // Internal entities are expanded, so their values are data like any text; the loader
-        // refuses external ones, and libxml2 bounds what an expansion may grow to.
-        externalEntityRefused();
-        reader_ = xmlReaderForIO(&XmlReader::readInput, nullptr, this, nullptr, nullptr,
-                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOENT);
-        if (!reader_) {
-            std::fclose(file_);
-            throw ConversionIoError(u"Cannot read "_s + path);
-        }
-        xmlTextReaderSetStructuredErrorHandler(reader_, &XmlReader::recordError, this);
-    }
-    ~XmlReader()
-    {
-        xmlFreeTextReader(reader_);
-        std::fclose(file_);
-    }
-    XmlReader(const XmlReader&) = delete;
-    XmlReader& operator=(const XmlReader&) = delete;
-
-    // False at the end of the document; throws NotWellFormed on a parse error.
-    bool read()
-    {
-        const int status = xmlTextReaderRead(reader_);
-        if (overBudget_)
-            throw NotWellFormed{u"XML解析エラー %1バイトを超える要素があります"_s.arg(kMaxTopLevelElementBytes)};
-        if (externalEntityRefused())
-            throw NotWellFormed{u"XML解析エラー 文書の外の実体やDTDは読みません"_s};
-        if (status < 0 || !error_.isEmpty())
-            throw NotWellFormed{error_.isEmpty() ? u"XML解析エラー"_s : error_};
-        if (status == 1 && depth() <= 1)
-            elementStart_ = given_;
-        return status == 1;
-    }
-    int type() const { return xmlTextReaderNodeType(reader_); }
-    int depth() const { return xmlTextReaderDepth(reader_); }
-    bool isEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_) == 1; }
-    // UTF-8, valid until the next read.
-    QByteArrayView name() const { return view(xmlTextReaderConstName(reader_)); }
-    QByteArrayView value() const { return view(xmlTextReaderConstValue(reader_)); }
-    qint64 consumed() const { return xmlTextReaderByteConsumed(reader_); }
-
-    // Reads on to the end of the element the reader stands on.
-    void skipElement()
-    {
-        if (isEmptyElement())
-            return;
-        const int elementDepth = depth();
-        while (read() && !(type() == XML_READER_TYPE_END_ELEMENT && depth() == elementDepth)) {
-        }
-    }
-
-    // The text content of the element the reader stands on (its descendants' texts) in UTF-8,
-    // surrounding blanks removed, valid until the next call; the reader ends on the element's end.
-    QByteArrayView elementText()
+    void clear()
     {
         text_.truncate(0);
-        if (isEmptyElement())
-            return text_;
-        const int elementDepth = depth();
-        while (read() && !(type() == XML_READER_TYPE_END_ELEMENT && depth() == elementDepth)) {
-            if ((type() == XML_READER_TYPE_TEXT || type() == XML_READER_TYPE_CDATA) && text_.size() < kMaxTextBytes)
-                text_ += value().first(std::min(value().size(), kMaxTextBytes - text_.size()));
+        inText_ = false;
+    }
+    void characters(QByteArrayView piece)
+    {
+        if (!inText_) {
+            inText_ = true;
+            textStart_ = text_.size();
+            blank_ = true;
         }
+        blank_ = blank_ && XmlEventReader::isBlank(piece);
+        append(piece);
+    }
+    void cdata(QByteArrayView piece)
+    {
+        endText();
+        append(piece);
+    }
+    // Any other node ends a text.
+    void endText()
+    {
+        if (inText_ && blank_)
+            text_.truncate(textStart_);
+        inText_ = false;
+    }
+    // Surrounding spaces removed; valid until the next call.
+    QByteArrayView take()
+    {
+        endText();
         return trimmedBlanks(text_);
     }
 
-    struct NotWellFormed {
-        QString message;
-    };
-
 private:
-    static QByteArrayView view(const xmlChar* utf8) { return QByteArrayView(reinterpret_cast<const char*>(utf8)); }
-    // The parser's input: the file, cut off once one child of the root has taken its budget.
-    static int readInput(void* self, char* buffer, int length)
+    void append(QByteArrayView piece)
     {
-        auto* reader = static_cast<XmlReader*>(self);
-        if (reader->given_ - reader->elementStart_ > kMaxTopLevelElementBytes) {
-            reader->overBudget_ = true;
-            return -1;
-        }
-        const size_t read = std::fread(buffer, 1, size_t(length), reader->file_);
-        if (read == 0 && std::ferror(reader->file_))
-            return -1;
-        reader->given_ += qint64(read);
-        return int(read);
-    }
-    static void recordError(void* self, xmlErrorPtr error)
-    {
-        auto* reader = static_cast<XmlReader*>(self);
-        if (error && error->level >= XML_ERR_ERROR && reader->error_.isEmpty())
-            reader->error_ = u"XML解析エラー %1行: %2"_s.arg(error->line).arg(QString::fromUtf8(error->message).trimmed());
+        if (text_.size() < kMaxTextBytes)
+            text_ += piece.first(std::min(piece.size(), kMaxTextBytes - text_.size()));
     }
 
-    std::FILE* file_ = nullptr;
-    xmlTextReaderPtr reader_ = nullptr;
-    QString error_;
     QByteArray text_;
-    qint64 given_ = 0;         // bytes of the file given to the parser
-    qint64 elementStart_ = 0;  // what had been given when the current child of the root began
-    bool overBudget_ = false;
+    qsizetype textStart_ = 0;
+    bool inText_ = false;
+    bool blank_ = true;
 };
 
-class CiiFromXml {
+// Turns the document's events into CII blocks as they come.
+class CiiFromXml final : public XmlEvents {
 public:
-    CiiFromXml(FormatMasters& masters, ConversionContext& context, XmlReader& reader, CiiAppendOutput& output)
-        : masters_(masters), context_(context), reader_(reader), output_(output)
+    CiiFromXml(FormatMasters& masters, ConversionContext& context, CiiAppendFile& output, const XmlEventReader& reader,
+               const ConversionProgress& progress, qint64 size)
+        : masters_(masters), context_(context), output_(output), reader_(reader), progress_(progress), size_(size)
     {
     }
 
-    void run(const ConversionProgress& progress, qint64 size)
+    // After the whole document: its last group closed.
+    void finish()
     {
-        bool cii = false;  // a JPMGH or JPTRM was met
-        while (reader_.read()) {
-            const int type = reader_.type();
-            if (type == XML_READER_TYPE_ELEMENT && reader_.name() == "JPMGH") {
-                cii = true;
-                header();
-            } else if ((type == XML_READER_TYPE_ELEMENT || type == XML_READER_TYPE_PROCESSING_INSTRUCTION)
-                       && reader_.name() == "JPTRM") {
-                cii = true;
-                message(type == XML_READER_TYPE_ELEMENT);
-                if (progress && reader_.consumed() >= nextProgress_) {
-                    progress(reader_.consumed(), size);
-                    nextProgress_ = reader_.consumed() + (16 << 20);
-                }
-            }
-        }
         // A document of some other kind is not taken for an empty CII document.
-        if (!cii)
-            throw XmlReader::NotWellFormed{u"XML解析エラー CIIの文書ではありません (JPMGHもJPTRMもありません)"_s};
+        if (!cii_)
+            throw NotWellFormed{u"XML解析エラー CIIの文書ではありません (JPMGHもJPTRMもありません)"_s};
         if (groupOpen_)
             writeTrailer();
     }
+    qint32 messageCount() const { return messageCount_; }
+
+    void elementStart(QByteArrayView name) override;
+    void elementEnd() override;
+    void characters(QByteArrayView text) override;
+    void cdata(QByteArrayView text) override;
+    void comment() override;
+    void processingInstruction(QByteArrayView target) override;
 
 private:
-    void header();
-    bool storeField(QByteArrayView element, const QString& text);
+    enum class Place { Outside, Header, Message };
+    // An element of a message that holds others: the message itself, a group, a repetition.
+    struct Frame {
+        int depth;
+        bool isGroup;
+        bool repetitionEnded = false;  // a repetition child ended; the next node continues the group
+    };
+
+    // Where the text of an element begins to be taken, or the element to be passed over.
+    void takeText()
+    {
+        textDepth_ = depth_;
+        text_.clear();
+    }
+    void skip() { skipDepth_ = depth_; }
+    // Any node but blanks after an ended repetition begins the next one.
+    void continueGroup();
+
+    void beginHeader();
+    bool storeField(QByteArrayView element, QByteArrayView utf8Text);
+    void endHeader();
     void openGroup();
     void writeTrailer();
-    void message(bool hasContent);
-    void encodeContent(MessageEncoder& encoder);
+    void beginMessage();
+    void messageElement(QByteArrayView name);
+    void messageElementEnd();
+    void writeMessage();
 
     FormatMasters& masters_;
     ConversionContext& context_;
-    XmlReader& reader_;
-    CiiAppendOutput& output_;
+    CiiAppendFile& output_;
+    const XmlEventReader& reader_;
+    const ConversionProgress& progress_;
+    qint64 size_;
+    qint64 nextProgress_ = 16 << 20;
+
+    Place place_ = Place::Outside;
+    int depth_ = 0;      // of the element the parser is in; the root's is 1
+    int skipDepth_ = 0;  // of the element passed over, while inside it
+    int textDepth_ = 0;  // of the element whose text is taken, while inside it
+    int headerDepth_ = 0;
+    ElementText text_;
+    QByteArray fieldName_;      // the header field whose text is taken
+    qint32 elementNumber_ = 0;  // the data element whose text is taken
+    bool headerChanged_ = false;
+    std::vector<Frame> frames_;
+    MessageEncoder encoder_;
+    bool cii_ = false;  // a JPMGH or JPTRM was met
     bool groupOpen_ = false;
     qint32 messageCount_ = 0;
-    qint64 nextProgress_ = 16 << 20;
-    QByteArray blocks_;
 };
 
-void CiiFromXml::header()
+void CiiFromXml::elementStart(QByteArrayView name)
 {
+    ++depth_;
+    if (skipDepth_ != 0)
+        return;
+    if (textDepth_ != 0) {
+        text_.endText();
+        return;
+    }
+    switch (place_) {
+    case Place::Outside:
+        if (name == "JPMGH")
+            beginHeader();
+        else if (name == "JPTRM")
+            beginMessage();
+        return;
+    case Place::Header:
+        fieldName_.truncate(0);
+        fieldName_ += name;
+        takeText();
+        return;
+    case Place::Message:
+        messageElement(name);
+        return;
+    }
+}
+
+void CiiFromXml::elementEnd()
+{
+    const int depth = depth_--;
+    if (skipDepth_ != 0) {
+        if (depth == skipDepth_)
+            skipDepth_ = 0;
+        return;
+    }
+    if (textDepth_ != 0) {
+        if (depth != textDepth_) {
+            text_.endText();
+            return;
+        }
+        textDepth_ = 0;
+        if (place_ == Place::Header)
+            headerChanged_ = storeField(fieldName_, text_.take()) || headerChanged_;
+        else
+            encoder_.element(elementNumber_, text_.take());
+        return;
+    }
+    if (place_ == Place::Header && depth == headerDepth_)
+        endHeader();
+    else if (place_ == Place::Message)
+        messageElementEnd();
+}
+
+void CiiFromXml::characters(QByteArrayView text)
+{
+    if (skipDepth_ != 0)
+        return;
+    if (textDepth_ != 0)
+        text_.characters(text);
+    else if (place_ == Place::Message && !XmlEventReader::isBlank(text))
+        continueGroup();
+}
+
+void CiiFromXml::cdata(QByteArrayView text)
+{
+    if (skipDepth_ != 0)
+        return;
+    if (textDepth_ != 0)
+        text_.cdata(text);
+    else if (place_ == Place::Message)
+        continueGroup();
+}
+
+void CiiFromXml::comment()
+{
+    if (skipDepth_ != 0)
+        return;
+    if (textDepth_ != 0)
+        text_.endText();
+    else if (place_ == Place::Message)
+        continueGroup();
+}
+
+void CiiFromXml::processingInstruction(QByteArrayView target)
+{
+    if (skipDepth_ != 0)
+        return;
+    if (textDepth_ != 0) {
+        text_.endText();
+    } else if (place_ == Place::Message) {
+        continueGroup();
+    } else if (place_ == Place::Outside && target == "JPTRM") {
+        // A message without content.
+        beginMessage();
+        place_ = Place::Outside;
+        writeMessage();
+    }
+}
+
+void CiiFromXml::continueGroup()
+{
+    Frame& top = frames_.back();
+    if (top.repetitionEnded) {
+        encoder_.nextRepetition();
+        top.repetitionEnded = false;
+    }
+}
+
+void CiiFromXml::beginHeader()
+{
+    cii_ = true;
     MessageGroupHeader& header = context_.header;
     for (const auto& [position, width] : kBlankFields)
         header.fill(position, width, QString());
     header.fill(146, 1, u"E"_s);
-    bool changed = false;
-    if (!reader_.isEmptyElement()) {
-        const int headerDepth = reader_.depth();
-        while (reader_.read() && !(reader_.type() == XML_READER_TYPE_END_ELEMENT && reader_.depth() == headerDepth)) {
-            if (reader_.type() == XML_READER_TYPE_ELEMENT) {
-                const QByteArray element = reader_.name().toByteArray();
-                changed = storeField(element, QString::fromUtf8(reader_.elementText())) || changed;
-            }
-        }
-    }
-    // The first header of a document always opens its own group: a document's messages are never
-    // left outside a group.
-    if (changed || !groupOpen_)
-        openGroup();
+    headerChanged_ = false;
+    headerDepth_ = depth_;
+    place_ = Place::Header;
 }
 
-bool CiiFromXml::storeField(QByteArrayView element, const QString& text)
+bool CiiFromXml::storeField(QByteArrayView element, QByteArrayView utf8Text)
 {
     MessageGroupHeader& header = context_.header;
+    const QString text = QString::fromUtf8(utf8Text);
     if (element == "JPC03") {
         if (header.text(1, 1) == text)
             return false;
@@ -336,11 +336,19 @@ bool CiiFromXml::storeField(QByteArrayView element, const QString& text)
     return true;
 }
 
+void CiiFromXml::endHeader()
+{
+    place_ = Place::Outside;
+    // The first header of a document always opens its own group: a document's messages are never
+    // left outside a group.
+    if (headerChanged_ || !groupOpen_)
+        openGroup();
+}
+
 void CiiFromXml::openGroup()
 {
-    if (groupOpen_) {
+    if (groupOpen_)
         writeTrailer();
-    }
     groupOpen_ = true;
     messageCount_ = 0;
     FormatState& format = context_.format;
@@ -352,9 +360,8 @@ void CiiFromXml::openGroup()
     std::vector<LayoutItem> rows = masters_.layoutRows(u'E', format.infoClass, format.bpid);
     if (!rows.empty())
         context_.ciiLayout = Layout::load(std::move(rows));
-    blocks_.clear();
-    appendHeaderBlock(blocks_, context_.header);
-    output_.write(blocks_);
+    appendHeaderBlock(output_.buffer(), context_.header);
+    output_.flushWhenFull();
 }
 
 void CiiFromXml::writeTrailer()
@@ -362,110 +369,95 @@ void CiiFromXml::writeTrailer()
     MessageGroupTrailer& trailer = context_.trailer;
     trailer.fill(1, FixedRecord::kSize, QString());
     trailer.fill(1, 5, u"%1"_s.arg(messageCount_ % 100000, 5, 10, QChar(u'0')));
-    blocks_.clear();
-    appendTrailerBlock(blocks_, trailer);
-    output_.write(blocks_);
+    appendTrailerBlock(output_.buffer(), trailer);
+    output_.flushWhenFull();
     groupOpen_ = false;
 }
 
-void CiiFromXml::message(bool hasContent)
+void CiiFromXml::beginMessage()
 {
+    cii_ = true;
     // Nothing could frame a message before the document's first header: rather than lose it,
     // the document is refused like one that does not parse.
     if (!groupOpen_)
-        throw XmlReader::NotWellFormed{u"XML解析エラー JPMGHより前にJPTRMがあります"_s};
+        throw NotWellFormed{u"XML解析エラー JPMGHより前にJPTRMがあります"_s};
     ++messageCount_;
-    MessageEncoder encoder(context_.ciiLayout, context_.header.doubleByteCode());
-    encoder.begin();
-    try {
-        if (hasContent)
-            encodeContent(encoder);
-    } catch (const MessageEncoder::TooLong&) {
-        throw XmlReader::NotWellFormed{u"XML解析エラー JPTRM %1 がCIIのメッセージに収まりません"_s.arg(messageCount_)};
-    }
-    blocks_.clear();
-    appendMessageBlocks(blocks_, messageCount_, encoder.body(), context_.header.storageMode());
-    output_.write(blocks_);
+    encoder_.begin(context_.ciiLayout, context_.header.doubleByteCode());
+    frames_.assign(1, Frame{depth_, false});
+    place_ = Place::Message;
 }
 
-// The elements of a message, walked as they come: data elements, groups and their repetitions.
-// A repetition followed by another node in its group is closed by the next-repetition byte.
-void CiiFromXml::encodeContent(MessageEncoder& encoder)
+// The elements of a message as they come: data elements, groups and their repetitions. A
+// repetition followed by another node in its group is closed by the next-repetition byte.
+void CiiFromXml::messageElement(QByteArrayView name)
 {
-    if (reader_.isEmptyElement())
-        return;
-    struct Frame {
-        int depth;
-        bool isGroup;
-        bool repetitionEnded = false;  // a repetition child ended; the next node continues the group
-    };
-    std::vector<Frame> frames{{reader_.depth(), false}};
-    while (reader_.read()) {
-        const int type = reader_.type();
-        const int depth = reader_.depth();
-        Frame& top = frames.back();
-        if (type == XML_READER_TYPE_END_ELEMENT && depth == top.depth) {
-            const bool wasGroup = top.isGroup;
-            frames.pop_back();
-            if (frames.empty())
-                return;  // the end of the message
-            if (wasGroup)
-                encoder.groupEnd();
-            else
-                frames.back().repetitionEnded = true;  // a repetition closed
-            continue;
-        }
-        if (type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE)
-            continue;
-        if (top.repetitionEnded) {
-            encoder.nextRepetition();
-            top.repetitionEnded = false;
-        }
-        if (type != XML_READER_TYPE_ELEMENT)
-            continue;
-        const QByteArrayView name = reader_.name();
-        if (name.startsWith("JPM") && name.endsWith('R')) {
-            if (reader_.isEmptyElement())
-                top.repetitionEnded = true;
-            else
-                frames.push_back({depth, false});
-        } else if (name.startsWith("JPM")) {
-            const std::optional<qint32> number = groupNumber(name.sliced(3));
-            if (!number) {
-                reader_.skipElement();
-                continue;
-            }
-            encoder.groupStart(*number);
-            if (reader_.isEmptyElement())
-                encoder.groupEnd();
-            else
-                frames.push_back({depth, true});
-        } else if (name.startsWith("JP")) {
-            const qint64 number = nameNumber(name.sliced(2).first(std::min<qsizetype>(5, name.size() - 2)));
-            encoder.element(qint32(number), reader_.elementText());
-        } else {
-            reader_.skipElement();
-        }
+    continueGroup();
+    if (name.startsWith("JPM") && name.endsWith('R')) {
+        frames_.push_back({depth_, false});
+    } else if (name.startsWith("JPM")) {
+        const std::optional<qint32> number = groupNumber(name.sliced(3));
+        if (!number)
+            return skip();
+        encoder_.groupStart(*number);
+        frames_.push_back({depth_, true});
+    } else if (name.startsWith("JP")) {
+        elementNumber_ = qint32(nameNumber(name.sliced(2).first(std::min<qsizetype>(5, name.size() - 2))));
+        takeText();
+    } else {
+        skip();
+    }
+}
+
+void CiiFromXml::messageElementEnd()
+{
+    const bool wasGroup = frames_.back().isGroup;
+    frames_.pop_back();
+    if (frames_.empty()) {
+        place_ = Place::Outside;
+        writeMessage();
+    } else if (wasGroup) {
+        encoder_.groupEnd();
+    } else {
+        frames_.back().repetitionEnded = true;  // a repetition closed
+    }
+}
+
+void CiiFromXml::writeMessage()
+{
+    appendMessageBlocks(output_.buffer(), messageCount_, encoder_.body(), context_.header.storageMode());
+    output_.flushWhenFull();
+    const qint64 read = reader_.bytesRead();
+    if (progress_ && read >= nextProgress_) {
+        progress_(read, size_);
+        nextProgress_ = read + (16 << 20);
     }
 }
 
 }  // namespace
 
 void convertXmlToCii(FormatMasters& masters, ConversionContext& context, ConversionLog& log,
-                     const QString& xmlPath, const QString& ciiPath, const ConversionProgress& progress)
+                     const QString& xmlPath, CiiAppendFile& output, const ConversionProgress& progress)
 {
-    CiiAppendOutput output(ciiPath);
-    if (QFileInfo(xmlPath).isFile() && QFileInfo(xmlPath).size() == 0)
+    const QFileInfo input(xmlPath);
+    if (input.isFile() && input.size() == 0)
         return;  // nothing to convert
+    output.beginDocument();
     try {
-        XmlReader reader(xmlPath);
-        CiiFromXml converter(masters, context, reader, output);
-        converter.run(progress, QFileInfo(xmlPath).size());
-    } catch (const XmlReader::NotWellFormed& error) {
+        XmlEventReader reader(xmlPath);
+        CiiFromXml converter(masters, context, output, reader, progress, input.size());
+        try {
+            reader.parse(converter);
+        } catch (const MessageEncoder::TooLong&) {
+            throw NotWellFormed{u"XML解析エラー JPTRM %1 がCIIのメッセージに収まりません"_s.arg(converter.messageCount())};
+        }
+        converter.finish();
+    } catch (const NotWellFormed& error) {
+        output.discardDocument();
         log.error(kNotWellFormed, error.message);
-        return;  // the temporary copy goes, the CII file stays as it was
+    } catch (...) {
+        output.discardDocument();
+        throw;
     }
-    output.commit();
 }
 
 }  // namespace edi
