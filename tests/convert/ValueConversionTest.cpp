@@ -39,6 +39,10 @@ TEST(CiiToLocal, NumbersKeepOrDropTheirDecimals)
     EXPECT_EQ(local("12399", item("9", 7, 2), item("N", 4)), "0123");  // the integer part, not rounded
     EXPECT_EQ(local("5", item("9", 3), item("9", 6)), "000005");
     EXPECT_EQ(local("1234567", item("9", 3), item("9", 4)), "1234567");  // longer than the field: the caller cuts
+    EXPECT_EQ(local("12", item("9", 4, 3), item("9", 3)), "000");     // decimals alone
+    EXPECT_EQ(local("1205", item("9", 2, 2), item("9", 2)), "12");    // longer than its item
+    EXPECT_EQ(local("000120", item("9", 6), item("9", 2)), "120");
+    EXPECT_EQ(local("0", item("9", 1), item("9", 2)), "00");
     EXPECT_EQ(local("-12.5", item("N", 6), item("9", 4)), "-013");        // towards minus infinity
     EXPECT_EQ(local("-123", item("N", 6), item("N", 6)), "-00123");       // the sign takes a digit's place
     EXPECT_EQ(local("-0.0", item("N", 6), item("N", 3)), "000");

@@ -90,6 +90,26 @@ void numericText(QByteArrayView value, const LayoutItem& cii, std::string& out)
         out.insert(total - std::min(total, size_t(cii.decimals)), 1, '.');
 }
 
+// What numericText and formatIntegerPart give together for a value of digits alone, the common
+// case, without the text in between: the digits before the item's decimals, leading zeros
+// removed ("0" for none), zeros in front up to width. False for any other value.
+bool wholeDigits(QByteArrayView value, const LayoutItem& cii, qint32 width, std::string& out)
+{
+    if (value.isEmpty() || !std::all_of(value.begin(), value.end(), isDigit))
+        return false;
+    const qsizetype decimals = std::min<qsizetype>(std::max(cii.decimals, 0), value.size());
+    QByteArrayView whole = value.first(value.size() - decimals);
+    while (!whole.isEmpty() && whole.front() == '0')
+        whole = whole.sliced(1);
+    if (whole.isEmpty())
+        whole = "0";
+    out.clear();
+    if (width > whole.size())
+        out.append(size_t(width - whole.size()), '0');
+    out.append(whole.data(), size_t(whole.size()));
+    return true;
+}
+
 // "20" or "19" in front of a six-character date by its year part.
 void completeCentury(std::string& date)
 {
@@ -131,6 +151,8 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
             numericText(value, cii, out);
             return LocalValueStatus::Converted;
         }
+        if (wholeDigits(value, cii, local.length, out))
+            return LocalValueStatus::Converted;
         thread_local std::string text;  // kept from value to value: no allocation per value
         numericText(value, cii, text);
         return formatIntegerPart(text, local.length, out) ? LocalValueStatus::Converted : LocalValueStatus::NotNumeric;
