@@ -6,7 +6,7 @@
 //
 // Each program runs N times (md5sum, then ediconv, in turns); the best wall time of each counts.
 // The exit status is 0 when every limit holds and the output is right: ediconv at least R times
-// md5sum's speed (default 1/3) and at least S MiB/s (default 0), its peak resident set below
+// md5sum's speed (default 1/2) and at least S MiB/s (default 0), its peak resident set below
 // M MiB (default 64); 1 when a limit or a check fails; 2 for usage and set-up errors.
 
 #include "BenchManifest.h"
@@ -43,7 +43,7 @@ struct Options {
     std::string manifest;
     std::string work;
     int runs = 3;
-    double minRatio = 1.0 / 3.0;
+    double minRatio = 0.5;
     double minMibps = 0;
     double maxRssMib = 64;
 };
