@@ -165,6 +165,7 @@ private:
     // Where the current occurrence of a local item goes; -1 (logged once per message) beyond
     // the occurrences the record has room for.
     qint64 fieldOffset(const GroupFormat::ItemPlan& plan);
+    [[gnu::cold, gnu::noinline]] void logSurplus(const GroupFormat::ItemPlan& plan);
 
     FormatMasters& masters_;
     ConversionContext& context_;
@@ -318,13 +319,17 @@ qint64 LocalRun::fieldOffset(const GroupFormat::ItemPlan& plan)
 {
     const qint64 offset =
         LocalRecordLayout::offsetIn(*plan.placement, [this](qint32 level) { return decoder_.repetition(level); });
-    if (offset < 0) {
-        // More occurrences than the local record has room for: the value is dropped.
-        if (!surplusLogged_)
-            log_.warning(OutOfPlace, u"繰返し数超過 "_s + plan.localItem->name);
-        surplusLogged_ = true;
-    }
+    if (offset < 0)
+        logSurplus(plan);
     return offset;
+}
+
+void LocalRun::logSurplus(const GroupFormat::ItemPlan& plan)
+{
+    // More occurrences than the local record has room for: the value is dropped.
+    if (!surplusLogged_)
+        log_.warning(OutOfPlace, u"繰返し数超過 "_s + plan.localItem->name);
+    surplusLogged_ = true;
 }
 
 void LocalRun::reportProgress()
