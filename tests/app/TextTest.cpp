@@ -1,6 +1,7 @@
 #include "app/text/FieldNormaliser.h"
 #include "app/text/ShiftJis.h"
 #include "app/text/ShiftJisDecoder.h"
+#include "app/text/ShiftJisEncoder.h"
 #include "app/text/TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,34 @@ TEST(ShiftJisDecoder, StopsAtBytesThatFormNoCharacter)
     EXPECT_TRUE(cut.decode("ab\x93", out));
     EXPECT_TRUE(cut.isInsideCharacter());
     EXPECT_EQ(out, "ab");
+}
+
+// Every character of the Basic Multilingual Plane, and one beyond it, encodes as the converter
+// encodes it; those the code page lacks go to the caller's stand-in.
+TEST(ShiftJisEncoder, EncodesEveryCharacterAsTheConverterDoes)
+{
+    QString text;
+    for (char32_t character = 1; character < 0x10000; ++character) {
+        if (character < 0xD800 || character > 0xDFFF)
+            text += QChar(char16_t(character));
+    }
+    text += u"😀"_s;
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray expected;
+    threadShiftJis().encodeUtf8Into(utf8, expected);  // "?" for what it lacks
+    QByteArray out = "kept";
+    ASSERT_TRUE(encodeUtf8ToShiftJis(utf8, out, [](char32_t, QByteArray& to) { to += '?'; }));
+    EXPECT_EQ(out, "kept" + expected);
+
+    out.clear();
+    ASSERT_TRUE(encodeUtf8ToShiftJis("a\xE2\x82\xAC" "b\xF0\x9F\x98\x80", out,
+                                     [](char32_t c, QByteArray& to) { to += "&#" + QByteArray::number(quint32(c)) + ';'; }));
+    EXPECT_EQ(out, "a&#8364;b&#128512;");
+    for (const QByteArray& bad : {QByteArray("x\xE2\x82"), QByteArray("x\xC0\xAF"), QByteArray("x\x80y"), QByteArray("x\xED\xA0\x80")}) {
+        out.clear();
+        EXPECT_FALSE(encodeUtf8ToShiftJis(bad, out, [](char32_t, QByteArray&) {})) << bad.toHex().constData();
+        EXPECT_EQ(out, "x");
+    }
 }
 
 TEST(TextHelpers, ByteLengthsAndRoundTrips)

@@ -243,6 +243,13 @@ TEST_F(CiiXmlTest, DocumentsAreWellFormedWhateverTheCiiHolds)
         << qPrintable(xmlText(u"A.XML"_s));
     EXPECT_EQ(convert(u"A.XML"_s, u"A2.CII"_s).code, u"0000"_s);  // it parses
 
+    // Bytes that are no Shift-JIS character: the replacement character, which Shift-JIS lacks,
+    // is written as its character reference; the characters around it are written as they are.
+    writeFile(path(u"R.CII"_s), ciiGroup({}, {BodyBuilder().element(1, "P\x80" "O\xA0" + sjis(u"①髙"_s)).bytes()}));
+    ASSERT_EQ(convert(u"R.CII"_s, u"R.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(readFile(path(u"R.XML"_s)).contains("<JP00001>P&#65533;O&#65533;\x87\x40\xFB\xFC</JP00001>"))
+        << qPrintable(xmlText(u"R.XML"_s));
+
     // A BPID of characters the document's encoding lacks: the root name stays writable.
     db_->execute({u"UPDATE FL1902フォーマット情報マスタ SET BPID = ?, XML文字コード = 'S'"_s, {u"ﾃｽﾄ0101"_s}});
     db_->execute({u"UPDATE FL1903レコードフォーマット情報マスタ SET BPID = ?"_s, {u"ﾃｽﾄ0101"_s}});

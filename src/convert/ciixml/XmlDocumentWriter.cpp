@@ -1,5 +1,6 @@
 #include "convert/ciixml/XmlDocumentWriter.h"
 
+#include "app/text/ShiftJisEncoder.h"
 #include "convert/ciixml/XmlLibrary.h"
 #include "convert/localcii/ConversionError.h"
 
@@ -14,6 +15,13 @@ namespace {
 
 constexpr qsizetype kChunk = 256 * 1024;
 
+// What a character the encoding lacks becomes, as libxml2's output writes it: a decimal
+// character reference.
+void characterReference(char32_t character, QByteArray& out)
+{
+    out.append("&#").append(QByteArray::number(quint32(character))).append(';');
+}
+
 }  // namespace
 
 XmlDocumentWriter::XmlDocumentWriter(const QString& targetPath, const QString& encoding)
@@ -21,8 +29,12 @@ XmlDocumentWriter::XmlDocumentWriter(const QString& targetPath, const QString& e
     , temporaryPath_(targetPath + u".part"_s)
 {
     initialiseXmlLibrary();
-    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding.toLatin1().constData());
-    output_ = handler ? xmlOutputBufferCreateFilename(QFile::encodeName(temporaryPath_).constData(), handler, 0) : nullptr;
+    // Shift-JIS, the usual encoding, is encoded here by a table; the library would call the code
+    // page converter for every few kilobytes. The other encodings go through the library.
+    shiftJis_ = encoding == u"Shift_JIS"_s;
+    xmlCharEncodingHandlerPtr handler = shiftJis_ ? nullptr : xmlFindCharEncodingHandler(encoding.toLatin1().constData());
+    if (shiftJis_ || handler)
+        output_ = xmlOutputBufferCreateFilename(QFile::encodeName(temporaryPath_).constData(), handler, 0);
     if (!output_)
         throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
     buffer_.reserve(kChunk + 4096);
@@ -129,7 +141,14 @@ void XmlDocumentWriter::flush(qsizetype threshold)
 {
     if (buffer_.size() < threshold)
         return;
-    if (xmlOutputBufferWrite(output_, int(buffer_.size()), buffer_.constData()) < 0)
+    const QByteArray* bytes = &buffer_;
+    if (shiftJis_) {
+        encoded_.truncate(0);
+        if (!encodeUtf8ToShiftJis(buffer_, encoded_, &characterReference))
+            throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
+        bytes = &encoded_;
+    }
+    if (xmlOutputBufferWrite(output_, int(bytes->size()), bytes->constData()) < 0)
         throw ConversionIoError(u"Cannot write "_s + temporaryPath_);
     buffer_.truncate(0);  // keeps the allocation
 }

@@ -44,6 +44,8 @@ private:
     QString temporaryPath_;
     xmlOutputBufferPtr output_ = nullptr;
     QByteArray buffer_;
+    bool shiftJis_ = false;  // encoded by the table into encoded_
+    QByteArray encoded_;
     std::vector<QByteArray> openElements_;
     bool finished_ = false;
 };
