@@ -1,5 +1,7 @@
 #include "app/text/ShiftJisDecoder.h"
 
+#include "app/text/AsciiRun.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -111,15 +113,7 @@ bool ShiftJisDecoder::decode(QByteArrayView bytes, QByteArray& out)
     const auto* const begin = source;
     while (decoded && source < end) {
         if (table.asciiUnchanged) {
-            // Markup is ASCII: eight bytes at a time while no byte has its high bit set.
-            std::uint64_t eight;
-            while (end - source >= 8 && (std::memcpy(&eight, source, 8), (eight & 0x8080808080808080u) == 0)) {
-                std::memcpy(target, source, 8);
-                source += 8;
-                target += 8;
-            }
-            while (source < end && *source < 0x80)
-                *target++ = char(*source++);
+            copyAsciiRun(source, end, target);
             if (source == end)
                 break;
         }
