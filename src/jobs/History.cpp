@@ -246,24 +246,28 @@ QString History::machineNote(const QString& machineName)
     return u"端末 "_s + machineName;
 }
 
-std::vector<std::pair<qint32, QString>> History::openJobs(const QString& machineName, const QString& centreCode)
+std::vector<History::OpenJob> History::openJobRows(const QString& machineName, const QString& centreCode)
 {
     const bool withNotes = notesKept();
-    Sql sql{u"SELECT * FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 処理終了日付 IS NULL"_s, {}};
+    Sql sql{u"SELECT * FROM FL1102処理履歴ファイル WHERE 処理終了日付 IS NULL AND 処理種別 IN ('01', '10')"_s, {}};
     if (!centreCode.isEmpty()) {
         sql.text += u" AND センターコード = ?"_s;
         sql.values << centreCode;
     }
-    sql.text += u" ORDER BY 通番"_s;
-    struct Open {
-        qint32 serial;
-        QString centre;
-        QString note;
-    };
-    std::vector<Open> open;
-    for (ResultSet row = database_.query(sql); !row.atEnd(); row.next())
-        open.push_back({row.value(u"通番"_s).toInt(), row.value(u"センターコード"_s).toString(),
-                        withNotes ? row.value(u"備考"_s).toString() : QString()});
+    sql.text += u" ORDER BY 通番, 枝番"_s;
+    std::vector<OpenJob> open;
+    for (ResultSet row = database_.query(sql); !row.atEnd(); row.next()) {
+        const qint32 serial = row.value(u"通番"_s).toInt();
+        if (row.value(u"枝番"_s).toInt() != 0) {
+            if (!open.empty() && open.back().serial == serial)
+                open.back().transferOpen = true;
+            continue;
+        }
+        const QString note = withNotes ? row.value(u"備考"_s).toString() : QString();
+        const QString first = note.section(u" / "_s, 0, 0);
+        open.push_back({serial, row.value(u"センターコード"_s).toString(),
+                        first.startsWith(machineNote({})) ? first : QString(), false, false});
+    }
 
     // The centres the machine runs, for job rows written before their notes named the machine.
     QStringList ownCentres;
@@ -271,16 +275,28 @@ std::vector<std::pair<qint32, QString>> History::openJobs(const QString& machine
              {u"SELECT センターコード FROM FL1903EDI制御マスタ WHERE 実行端末名 = ?"_s, {machineName}});
          !row.atEnd(); row.next())
         ownCentres << row.value(0).toString();
-
     const QString mine = machineNote(machineName);
-    const QString anyMachine = machineNote({});
+    for (OpenJob& job : open)
+        job.ranHere = job.machine.isEmpty() ? ownCentres.contains(job.centreCode) : job.machine == mine;
+    return open;
+}
+
+std::vector<std::pair<qint32, QString>> History::openJobs(const QString& machineName, const QString& centreCode)
+{
     std::vector<std::pair<qint32, QString>> jobs;
-    for (const Open& job : open) {
-        const QString first = job.note.section(u" / "_s, 0, 0);
-        const bool ranHere = first.startsWith(anyMachine) ? first == mine : ownCentres.contains(job.centre);
-        if (ranHere)
-            jobs.emplace_back(job.serial, job.centre);
-    }
+    for (const OpenJob& job : openJobRows(machineName, centreCode))
+        if (job.ranHere)
+            jobs.emplace_back(job.serial, job.centreCode);
+    return jobs;
+}
+
+std::vector<std::pair<qint32, QString>> History::openTransfersElsewhere(const QString& machineName,
+                                                                         const QString& centreCode)
+{
+    std::vector<std::pair<qint32, QString>> jobs;
+    for (const OpenJob& job : openJobRows(machineName, centreCode))
+        if (!job.ranHere && job.transferOpen)
+            jobs.emplace_back(job.serial, job.machine);
     return jobs;
 }
 

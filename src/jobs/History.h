@@ -112,11 +112,25 @@ public:
     // machineNote); one without it belongs to the machine that runs its centre (the control
     // master's 実行端末名). Throws DatabaseError.
     std::vector<std::pair<qint32, QString>> openJobs(const QString& machineName, const QString& centreCode = {});
+    // The centre's open jobs that another machine ran (see openJobs) whose transfer row is open
+    // too, oldest first: their serials and notes naming the machine (empty when the row does not
+    // say). Throws DatabaseError.
+    std::vector<std::pair<qint32, QString>> openTransfersElsewhere(const QString& machineName, const QString& centreCode);
 
     // The note a job row starts with: the machine that runs the job, whose folders hold its files.
     static QString machineNote(const QString& machineName);
 
 private:
+    // A job row that is not completed, and whether its transfer row is open too.
+    struct OpenJob {
+        qint32 serial;
+        QString centreCode;
+        QString machine;  // the note's "端末 NAME", when it has one
+        bool ranHere;
+        bool transferOpen;
+    };
+    std::vector<OpenJob> openJobRows(const QString& machineName, const QString& centreCode);
+
     qint32 highestSerial();
     void insertRow(const HistoryStart& start, bool stepRow);
     // Whether rows can carry notes: the column exists, or could be added.

@@ -111,15 +111,19 @@ void reportJob(JobContext& job, qint32 serial, JobObserver& observer)
     alertIfDue(job, serial, rows, [&observer](const QString& line) { observer.note(line); });
 }
 
-// A job that could not take its centre's lock touches nothing: no transfer, no file, no mail. Its
-// job and transfer rows say why: another process receives the centre ("8001"), or the lock could
-// not be tried ("9999").
-void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& lockProblem)
+// Why a job may not run: the end code of its rows and their note.
+struct Refusal {
+    QString code;
+    QString note;  // empty: the job may run
+};
+
+// A job that may not run touches nothing: no transfer, no file, no mail. Its job and transfer rows
+// say why: another process receives the centre, or something of an earlier job still does
+// ("8001"), or the centre's lock could not be tried ("9999").
+void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const Refusal& refusal)
 {
-    const bool busy = lockProblem.isEmpty();
-    const QString code = busy ? JobCode::centreBusy : ResultCode::failed;
-    const QString note = busy ? u"他のプロセスがセンター %1 を受信中のため受信しませんでした"_s.arg(centreCode) : lockProblem;
-    observer.note(note);
+    const bool busy = refusal.code == JobCode::centreBusy;
+    observer.note(refusal.note);
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, History::machineNote(job.settings().machineName)};
     if (job.history().openJob(start) != ResultCode::ok) {
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
@@ -130,8 +134,8 @@ void recordUntouchedJob(JobContext& job, const QString& centreCode, JobObserver&
         HistoryCompletion completion;
         completion.serial = start.serial;
         completion.branch = branch;
-        completion.endCode = code;
-        completion.note = note;
+        completion.endCode = refusal.code;
+        completion.note = refusal.note;
         job.history().closeRow(completion);
     };
     HistoryStart transfer{start.serial, 0, u"R"_s, u"1"_s, u"10"_s, centreCode, {}};
@@ -159,9 +163,51 @@ std::unique_ptr<HeldLock> lockCentre(JobContext& job, const QString& centreCode,
 }
 
 // An earlier job of the centre whose process ended is completed before the centre's next job.
-void recoverEarlierJobs(JobContext& job, const QString& centreCode, JobObserver& observer)
+// Returns the line of one that still runs, empty when none does.
+QString recoverEarlierJobs(JobContext& job, const QString& centreCode, JobObserver& observer)
 {
-    recoverCentre(job, centreCode, [&observer](const QString& line) { observer.note(line); });
+    return recoverCentre(job, centreCode, [&observer](const QString& line) { observer.note(line); });
+}
+
+// Another machine's job of a centre received through the communication package whose transfer
+// was never completed: the package's file is where every machine's package delivers, and only
+// that machine can tell whether its package delivered what lies there. Until its program completes
+// the job, another reception would take that file or write over it. Returns the line that says
+// so, empty when there is no such job.
+QString unsettledDeliveryElsewhere(JobContext& job, const QString& centreCode)
+{
+    try {
+        const ControlRowLookup centre = loadControlRow(job.database(), centreCode);
+        if (!centre.row || centre.row->transferMethod != u"Z"_s)
+            return {};
+        const auto open = job.history().openTransfersElsewhere(job.settings().machineName, centreCode);
+        if (open.empty())
+            return {};
+        const auto& [serial, machine] = open.front();
+        return u"%1 の通番 %2 の通信パッケージによる受信が完了していません (その端末のプログラムが次に起動したときに完了します)"_s.arg(
+            machine.isEmpty() ? u"他の端末"_s : machine, serialText(serial));
+    } catch (const DatabaseError&) {
+        return {};  // the job's own rows say what became of the database
+    }
+}
+
+Refusal refusalWithoutLock(const QString& centreCode, const QString& lockProblem)
+{
+    if (!lockProblem.isEmpty())
+        return {ResultCode::failed, lockProblem};
+    return {JobCode::centreBusy, u"他のプロセスがセンター %1 を受信中のため受信しませんでした"_s.arg(centreCode)};
+}
+
+// Under the centre's lock, once the earlier jobs are completed: what of them still runs, or
+// another machine's delivery that is not settled, keeps the centre busy.
+Refusal refusalUnderLock(JobContext& job, const QString& centreCode, JobObserver& observer)
+{
+    QString waitFor = recoverEarlierJobs(job, centreCode, observer);
+    if (waitFor.isEmpty())
+        waitFor = unsettledDeliveryElsewhere(job, centreCode);
+    if (waitFor.isEmpty())
+        return {};
+    return {JobCode::centreBusy, u"センター %1 の前の受信が終わっていないため受信しませんでした: "_s.arg(centreCode) + waitFor};
 }
 
 // A job whose centre's lock is held: the job's row, its steps, and the backup copy, which runs
@@ -213,12 +259,12 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
     observer.rowState(RowState::Running);
     QString lockProblem;
     const std::unique_ptr<HeldLock> centreLock = lockCentre(job, centreCode, lockProblem);
-    if (!centreLock) {
-        recordUntouchedJob(job, centreCode, observer, lockProblem);
+    const Refusal refusal = centreLock ? refusalUnderLock(job, centreCode, observer) : refusalWithoutLock(centreCode, lockProblem);
+    if (!refusal.note.isEmpty()) {
+        recordUntouchedJob(job, centreCode, observer, refusal);
         observer.rowState(RowState::Failed);
         return RowState::Failed;
     }
-    recoverEarlierJobs(job, centreCode, observer);
     return runLockedJob(job, centreCode, observer, {},
                         [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); });
 }
@@ -236,7 +282,8 @@ RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& o
                                       : lockProblem};
     }
     // Looked at again under the lock, after the recovery: nobody else runs the centre's jobs now.
-    recoverEarlierJobs(job, found.centreCode, observer);
+    if (const QString running = recoverEarlierJobs(job, found.centreCode, observer); !running.isEmpty())
+        return {RowState::Failed, running};
     const RerunPlan plan = planRerun(job, serial, force);
     if (!plan.refusal.isEmpty())
         return {RowState::Failed, plan.refusal};

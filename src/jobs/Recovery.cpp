@@ -201,13 +201,18 @@ private:
     std::optional<ControlRow> centre_;
 };
 
-void recoverJobs(JobContext& job, const std::vector<std::pair<qint32, QString>>& jobs, const RecoveryLog& log)
+// Returns the line of the first job left for later, empty when none was.
+QString recoverJobs(JobContext& job, const std::vector<std::pair<qint32, QString>>& jobs, const RecoveryLog& log)
 {
+    QString leftForLater;
     for (const auto& [serial, centreCode] : jobs) {
         try {
             JobRecovery recovery(job, serial, centreCode);
             if (const QString running = recovery.stillRunning(); !running.isEmpty()) {
-                log(u"通番 %1 (センター %2) の%3が実行中のため、完了は後にします"_s.arg(serialText(serial), centreCode, running));
+                const QString line = u"通番 %1 (センター %2) の%3が実行中のため、完了は後にします"_s.arg(serialText(serial), centreCode, running);
+                log(line);
+                if (leftForLater.isEmpty())
+                    leftForLater = line;
                 continue;
             }
             log(recovery.run());
@@ -218,6 +223,7 @@ void recoverJobs(JobContext& job, const std::vector<std::pair<qint32, QString>>&
             log(u"通番 %1 を完了できません: センターコード %2"_s.arg(serialText(serial), centreCode));
         }
     }
+    return leftForLater;
 }
 
 }  // namespace
@@ -245,13 +251,14 @@ void recoverInterruptedJobs(JobContext& job, const RecoveryLog& log)
     }
 }
 
-void recoverCentre(JobContext& job, const QString& centreCode, const RecoveryLog& log)
+QString recoverCentre(JobContext& job, const QString& centreCode, const RecoveryLog& log)
 {
     // Looked for under the lock: a job that ended a moment ago is complete and not in the list.
     try {
-        recoverJobs(job, job.history().openJobs(job.settings().machineName, centreCode), log);
+        return recoverJobs(job, job.history().openJobs(job.settings().machineName, centreCode), log);
     } catch (const DatabaseError& error) {
         log(u"中断したジョブを探せません: "_s + error.message());
+        return {};
     }
 }
 

@@ -30,8 +30,9 @@ using RecoveryLog = std::function<void(const QString&)>;
 // At every start of the program.
 void recoverInterruptedJobs(JobContext& job, const RecoveryLog& log);
 
-// At the start of a job, for its centre, whose lock the caller holds.
-void recoverCentre(JobContext& job, const QString& centreCode, const RecoveryLog& log);
+// At the start of a job, for its centre, whose lock the caller holds. Returns the line of a job
+// left for later, empty when none was: the centre's next job must wait for what still runs.
+QString recoverCentre(JobContext& job, const QString& centreCode, const RecoveryLog& log);
 
 // At every start of the program, on its connection, before any job runs: each line goes to
 // standard error.

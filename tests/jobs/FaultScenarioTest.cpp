@@ -246,6 +246,39 @@ TEST_P(FaultScenarioTest, ARegistrationThatOutlivesItsKilledCallerIsRecorded)
     EXPECT_EQ(registered(), afterRecovery);
 }
 
+TEST_P(FaultScenarioTest, APackageThatOutlivesItsKilledCallerKeepsTheCentreBusy)
+{
+    // The partner's file is taken by whichever package run comes first, a second after it starts.
+    setPackage(u"SLEEP=1\nTAKE=YES"_s);
+    const QString package = path(u"cvx/z_tcp"_s);
+    auto killed = start({u"--run-job"_s, u"ZC01"_s});
+    for (int waited = 0; waited < 500 && !processWithArgumentRuns(package); ++waited)
+        QThread::msleep(10);
+    ASSERT_TRUE(processWithArgumentRuns(package)) << "the package did not start";
+    ::kill(pid_t(killed->processId()), SIGKILL);
+    finish(*killed);
+
+    // While the killed job's package still runs, the next reception of the centre touches nothing:
+    // it would take what that package delivers, and the delivery would later be kept aside too.
+    output_.clear();
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 1);
+    EXPECT_TRUE(output_.contains(u"通信パッケージが実行中"_s)) << output_.toStdString();
+    EXPECT_TRUE(jobRows(u"ZC01"_s).at(1).startsWith(u"2|8001|端末 TESTPC / センター ZC01 の前の受信が終わっていない"_s))
+        << jobRows(u"ZC01"_s).join(u'\n').toStdString();
+
+    // Once it has ended, the next start keeps its delivery aside; handed over again, it is
+    // registered, once.
+    for (int waited = 0; waited < 500 && processWithArgumentRuns(package); ++waited)
+        QThread::msleep(10);
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 1);
+    const QString kept = path(u"received/00000001_RCV_ZC01________.CII.UNCONFIRMED"_s);
+    ASSERT_TRUE(QFile::exists(kept)) << output_.toStdString();
+    ASSERT_TRUE(QFile::rename(kept, path(u"partner/ZC01.CII"_s)));
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 0) << output_.toStdString();
+    EXPECT_EQ(registered(), 2);
+    EXPECT_TRUE(jobRows(u"ZC01"_s).first().startsWith(u"1|8002|"_s)) << jobRows(u"ZC01"_s).join(u'\n').toStdString();
+}
+
 TEST_P(FaultScenarioTest, AMessageThatCannotBeReceivedDoesNotHoldUpTheNextOne)
 {
     TestMailbox mailbox = TestMailbox::maildir(path(u"mail/Maildir"_s));

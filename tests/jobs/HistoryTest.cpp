@@ -175,6 +175,19 @@ TEST_P(HistoryTest, OpenJobsBelongToTheMachineThatRanThem)
     EXPECT_EQ(history_.openJobs(u"PC1"_s), (Jobs{{1, u"ABC"_s}, {4, u"XYZ"_s}}));
     EXPECT_EQ(history_.openJobs(u"PC2"_s), (Jobs{{2, u"ABC"_s}, {5, u"XYZ"_s}}));
     EXPECT_EQ(history_.openJobs(u"PC1"_s, u"XYZ"_s), (Jobs{{4, u"XYZ"_s}}));
+
+    // Of the others' open jobs, those whose transfer is still open too.
+    for (qint32 serial : {2, 5, 6}) {
+        HistoryStart transfer{serial, 0, u"R"_s, u"1"_s, u"10"_s, serial == 5 ? u"XYZ"_s : u"ABC"_s, {}};
+        ASSERT_EQ(history_.addStep(transfer), u"0000"_s);
+    }
+    HistoryCompletion transferred;
+    transferred.serial = 6;
+    transferred.branch = 1;
+    ASSERT_EQ(history_.closeRow(transferred), u"0000"_s);
+    EXPECT_EQ(history_.openTransfersElsewhere(u"PC1"_s, u"ABC"_s), (Jobs{{2, u"端末 PC2"_s}}));
+    EXPECT_EQ(history_.openTransfersElsewhere(u"PC1"_s, u"XYZ"_s), (Jobs{{5, QString()}}));
+    EXPECT_EQ(history_.openTransfersElsewhere(u"PC2"_s, u"XYZ"_s), Jobs{});
 }
 
 TEST_P(HistoryTest, ALostDatabaseGivesTheFailureCode)

@@ -112,6 +112,40 @@ TEST_P(JobSequenceTest, AJobWhoseCentreAnotherProcessReceivesTouchesNothing)
     EXPECT_FALSE(QFile::exists(path(u"handover/WC01.CII"_s)));
 }
 
+TEST_P(JobSequenceTest, AnotherMachinesUnfinishedPackageReceptionKeepsThePackageCentreBusy)
+{
+    // Another workstation's jobs ended with their transfers under way.
+    auto interrupted = [this](const QString& centre) {
+        HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centre, History::machineNote(u"WS-B"_s)};
+        EXPECT_EQ(job_->history().openJob(start), u"0000"_s);
+        HistoryStart transfer{start.serial, 0, u"R"_s, u"1"_s, u"10"_s, centre, {}};
+        EXPECT_EQ(job_->history().addStep(transfer), u"0000"_s);
+        return start.serial;
+    };
+    const qint32 package = interrupted(u"ZC01"_s);
+    interrupted(u"WC01"_s);
+
+    // The package's file may be what that machine's package delivered: left alone. A hand-over
+    // taken by that job is in a private name of its own, so the next one is received.
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    EXPECT_EQ(observer_.texts, QStringList{u"6:他で受信中"_s});
+    EXPECT_TRUE(notes().contains(u"3|1|センター ZC01 の前の受信が終わっていないため受信しませんでした: 端末 WS-B の通番 00000001 の通信パッケージによる受信が完了していません (その端末のプログラムが次に起動したときに完了します)"_s))
+        << notes().join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"cvx/recv/ZC01.DAT"_s)));
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
+    EXPECT_EQ(run(u"WC01"_s), RowState::Finished);
+
+    // Once that machine has completed its job, the centre is received again.
+    for (qint16 branch : {1, 0}) {
+        HistoryCompletion completion;
+        completion.serial = package;
+        completion.branch = branch;
+        completion.endCode = u"8002"_s;
+        ASSERT_EQ(job_->history().closeRow(completion), u"0000"_s);
+    }
+    EXPECT_EQ(run(u"ZC01"_s), RowState::Finished);
+}
+
 TEST_P(JobSequenceTest, XmlFilesAreConvertedBeforeTheLocalRecords)
 {
     // A partner's XML document, made from CII by the converter itself.
