@@ -248,11 +248,12 @@ TEST_P(FaultScenarioTest, ARegistrationThatOutlivesItsKilledCallerIsRecorded)
 
 TEST_P(FaultScenarioTest, APackageThatOutlivesItsKilledCallerKeepsTheCentreBusy)
 {
-    // The partner's file is taken by whichever package run comes first, a second after it starts.
-    setPackage(u"SLEEP=1\nTAKE=YES"_s);
+    // The partner's file is taken by whichever package run comes first, seconds after it starts:
+    // time enough for the next reception to start while the killed job's package still runs.
+    setPackage(u"SLEEP=3\nTAKE=YES"_s);
     const QString package = path(u"cvx/z_tcp"_s);
     auto killed = start({u"--run-job"_s, u"ZC01"_s});
-    for (int waited = 0; waited < 500 && !processWithArgumentRuns(package); ++waited)
+    for (int waited = 0; waited < 1000 && !processWithArgumentRuns(package); ++waited)
         QThread::msleep(10);
     ASSERT_TRUE(processWithArgumentRuns(package)) << "the package did not start";
     ::kill(pid_t(killed->processId()), SIGKILL);
@@ -268,8 +269,9 @@ TEST_P(FaultScenarioTest, APackageThatOutlivesItsKilledCallerKeepsTheCentreBusy)
 
     // Once it has ended, the next start keeps its delivery aside; handed over again, it is
     // registered, once.
-    for (int waited = 0; waited < 500 && processWithArgumentRuns(package); ++waited)
+    for (int waited = 0; waited < 1000 && processWithArgumentRuns(package); ++waited)
         QThread::msleep(10);
+    ASSERT_FALSE(processWithArgumentRuns(package));
     EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 1);
     const QString kept = path(u"received/00000001_RCV_ZC01________.CII.UNCONFIRMED"_s);
     ASSERT_TRUE(QFile::exists(kept)) << output_.toStdString();
