@@ -160,6 +160,9 @@ private:
     void skip() { skipDepth_ = depth_; }
     // Any node but blanks after an ended repetition begins the next one.
     void continueGroup();
+    // A text or CDATA node: part of the text being taken, or outside it a node that may continue
+    // the group (a text of blanks alone counts for nothing, CDATA always does).
+    void textNode(QByteArrayView text, bool isCdata);
 
     void beginHeader();
     bool storeField(QByteArrayView element, QByteArrayView utf8Text);
@@ -248,23 +251,17 @@ void CiiFromXml::elementEnd()
         messageElementEnd();
 }
 
-void CiiFromXml::characters(QByteArrayView text)
-{
-    if (skipDepth_ != 0)
-        return;
-    if (textDepth_ != 0)
-        text_.characters(text);
-    else if (place_ == Place::Message && !XmlEventReader::isBlank(text))
-        continueGroup();
-}
+void CiiFromXml::characters(QByteArrayView text) { textNode(text, false); }
 
-void CiiFromXml::cdata(QByteArrayView text)
+void CiiFromXml::cdata(QByteArrayView text) { textNode(text, true); }
+
+void CiiFromXml::textNode(QByteArrayView text, bool isCdata)
 {
     if (skipDepth_ != 0)
         return;
     if (textDepth_ != 0)
-        text_.cdata(text);
-    else if (place_ == Place::Message)
+        isCdata ? text_.cdata(text) : text_.characters(text);
+    else if (place_ == Place::Message && (isCdata || !XmlEventReader::isBlank(text)))
         continueGroup();
 }
 
