@@ -191,7 +191,9 @@ int main(int argc, char* argv[])
     edi::NoMailReceiver mail;
     auto worker = std::make_unique<edi::JobWorker>(
         state.database->settings(), edi::JobSettings::fromState(state, QApplication::applicationDirPath()), clock, mail);
-    edi::MonitorEngine engine(clock, fullTimetable(today, options->rows, options->centre), std::move(worker));
+    edi::TimetableSource source(*state.database, state.machineName, 0);
+    edi::MonitorEngine engine(clock, source, {source.schedule(), fullTimetable(today, options->rows, options->centre), {}},
+                              std::move(worker));
     edi::MonitorWindow window(engine, *state.database, state.statusColours);
     window.show();
     while (!window.windowHandle() || !window.windowHandle()->isExposed())

@@ -4,6 +4,7 @@
 #include "gui/WindowProgram.h"
 #include "jobs/HistoryCommand.h"
 #include "monitor/HeadlessProgram.h"
+#include "monitor/StatusCommand.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -29,6 +30,11 @@ int main(int argc, char* argv[])
     if (arguments.value(0) == u"history"_s) {
         QCoreApplication application(argc, argv);
         return edi::runHistoryCommand(arguments.mid(1), QCoreApplication::applicationDirPath(), QDate::currentDate());
+    }
+    if (arguments.value(0) == u"status"_s) {
+        QCoreApplication application(argc, argv);
+        return edi::runStatusCommand(arguments.mid(1), QCoreApplication::applicationDirPath(),
+                                     QDateTime::currentDateTime());
     }
     edi::ProgramOptions options = edi::parseProgramOptions(arguments);
     options.configPath = edi::requestedConfigurationPath(options.configPath);

@@ -25,6 +25,7 @@ struct AppState {
     QString operatorCode;  // the command line's operator argument, trimmed
     QString operatorName;  // always empty
     EnvironmentSettings environment;
+    SchedulerSettings scheduler;
     QString connectionString;
     std::unique_ptr<Database> database;
     // The locks of the processes on the database; the scheduler holds its machine name's lock

@@ -91,6 +91,13 @@ void writeStandardError(const QString& text)
     std::fputs(inTerminalEncoding(text).constData(), stderr);
 }
 
+void writeStandardOutputUtf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
 ConsoleMessageSink::ConsoleMessageSink(QString component, const Clock& clock)
     : component_(std::move(component))
     , clock_(clock)

@@ -16,6 +16,8 @@ QString consoleLine(const QDateTime& when, const QString& component, const QStri
 // the user's locale (UTF-8, or for example EUC-JP or Shift-JIS on an older Japanese terminal).
 void writeStandardOutput(const QString& text);
 void writeStandardError(const QString& text);
+// Data for scripts (CSV, JSON) on standard output in UTF-8, whatever the terminal's encoding.
+void writeStandardOutputUtf8(const QString& text);
 
 // How much a log line matters, as the journal reads it (sd-daemon's prefixes). Detail lines are
 // written only in the verbose log.

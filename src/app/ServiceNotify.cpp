@@ -16,4 +16,14 @@ void notifyServiceStopping()
     sd_notify(0, "STOPPING=1");
 }
 
+void notifyServiceAlive()
+{
+    sd_notify(0, "WATCHDOG=1");
+}
+
+void notifyServiceStatus(const QString& status)
+{
+    sd_notify(0, (u"STATUS="_s + status).toUtf8().constData());
+}
+
 }  // namespace edi

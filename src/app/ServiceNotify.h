@@ -8,5 +8,9 @@ namespace edi {
 // once the timetable runs, stopping when an end was asked for. Nothing happens outside a service.
 void notifyServiceReady(const QString& status);
 void notifyServiceStopping();
+// The timer still ticks: the service manager's watchdog restarts a scheduler that stops telling it.
+void notifyServiceAlive();
+// What the service manager shows as the service's status.
+void notifyServiceStatus(const QString& status);
 
 }  // namespace edi

@@ -274,12 +274,20 @@ void MonitorWindow::showJobHistory(qint32 serial)
     dialog->show();
 }
 
+void MonitorWindow::setScheduleDialog(ScheduleDialog* dialog)
+{
+    dialog_ = dialog;
+    engine_.setRebuildGate([this] { return !dialog_->isVisible(); });
+}
+
 std::unique_ptr<QMenu> MonitorWindow::lineMenu(int row)
 {
     auto menu = std::make_unique<QMenu>(this);
     QAction* rerun = menu->addAction(u"再実行"_s);
     rerun->setEnabled(engine_.mayRerun(row));
     connect(rerun, &QAction::triggered, this, [this, row] { askToRerun(row); });
+    QAction* rebuild = menu->addAction(u"スケジュール再作成"_s);
+    connect(rebuild, &QAction::triggered, &engine_, [this] { engine_.requestRebuild(u"画面のメニュー"_s); });
     return menu;
 }
 

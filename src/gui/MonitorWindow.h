@@ -29,7 +29,8 @@ public:
     MonitorWindow(MonitorEngine& engine, Database& database, const StatusColours& colours, QWidget* parent = nullptr);
     ~MonitorWindow() override;
 
-    void setScheduleDialog(ScheduleDialog* dialog) { dialog_ = dialog; }
+    // The dialog works on a row by its index: the timetable is not built anew while it is open.
+    void setScheduleDialog(ScheduleDialog* dialog);
     // Start-up: the screen ID, the operator and the date (set once).
     void setLabels(const QString& operatorCode, const QString& operatorName, const QDate& today);
     // Fill grid: one line per timetable row, the status columns in the normal colour, line 0
@@ -43,7 +44,7 @@ public:
     // The grid's current column as the program counts it: 0 is the mark, 1 to 8 the others.
     int currentColumn() const { return currentColumn_; }
     // A line's context menu: "再実行" runs a failed line's job again, while automatic running
-    // is off; asked first.
+    // is off; asked first. "スケジュール再作成" builds the timetable anew from the masters.
     std::unique_ptr<QMenu> lineMenu(int row);
 
 Q_SIGNALS:

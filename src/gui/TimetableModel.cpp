@@ -19,7 +19,7 @@ TimetableModel::TimetableModel(const Timetable& timetable, Database& database, c
 
 int TimetableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(paintedStates_.size());
+    return parent.isValid() ? 0 : filledRows_;
 }
 
 int TimetableModel::columnCount(const QModelIndex& parent) const
@@ -32,10 +32,8 @@ QVariant TimetableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= timetable_.rowCount())
         return {};
     const ScheduleRow& row = timetable_.rows()[size_t(index.row())];
-    if (role == Qt::ForegroundRole) {
-        const std::optional<RowState>& painted = paintedStates_[size_t(index.row())];
-        return painted ? stateColour(*painted) : toQColor(colours_.normal);
-    }
+    if (role == Qt::ForegroundRole)
+        return stateColour(row.displayState);
     if (role == Qt::ToolTipRole) {
         const QString tip = row.jobTip();
         return tip.isEmpty() ? QVariant() : QVariant(tip);
@@ -64,10 +62,10 @@ QVariant TimetableModel::headerData(int section, Qt::Orientation orientation, in
         return timetable_.rows()[size_t(section)].selected ? u"○"_s : u"×"_s;
     case Qt::TextAlignmentRole:
         return int(Qt::AlignCenter);
-    case Qt::ForegroundRole:
-        if (const std::optional<RowState>& painted = paintedStates_[size_t(section)])
-            return stateColour(*painted);
-        return {};
+    case Qt::ForegroundRole: {
+        const RowState state = timetable_.rows()[size_t(section)].displayState;
+        return state == RowState::NotRun ? QVariant() : QVariant(stateColour(state));
+    }
     }
     return {};
 }
@@ -75,7 +73,7 @@ QVariant TimetableModel::headerData(int section, Qt::Orientation orientation, in
 void TimetableModel::fill()
 {
     beginResetModel();
-    paintedStates_.assign(size_t(timetable_.rowCount()), std::nullopt);
+    filledRows_ = timetable_.rowCount();
     methodNames_.clear();  // each fill looks the names up again, as a failed look-up may since work
     endResetModel();
 }
@@ -84,10 +82,6 @@ void TimetableModel::rowChanged(int row)
 {
     if (row < 0 || row >= rowCount())
         return;
-    const RowState state = timetable_.rows()[size_t(row)].displayState;
-    std::optional<RowState>& painted = paintedStates_[size_t(row)];
-    if (painted.value_or(RowState::NotRun) != state)
-        painted = state;
     Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
     Q_EMIT headerDataChanged(Qt::Vertical, row, row);
 }
@@ -109,6 +103,7 @@ QColor TimetableModel::stateColour(RowState state) const
     case RowState::Running: return toQColor(colours_.running);
     case RowState::Finished: return toQColor(colours_.done);
     case RowState::Failed: return toQColor(colours_.error);
+    case RowState::Missed: break;
     }
     return Qt::black;
 }

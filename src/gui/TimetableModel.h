@@ -5,8 +5,6 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-#include <optional>
-#include <vector>
 
 namespace edi {
 
@@ -17,9 +15,9 @@ class Timetable;
 // columns 0 to 7, the mark ("○"/"×") of column 0 as the rows' header. Rows are read from the
 // timetable when they are painted, so a fill of any length costs the same.
 //
-// Colours: a fill shows every line's texts in the normal colour and the mark in the grid's
-// default colour; once a row's state is set, its whole line takes the state's colour until the
-// next fill.
+// Colours: a line's texts are in its state's colour, the normal one until it runs; its mark
+// keeps the grid's default colour until then and takes the state's colour with the rest. A fill
+// (after the dialog added or moved a row, or the timetable was built anew) keeps them.
 class TimetableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -31,7 +29,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Fill grid: the timetable's rows as they now are, all in the colours of a fresh fill.
+    // Fill grid: the timetable's rows as they now are.
     void fill();
     // A row's texts, mark or state changed.
     void rowChanged(int row);
@@ -43,8 +41,7 @@ private:
     const Timetable& timetable_;
     Database& database_;
     StatusColours colours_;
-    // The state each line was last painted in; empty while it shows the fill's colours.
-    std::vector<std::optional<RowState>> paintedStates_;
+    int filledRows_ = 0;  // the rows of the last fill; the timetable may have more until the next
     mutable QHash<QString, QString> methodNames_;  // the code master's names of the transfer methods
 };
 

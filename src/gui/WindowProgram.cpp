@@ -11,12 +11,14 @@
 #include "gui/WindowStyling.h"
 #include "jobs/JobContext.h"
 #include "jobs/Recovery.h"
-#include "monitor/JobWorker.h"
+#include "app/ConsoleOutput.h"
+#include "app/ProcessSignals.h"
 #include "monitor/MonitorEngine.h"
-#include "monitor/TimetableLoader.h"
+#include "monitor/Scheduler.h"
 #include "transport/MailTransport.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -28,7 +30,8 @@ int runWindowMonitor(const ProgramOptions& options)
     chooseApplicationFont();
     if (!installQtJapanese())
         qWarning("Qt's Japanese translation (qtbase_ja.qm) is missing: standard buttons stay in English");
-    SystemClock clock;
+    const std::unique_ptr<Clock> programTime = programClock();
+    const Clock& clock = *programTime;
     WindowMessageSink messages;
     AppState state;
     const StartupRequest request{QApplication::applicationDirPath(), options.configPath, options.operatorArgument, &clock,
@@ -43,17 +46,18 @@ int runWindowMonitor(const ProgramOptions& options)
         messages.showMessage(stylingError);
         return 1;
     }
-    std::optional<Timetable> timetable = loadTimetable(*state.database, state.machineName, clock.now(), messages);
-    if (!timetable)
-        return 1;
-
     const JobSettings settings = JobSettings::fromState(state, QApplication::applicationDirPath());
     recoverAtStart(*state.database, clock, settings);
     // A window of its own, not the monitor's child: jobs report to it until the engine has ended.
     MailWindow mailWindow;
     MailTransport mail(settings.configPath, settings.paths.receivedFolder, mailWindow);
-    auto worker = std::make_unique<JobWorker>(state.database->settings(), settings, clock, mail);
-    MonitorEngine engine(clock, std::move(*timetable), std::move(worker));
+    auto log = [&clock](LogPriority priority, const QString& text) {
+        writeLogLine(priority, clock.now(), u"SCHMON01"_s, text);
+    };
+    const std::unique_ptr<Scheduler> scheduler = Scheduler::create(state, settings, mail, messages, true, log);
+    if (!scheduler)
+        return 1;
+    MonitorEngine& engine = scheduler->engine();
     MonitorWindow window(engine, *state.database, state.statusColours);
     messages.setParent(&window);
     dialog->setParent(&window, dialog->windowFlags());
@@ -70,8 +74,18 @@ int runWindowMonitor(const ProgramOptions& options)
     window.setLabels(state.operatorCode, state.operatorName, clock.today());
     scheduleDialog.setScreenId();
     window.show();
-    engine.start();
-    return QApplication::exec();
+    // SIGHUP builds the timetable anew, as the window's menu does.
+    catchReloadSignal();
+    QTimer reload;
+    QObject::connect(&reload, &QTimer::timeout, &engine, [&engine] {
+        if (takeReloadRequest())
+            engine.requestRebuild(u"SIGHUP"_s);
+    });
+    reload.start(MonitorEngine::kTickMilliseconds);
+    scheduler->begin();
+    const int status = QApplication::exec();
+    scheduler->end();
+    return status;
 }
 
 }  // namespace edi

@@ -61,8 +61,11 @@ void sendMail(const Alert& alert, const AlertSettings& settings, const QString& 
                             settings.smtpPassword,
                             settings.mailFrom.isEmpty() ? u"edi-auto@"_s + machineName : settings.mailFrom,
                             settings.timeLimitSeconds};
-    const QString subject = u"EDI受信の警報: %1 通番 %2 %3 %4"_s.arg(alert.centreCode, serialText(alert.serial), alert.step,
-                                                                   alert.code);
+    // The scheduler's own alerts are of no job: their step says what they are of.
+    const QString subject = alert.serial == 0
+                              ? u"EDI受信の警報: %1 %2"_s.arg(alert.step, alert.message.section(u'\n', 0, 0))
+                              : u"EDI受信の警報: %1 通番 %2 %3 %4"_s.arg(alert.centreCode, serialText(alert.serial),
+                                                                         alert.step, alert.code);
     const QString body = u"EDI自動受信 (端末 %1) からの警報です。\n\n"_s.arg(machineName) + alert.message + u'\n';
     const QString problem = sendSmtpMail(server, settings.mailTo.split(u',', Qt::SkipEmptyParts), subject, body);
     if (!problem.isEmpty())

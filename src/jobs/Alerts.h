@@ -11,7 +11,8 @@
 namespace edi {
 
 // What an alert tells of a job: its centre and serial, the step that failed (or the job), the
-// codes, and the job's report in words.
+// codes, and the job's report in words. The scheduler's own alerts (no reception left, another
+// workstation silent) have no serial; their step names what they are of.
 struct Alert {
     QString centreCode;
     qint32 serial = 0;

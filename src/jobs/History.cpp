@@ -235,6 +235,21 @@ std::vector<JobHistory> History::jobs(const HistoryFilter& filter)
     return jobs;
 }
 
+std::map<QString, QDateTime> latestJobStarts(Database& database, const QDate& from)
+{
+    std::map<QString, QDateTime> latest;
+    for (ResultSet row = database.query({u"SELECT センターコード, 処理開始日付, 処理開始時刻 FROM FL1102処理履歴ファイル"
+                                         u" WHERE 枝番 = 0 AND 処理開始日付 >= ?"_s,
+                                         {from}});
+         !row.atEnd(); row.next()) {
+        const QDateTime started(dateValue(row.value(1)), timeValue(row.value(2)));
+        QDateTime& known = latest[row.value(0).toString()];
+        if (!known.isValid() || known < started)
+            known = started;
+    }
+    return latest;
+}
+
 bool JobHistory::failed() const
 {
     const HistoryRow& job = jobRow();
@@ -244,6 +259,13 @@ bool JobHistory::failed() const
 QString History::machineNote(const QString& machineName)
 {
     return u"端末 "_s + machineName;
+}
+
+QString History::machineNamedIn(const QString& note)
+{
+    const QString first = note.section(u" / "_s, 0, 0);
+    const QString prefix = machineNote({});
+    return first.startsWith(prefix) ? first.mid(prefix.size()) : QString();
 }
 
 std::vector<History::OpenJob> History::openJobRows(const QString& machineName, const QString& centreCode)
@@ -263,10 +285,9 @@ std::vector<History::OpenJob> History::openJobRows(const QString& machineName, c
                 open.back().transferOpen = true;
             continue;
         }
-        const QString note = withNotes ? row.value(u"備考"_s).toString() : QString();
-        const QString first = note.section(u" / "_s, 0, 0);
+        const QString machine = withNotes ? machineNamedIn(row.value(u"備考"_s).toString()) : QString();
         open.push_back({serial, row.value(u"センターコード"_s).toString(),
-                        first.startsWith(machineNote({})) ? first : QString(), false, false});
+                        machine.isEmpty() ? QString() : machineNote(machine), false, false});
     }
 
     // The centres the machine runs, for job rows written before their notes named the machine.

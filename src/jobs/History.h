@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <map>
 #include <vector>
 
 namespace edi {
@@ -76,6 +77,10 @@ struct JobHistory {
     bool failed() const;
 };
 
+// The latest start of a job row per centre, of the jobs started on `from` or later. Throws
+// DatabaseError.
+std::map<QString, QDateTime> latestJobStarts(Database& database, const QDate& from);
+
 // The processing history, FL1102処理履歴ファイル: a job row (branch 0) per job and a row per step,
 // inserted when they start and completed when they end. Each operation returns a result code,
 // "0000" or "9999"; database errors never leave it.
@@ -119,6 +124,8 @@ public:
 
     // The note a job row starts with: the machine that runs the job, whose folders hold its files.
     static QString machineNote(const QString& machineName);
+    // The machine a job row's note names; empty when it names none.
+    static QString machineNamedIn(const QString& note);
 
 private:
     // A job row that is not completed, and whether its transfer row is open too.

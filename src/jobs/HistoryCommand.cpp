@@ -5,7 +5,6 @@
 #include "app/database/ConfiguredDatabase.h"
 #include "app/database/DatabaseError.h"
 
-#include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -18,13 +17,6 @@ std::optional<QDate> dateNamed(const QString& text)
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
-// Scripts read CSV and JSON as UTF-8 whatever the terminal's encoding.
-void writeUtf8(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
-}
 
 }  // namespace
 
@@ -126,7 +118,7 @@ int runHistoryCommand(const QStringList& arguments, const QString& programFolder
     if (options.format == HistoryFormat::Table)
         writeStandardOutput(text);
     else
-        writeUtf8(text);
+        writeStandardOutputUtf8(text);
     return 0;
 }
 

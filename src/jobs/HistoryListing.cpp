@@ -1,6 +1,7 @@
 #include "jobs/HistoryListing.h"
 
 #include "app/text/TextHelpers.h"
+#include "app/text/TextTable.h"
 #include "jobs/JobReport.h"
 
 #include <QJsonArray>
@@ -35,13 +36,6 @@ QString timeText(const QDateTime& when)
     return when.isValid() ? when.toString(u"yyyy-MM-dd HH:mm:ss"_s) : QString();
 }
 
-// A Japanese terminal gives a character as many columns as its Shift-JIS bytes.
-QString padded(const QString& text, qsizetype width, bool right)
-{
-    const QString fill(std::max<qsizetype>(0, width - ansiByteLength(text)), u' ');
-    return right ? fill + text : text + fill;
-}
-
 QString table(const std::vector<JobHistory>& jobs)
 {
     std::vector<QStringList> lines{historyColumnTitles()};
@@ -49,22 +43,10 @@ QString table(const std::vector<JobHistory>& jobs)
         for (const HistoryRow& row : job.rows)
             lines.push_back(historyCells(job.serial, row));
     }
-    std::vector<qsizetype> widths(kColumnCount, 0);
-    for (const QStringList& cells : lines) {
-        for (int column = 0; column < kColumnCount; ++column)
-            widths[size_t(column)] = std::max(widths[size_t(column)], ansiByteLength(cells[column]));
-    }
-    QString text;
-    for (const QStringList& cells : lines) {
-        QStringList shown;
-        for (int column = 0; column < kColumnCount; ++column)
-            shown << padded(cells[column], widths[size_t(column)], kColumns[column].number);
-        QString line = shown.join(u"  "_s);
-        while (line.endsWith(u' '))
-            line.chop(1);
-        text += line + u'\n';
-    }
-    return text;
+    std::vector<bool> counts;
+    for (const Column& column : kColumns)
+        counts.push_back(column.number);
+    return alignedTable(lines, counts);
 }
 
 QString csvField(const QString& value)

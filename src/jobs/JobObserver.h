@@ -8,8 +8,9 @@ namespace edi {
 // The grid's status columns a job writes.
 enum class StatusColumn { Reception = 6, Conversion = 7, Registration = 8 };
 
-// Display states of a schedule row.
-enum class RowState : qint16 { NotRun = 0, Running = 1, Finished = 2, Failed = 9 };
+// Display states of a schedule row. A row is missed when its minute passed beyond the catch-up
+// without its job running.
+enum class RowState : qint16 { NotRun = 0, Running = 1, Finished = 2, Missed = 3, Failed = 9 };
 
 // What a job tells the window it runs for (or the log, without one). Called on the job's thread;
 // a window hands the calls over to its own thread.

@@ -254,7 +254,7 @@ bool backupJobFiles(JobContext& job, qint32 serial)
     return copied;
 }
 
-RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer)
+RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& jobNote)
 {
     observer.rowState(RowState::Running);
     QString lockProblem;
@@ -265,7 +265,7 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         observer.rowState(RowState::Failed);
         return RowState::Failed;
     }
-    return runLockedJob(job, centreCode, observer, {},
+    return runLockedJob(job, centreCode, observer, jobNote,
                         [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); });
 }
 

@@ -12,7 +12,9 @@ class JobContext;
 // receives the centre's data by its transfer method, converts it, registers it, and copies the
 // job's received files to the backup folder, telling the observer each step's text and the row's
 // state. Returns the row's final state: Finished, or Failed after the first step that failed.
-RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer);
+// A job note, when given, goes into the job row's note (a reception run late says so).
+RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer,
+                         const QString& jobNote = {});
 
 // How a re-run ended: the row's state, or why it did not run.
 struct RerunOutcome {

@@ -2,26 +2,18 @@
 
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
+#include "app/ProcessSignals.h"
 #include "app/ServiceNotify.h"
 #include "jobs/LoggingJobObserver.h"
 #include "monitor/MonitorEngine.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <atomic>
-#include <csignal>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
-
-std::atomic<bool> endRequested{false};
-
-void requestEnd(int)
-{
-    endRequested = true;
-}
 
 QString runStateText(RunState state)
 {
@@ -40,14 +32,31 @@ HeadlessMonitor::HeadlessMonitor(MonitorEngine& engine, const Clock& clock)
     , clock_(clock)
 {
     connect(&engine_, &MonitorEngine::rowChanged, this, [this](int row) { detail(rowLine(row)); });
-    connect(&engine_, &MonitorEngine::timetableReset, this, &HeadlessMonitor::showTimetable);
     connect(&engine_, &MonitorEngine::runStateChanged, this, [this](RunState state) { detail(runStateText(state)); });
     connect(&engine_, &MonitorEngine::note, this, [this](const QString& text) { detail(text); });
     connect(&engine_, &MonitorEngine::jobEnded, this,
             [this](int row, RowState state) { jobEnded(row, state == RowState::Failed); });
+    connect(&engine_, &MonitorEngine::ticked, this, &notifyServiceAlive);
+    connect(&engine_, &MonitorEngine::rebuilt, this, [this](const QString& reason) {
+        const QString line = u"スケジュール再作成 (%1) %2"_s.arg(reason, nextReception());
+        log(line);
+        notifyServiceStatus(line);
+        showTimetable();
+    });
+    connect(&engine_, &MonitorEngine::rebuildFailed, this,
+            [this](const QString& problem) { warn(u"スケジュールを読めません (今のスケジュールで続けます): "_s + problem); });
+    connect(&engine_, &MonitorEngine::caughtUp, this, [this](int row, const QString& text) {
+        log(engine_.timetable().rows()[size_t(row)].centreCode + u' ' + text);
+    });
+    connect(&engine_, &MonitorEngine::missed, this,
+            [this](int row) { warn(engine_.timetable().rows()[size_t(row)].notes.constLast()); });
+    connect(&engine_, &MonitorEngine::receptionsLeftChanged, this, [this](bool left) {
+        if (!left)
+            warn(u"実行する受信が残っていません。スケジュールマスタが変わるか日付が変わるか SIGHUP で作り直します"_s);
+    });
 }
 
-QString HeadlessMonitor::summary(const QString& machineName, const QString& database) const
+QString HeadlessMonitor::nextReception() const
 {
     const Timetable& timetable = engine_.timetable();
     QString next = u"なし"_s;
@@ -55,9 +64,12 @@ QString HeadlessMonitor::summary(const QString& machineName, const QString& data
         const ScheduleRow& row = timetable.rows()[size_t(timetable.cursor())];
         next = row.date.toString(u"yyyy/MM/dd "_s) + row.startTime.toString(u"HH:mm "_s) + row.centreCode;
     }
-    return u"開始 端末 %1 データベース %2 スケジュール %3 件 次の受信 %4"_s.arg(machineName, database)
-        .arg(timetable.rowCount())
-        .arg(next);
+    return u"スケジュール %1 件 次の受信 %2"_s.arg(timetable.rowCount()).arg(next);
+}
+
+QString HeadlessMonitor::summary(const QString& machineName, const QString& database) const
+{
+    return u"開始 端末 %1 データベース %2 %3"_s.arg(machineName, database, nextReception());
 }
 
 void HeadlessMonitor::showTimetable()
@@ -82,17 +94,21 @@ QString HeadlessMonitor::rowLine(int row) const
         .arg(int(entry.displayState));
 }
 
-void HeadlessMonitor::endOnSignals()
+void HeadlessMonitor::followSignals()
 {
-    std::signal(SIGINT, requestEnd);
-    std::signal(SIGTERM, requestEnd);
+    catchEndSignals();
+    catchReloadSignal();
     auto* check = new QTimer(this);
     connect(check, &QTimer::timeout, this, [this, stopping = false]() mutable {
-        if (endRequested && !stopping) {
+        if (takeReloadRequest()) {
+            log(u"SIGHUP: スケジュールを作り直します"_s);
+            engine_.requestRebuild(u"SIGHUP"_s);
+        }
+        if (endRequested() && !stopping) {
             stopping = true;
             notifyServiceStopping();
         }
-        if (endRequested && !engine_.jobRunning()) {
+        if (endRequested() && !engine_.jobRunning()) {
             // The engine's own tick may come in this same pass of the timers: it must not start
             // a job that the ending process would then wait for unseen.
             engine_.stopAutomatic();
@@ -106,6 +122,11 @@ void HeadlessMonitor::endOnSignals()
 void HeadlessMonitor::log(const QString& text) const
 {
     writeLogLine(LogPriority::Info, clock_.now(), u"SCHMON01"_s, text);
+}
+
+void HeadlessMonitor::warn(const QString& text) const
+{
+    writeLogLine(LogPriority::Warning, clock_.now(), u"SCHMON01"_s, text);
 }
 
 void HeadlessMonitor::detail(const QString& text) const

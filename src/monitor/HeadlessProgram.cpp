@@ -14,9 +14,8 @@
 #include "jobs/LoggingJobObserver.h"
 #include "jobs/Recovery.h"
 #include "monitor/HeadlessMonitor.h"
-#include "monitor/JobWorker.h"
 #include "monitor/MonitorEngine.h"
-#include "monitor/TimetableLoader.h"
+#include "monitor/Scheduler.h"
 #include "transport/MailProgress.h"
 #include "transport/MailTransport.h"
 
@@ -35,21 +34,21 @@ public:
     bool start(const ProgramOptions& options, bool scheduler)
     {
         const QString programFolder = QCoreApplication::applicationDirPath();
-        const StartupRequest request{programFolder,      options.configPath, options.operatorArgument, &clock,
+        const StartupRequest request{programFolder,      options.configPath, options.operatorArgument, clock.get(),
                                      systemMachineName, scheduler};
         if (!runStartup(state, request, messages))
             return false;
         settings = JobSettings::fromState(state, programFolder);
         mail.emplace(settings.configPath, settings.paths.receivedFolder, mailProgress);
-        recoverAtStart(*state.database, clock, settings);
+        recoverAtStart(*state.database, *clock, settings);
         return true;
     }
 
-    SystemClock clock;
-    ConsoleMessageSink messages{u"SCHMON01"_s, clock};
+    std::unique_ptr<Clock> clock = programClock();
+    ConsoleMessageSink messages{u"SCHMON01"_s, *clock};
     AppState state;
     JobSettings settings;
-    ConsoleMailProgress mailProgress{clock};
+    ConsoleMailProgress mailProgress{*clock};
     std::optional<MailTransport> mail;
 };
 
@@ -58,27 +57,38 @@ public:
 int runHeadlessMonitor(const ProgramOptions& options)
 {
     HeadlessSession session;
+    const Clock& clock = *session.clock;
     if (!session.start(options, true))
         return 1;
-    std::optional<Timetable> timetable =
-        loadTimetable(*session.state.database, session.state.machineName, session.clock.now(), session.messages);
-    if (!timetable)
+    auto log = [&clock](LogPriority priority, const QString& text) {
+        writeLogLine(priority, clock.now(), u"SCHMON01"_s, text);
+    };
+    std::unique_ptr<Scheduler> scheduler =
+        Scheduler::create(session.state, session.settings, *session.mail, session.messages, false, log);
+    if (!scheduler)
         return 1;
+    if (const QString note = programClockNote(clock); !note.isEmpty())
+        log(LogPriority::Warning, note);
     for (const QString& line : stateReport(session.state))
-        writeLogLine(LogPriority::Detail, session.clock.now(), u"SCHMON01"_s, line);
+        log(LogPriority::Detail, line);
 
-    auto worker = std::make_unique<JobWorker>(session.state.database->settings(), session.settings, session.clock,
-                                              *session.mail);
-    MonitorEngine engine(session.clock, std::move(*timetable), std::move(worker));
-    HeadlessMonitor monitor(engine, session.clock);
+    MonitorEngine& engine = scheduler->engine();
+    HeadlessMonitor monitor(engine, clock);
     // SIGINT and SIGTERM are ours before the first line says the scheduler runs.
-    monitor.endOnSignals();
+    monitor.followSignals();
     const QString summary = monitor.summary(session.state.machineName, session.state.database->settings().description());
     monitor.log(summary);
+    if (scheduler->startedEmpty())
+        monitor.warn(u"端末 %1 の受信がスケジュールマスタにありません。マスタが変わるか日付が変わるか SIGHUP で作り直します"_s.arg(
+            session.state.machineName));
+    for (const QString& missed : scheduler->missedEarlier())
+        monitor.warn(missed);
     monitor.showTimetable();
-    engine.start();
+    scheduler->begin();
     notifyServiceReady(summary);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    scheduler->end();
+    return status;
 }
 
 int runOneJob(const ProgramOptions& options)
@@ -95,8 +105,8 @@ int runOneJob(const ProgramOptions& options)
     } catch (const DatabaseError&) {
         // The job records the look-up that failed, as a scheduled one would.
     }
-    JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
-    LoggingJobObserver observer(options.runJobCentre, session.clock);
+    JobContext job(*session.state.database, *session.clock, session.settings, *session.mail);
+    LoggingJobObserver observer(options.runJobCentre, *session.clock);
     return runScheduledJob(job, options.runJobCentre, observer) == RowState::Finished ? 0 : 1;
 }
 
@@ -105,8 +115,8 @@ int rerunOneJob(const ProgramOptions& options)
     HeadlessSession session;
     if (!session.start(options, false))
         return 1;
-    JobContext job(*session.state.database, session.clock, session.settings, *session.mail);
-    LoggingJobObserver observer(serialText(options.rerunSerial), session.clock);
+    JobContext job(*session.state.database, *session.clock, session.settings, *session.mail);
+    LoggingJobObserver observer(serialText(options.rerunSerial), *session.clock);
     const RerunOutcome outcome = rerunJob(job, options.rerunSerial, options.force, observer);
     if (!outcome.refusal.isEmpty())
         session.messages.showMessage(u"再実行できません"_s, outcome.refusal);

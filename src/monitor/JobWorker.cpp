@@ -9,20 +9,19 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-// Hands a job's reports to the worker's signals for one timetable row.
-class RowObserver final : public JobObserver {
+// Hands a job's reports to the worker's signals.
+class SignallingObserver final : public JobObserver {
 public:
-    RowObserver(JobWorker& worker, int row) : worker_(worker), row_(row) {}
-    void serialOpened(qint32 serial) override { Q_EMIT worker_.serialOpened(row_, serial); }
-    void statusText(StatusColumn column, const QString& text) override { Q_EMIT worker_.statusText(row_, column, text); }
-    void rowState(RowState state) override { Q_EMIT worker_.rowState(row_, state); }
+    explicit SignallingObserver(JobWorker& worker) : worker_(worker) {}
+    void serialOpened(qint32 serial) override { Q_EMIT worker_.serialOpened(serial); }
+    void statusText(StatusColumn column, const QString& text) override { Q_EMIT worker_.statusText(column, text); }
+    void rowState(RowState state) override { Q_EMIT worker_.rowState(state); }
     void busyAgain() override { Q_EMIT worker_.busyAgain(); }
-    void note(const QString& text) override { Q_EMIT worker_.note(row_, text); }
-    void report(const QStringList& lines) override { Q_EMIT worker_.report(row_, lines); }
+    void note(const QString& text) override { Q_EMIT worker_.note(text); }
+    void report(const QStringList& lines) override { Q_EMIT worker_.report(lines); }
 
 private:
     JobWorker& worker_;
-    int row_;
 };
 
 }  // namespace
@@ -37,26 +36,26 @@ JobWorker::JobWorker(ConnectionSettings connection, JobSettings settings, const 
 
 JobWorker::~JobWorker() = default;
 
-void JobWorker::runJob(int row, const QString& centreCode)
+void JobWorker::runJob(const QString& centreCode, const QString& jobNote)
 {
-    runOnConnection(row, [&](JobContext& context, JobObserver& observer) {
-        return runScheduledJob(context, centreCode, observer);
+    runOnConnection([&](JobContext& context, JobObserver& observer) {
+        return runScheduledJob(context, centreCode, observer, jobNote);
     });
 }
 
-void JobWorker::rerunJob(int row, qint32 serial)
+void JobWorker::rerunJob(qint32 serial)
 {
-    runOnConnection(row, [&](JobContext& context, JobObserver& observer) {
+    runOnConnection([&](JobContext& context, JobObserver& observer) {
         const RerunOutcome outcome = edi::rerunJob(context, serial, false, observer);
         if (!outcome.refusal.isEmpty())
-            Q_EMIT rerunRefused(row, outcome.refusal);
+            Q_EMIT rerunRefused(outcome.refusal);
         return outcome.state;
     });
 }
 
-void JobWorker::runOnConnection(int row, const std::function<RowState(JobContext&, JobObserver&)>& job)
+void JobWorker::runOnConnection(const std::function<RowState(JobContext&, JobObserver&)>& job)
 {
-    RowObserver observer(*this, row);
+    SignallingObserver observer(*this);
     RowState state = RowState::Failed;
     try {
         if (!database_) {
@@ -70,7 +69,7 @@ void JobWorker::runOnConnection(int row, const std::function<RowState(JobContext
         observer.rowState(RowState::Failed);
         observer.note(error.message());
     }
-    Q_EMIT jobFinished(row, state);
+    Q_EMIT jobFinished(state);
 }
 
 }  // namespace edi

@@ -17,6 +17,7 @@ class MailReceiver;
 
 // Runs jobs on its own thread, with its own database connection (a connection belongs to the
 // thread that opened it) and its own converters' state, and reports back through queued signals.
+// One job runs at a time: what it reports is of the job that runs.
 class JobWorker : public QObject {
     Q_OBJECT
 public:
@@ -24,25 +25,26 @@ public:
     ~JobWorker() override;
 
 public Q_SLOTS:
-    // Runs the reception of the centre for timetable row `row`; ends with jobFinished.
-    void runJob(int row, const QString& centreCode);
-    // Runs the conversion and registration of the earlier job `serial` again for the row; ends
-    // with jobFinished, after rerunRefused when it could not run.
-    void rerunJob(int row, qint32 serial);
+    // Runs the reception of the centre; ends with jobFinished. A job note goes into the job row
+    // (a reception caught up late says so).
+    void runJob(const QString& centreCode, const QString& jobNote);
+    // Runs the conversion and registration of the earlier job `serial` again; ends with
+    // jobFinished, after rerunRefused when it could not run.
+    void rerunJob(qint32 serial);
 
 Q_SIGNALS:
-    void serialOpened(int row, qint32 serial);
-    void rerunRefused(int row, const QString& reason);
-    void statusText(int row, edi::StatusColumn column, const QString& text);
-    void rowState(int row, edi::RowState state);
+    void serialOpened(qint32 serial);
+    void rerunRefused(const QString& reason);
+    void statusText(edi::StatusColumn column, const QString& text);
+    void rowState(edi::RowState state);
     void busyAgain();
-    void note(int row, const QString& text);
-    void report(int row, const QStringList& lines);
-    void jobFinished(int row, edi::RowState state);
+    void note(const QString& text);
+    void report(const QStringList& lines);
+    void jobFinished(edi::RowState state);
 
 private:
     // Runs a job on the worker's connection, opened at the first job; without one the row fails.
-    void runOnConnection(int row, const std::function<RowState(JobContext&, JobObserver&)>& job);
+    void runOnConnection(const std::function<RowState(JobContext&, JobObserver&)>& job);
 
     ConnectionSettings connection_;
     JobSettings settings_;

@@ -211,6 +211,7 @@ DialogStatus ScheduleDialogController::registerRow()
         if (centre.atEnd() || (addMode() && timetable.rowCount() >= Timetable::kMaxRows))
             return DialogStatus::Failed;
         ScheduleRow row;
+        row.oneOff = true;
         row.centreCode = code;
         row.centreName = nullOrDefault(centre.value(u"センター名"_s), {});
         row.transferMethod = nullOrDefault(centre.value(u"送受信方式"_s), {});

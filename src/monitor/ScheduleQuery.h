@@ -15,6 +15,8 @@ struct ScheduleMasterRow {
     QString transferMethod;
     QTime startTime;  // as stored, seconds included
     int weekday = 0;  // 1 = Sunday ... 7 = Saturday
+
+    bool operator==(const ScheduleMasterRow&) const = default;
 };
 
 // The receptions scheduled for this workstation: the centres of partner kind "1" whose

@@ -2,6 +2,10 @@
 
 #include "jobs/JobReport.h"
 
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
 namespace edi {
 namespace {
 
@@ -22,6 +26,16 @@ QTime minuteOf(const QTime& time)
     return QTime(time.hour(), time.minute());
 }
 
+QDateTime minuteOf(const QDateTime& moment)
+{
+    return QDateTime(moment.date(), minuteOf(moment.time()));
+}
+
+bool waitsToRun(const ScheduleRow& row)
+{
+    return row.selected && row.displayState == RowState::NotRun;
+}
+
 }  // namespace
 
 QString& ScheduleRow::status(StatusColumn column)
@@ -39,42 +53,125 @@ QString ScheduleRow::jobTip() const
     return reportWithNotes(report, notes).join(u'\n');
 }
 
+qint64 ScheduleRow::minutesLate(const QDateTime& now) const
+{
+    return std::max<qint64>(0, due().secsTo(minuteOf(now)) / 60);
+}
+
+QString ScheduleRow::missedNote(const QDateTime& now, int catchupMinutes) const
+{
+    return u"%1 %2 の受信は予定の時刻を %3 分過ぎたため実行しませんでした (CATCHUP %4 分)"_s
+        .arg(due().toString(u"yyyy/MM/dd HH:mm"_s), centreCode)
+        .arg(minutesLate(now))
+        .arg(catchupMinutes);
+}
+
+bool ScheduleRow::samePlace(const ScheduleRow& other) const
+{
+    return centreCode == other.centreCode && date == other.date && startTime == other.startTime;
+}
+
+std::vector<ScheduleRow> Timetable::rowsOn(const std::vector<ScheduleMasterRow>& schedule, const QDate& date)
+{
+    std::vector<ScheduleRow> rows;
+    for (const ScheduleMasterRow& entry : schedule) {
+        if (weekdayIndex(entry.weekday) != weekdayIndex(date))
+            continue;
+        ScheduleRow row;
+        row.date = date;
+        row.startTime = minuteOf(entry.startTime);
+        row.centreCode = entry.centreCode;
+        row.centreName = entry.centreName;
+        row.transferMethod = entry.transferMethod;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 Timetable Timetable::build(const std::vector<ScheduleMasterRow>& schedule, const QDateTime& now)
 {
     Timetable timetable;
-    const QDate today = now.date();
-    const QTime second = QTime(now.time().hour(), now.time().minute(), now.time().second());
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int day = 0; day < 7; ++day) {
-            const QDate date = today.addDays(day + 7 * pass);
-            for (const ScheduleMasterRow& entry : schedule) {
-                if (weekdayIndex(entry.weekday) != weekdayIndex(date))
-                    continue;
-                if (pass == 0 && day == 0 && entry.startTime < second)
-                    continue;  // already passed today
-                if (timetable.rowCount() == kMaxRows)
-                    return timetable;
-                ScheduleRow row;
-                row.date = date;
-                row.startTime = minuteOf(entry.startTime);
-                row.centreCode = entry.centreCode;
-                row.centreName = entry.centreName;
-                row.transferMethod = entry.transferMethod;
-                timetable.rows_.push_back(std::move(row));
-            }
+    const QDateTime minute = minuteOf(now);
+    for (int day = 0; day < 14; ++day) {
+        for (const ScheduleRow& row : rowsOn(schedule, now.date().addDays(day))) {
+            if (row.due() < minute)
+                continue;  // already passed today
+            if (!timetable.append(row))
+                return timetable;
         }
     }
     return timetable;
 }
 
-void Timetable::findNextRow(const QDateTime& now)
+Timetable Timetable::rolled(const std::vector<ScheduleMasterRow>& schedule, const QDateTime& now,
+                            int catchupMinutes) const
 {
-    const QDate today = now.date();
-    const QTime minute = minuteOf(now.time());
+    const QDateTime minute = minuteOf(now);
+    const QDateTime catchupFrom = minute.addSecs(-60 * qint64(catchupMinutes));
+    std::vector<bool> taken(rows_.size(), false);
+    Timetable result;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const ScheduleRow& row = rows_[i];
+        if (row.due() >= minute)
+            continue;
+        taken[i] = true;
+        const bool keep = row.date >= now.date() || row.displayState == RowState::Running
+                       || (waitsToRun(row) && row.due() >= catchupFrom);
+        if (keep)
+            result.append(row);
+    }
+    for (const ScheduleRow& fresh : build(schedule, now).rows_) {
+        if (movedAway(fresh))
+            continue;
+        size_t known = 0;
+        while (known < rows_.size() && (taken[known] || !rows_[known].samePlace(fresh)))
+            ++known;
+        if (known < rows_.size()) {
+            taken[known] = true;
+            result.append(rows_[known]);
+        } else {
+            result.append(fresh);
+        }
+    }
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (!taken[i] && rows_[i].oneOff && result.rowCount() < kMaxRows)
+            result.insertRow(rows_[i]);
+    }
+    for (const Place& place : movedAway_) {
+        if (place.due >= minute)
+            result.movedAway_.push_back(place);
+    }
+    return result;
+}
+
+void Timetable::addEarlierRows(std::vector<ScheduleRow> rows)
+{
+    const size_t room = size_t(kMaxRows) - std::min<size_t>(rows_.size(), kMaxRows);
+    if (rows.size() > room)
+        rows.erase(rows.begin(), rows.end() - qsizetype(room));  // the latest matter most
+    rows_.insert(rows_.begin(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+}
+
+std::vector<int> Timetable::markMissed(const QDateTime& now, int catchupMinutes)
+{
+    std::vector<int> missed;
+    for (int i = 0; i < rowCount(); ++i) {
+        ScheduleRow& row = rows_[size_t(i)];
+        if (!waitsToRun(row) || row.minutesLate(now) <= catchupMinutes)
+            continue;
+        row.displayState = RowState::Missed;
+        row.receptionStatus = kMissedText;
+        row.notes << row.missedNote(now, catchupMinutes);
+        missed.push_back(i);
+    }
+    return missed;
+}
+
+void Timetable::findNextRow(const QDateTime& now, int catchupMinutes)
+{
     for (int i = 0; i < rowCount(); ++i) {
         const ScheduleRow& row = rows_[size_t(i)];
-        const bool toCome = row.date > today || (row.date == today && row.startTime >= minute);
-        if (row.selected && row.displayState == RowState::NotRun && toCome) {
+        if (waitsToRun(row) && row.minutesLate(now) <= catchupMinutes) {
             cursor_ = i;
             return;
         }
@@ -84,27 +181,23 @@ void Timetable::findNextRow(const QDateTime& now)
 
 bool Timetable::cursorRowDue(const QDateTime& now) const
 {
-    if (cursor_ >= rowCount())
-        return false;
-    const ScheduleRow& row = rows_[size_t(cursor_)];
-    return row.date == now.date() && row.startTime <= minuteOf(now.time());
+    return cursor_ < rowCount() && rows_[size_t(cursor_)].due() <= now;
 }
 
 int Timetable::insertRow(const ScheduleRow& row)
 {
     int index = 0;
-    while (index < rowCount()) {
-        const ScheduleRow& existing = rows_[size_t(index)];
-        if (existing.date > row.date || (existing.date == row.date && existing.startTime >= row.startTime))
-            break;
+    while (index < rowCount() && rows_[size_t(index)].due() < row.due())
         ++index;
-    }
     rows_.insert(rows_.begin() + index, row);
     return index;  // rows are added only while automatic running is off; starting it finds the cursor anew
 }
 
 int Timetable::moveRow(int from, const ScheduleRow& row)
 {
+    const ScheduleRow& before = rows_[size_t(from)];
+    if (!before.oneOff)
+        movedAway_.push_back({before.centreCode, before.due()});
     rows_.erase(rows_.begin() + from);
     return insertRow(row);
 }
@@ -116,6 +209,21 @@ bool Timetable::hasRow(const QString& centreCode, const QDate& date, const QTime
             return true;
     }
     return false;
+}
+
+bool Timetable::append(const ScheduleRow& row)
+{
+    if (rowCount() >= kMaxRows)
+        return false;
+    rows_.push_back(row);
+    return true;
+}
+
+bool Timetable::movedAway(const ScheduleRow& row) const
+{
+    return std::any_of(movedAway_.begin(), movedAway_.end(), [&](const Place& place) {
+        return place.centreCode == row.centreCode && place.due == row.due();
+    });
 }
 
 }  // namespace edi

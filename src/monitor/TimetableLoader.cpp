@@ -2,23 +2,22 @@
 
 #include "app/MessageSink.h"
 #include "app/database/DatabaseError.h"
-#include "monitor/ScheduleQuery.h"
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 
-std::optional<Timetable> loadTimetable(Database& database, const QString& machineName, const QDateTime& now,
-                                       MessageSink& messages)
+std::optional<BuiltTimetable> loadTimetable(TimetableSource& source, const QDateTime& now, const QDateTime& lastAlive,
+                                            MessageSink& messages, bool emptyIsFatal)
 {
     const QString noData = u"該当するデータがありませんでした"_s;
     try {
-        const std::vector<ScheduleMasterRow> schedule = loadScheduleMasterRows(database, machineName);
-        if (schedule.empty()) {
-            messages.showMessage(noData, u"no schedule for "_s + machineName);
+        BuiltTimetable built = source.startingTimetable(now, lastAlive);
+        if (built.schedule.empty() && emptyIsFatal) {
+            messages.showMessage(noData, u"no schedule for "_s + source.machineName());
             return std::nullopt;
         }
-        return Timetable::build(schedule, now);
+        return built;
     } catch (const DatabaseError& error) {
         messages.showMessage(noData, error.message());
         return std::nullopt;

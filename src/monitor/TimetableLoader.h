@@ -1,18 +1,18 @@
 #pragma once
 
-#include "monitor/Timetable.h"
+#include "monitor/TimetableSource.h"
 
 #include <optional>
 
 namespace edi {
 
-class Database;
 class MessageSink;
 
-// Start-up's timetable: this workstation's schedule read and built for the fourteen days from
-// now. A schedule query that fails or finds no row shows "該当するデータがありませんでした" and
-// gives nothing; start-up then ends.
-std::optional<Timetable> loadTimetable(Database& database, const QString& machineName, const QDateTime& now,
-                                       MessageSink& messages);
+// Start-up's timetable (TimetableSource::startingTimetable). A schedule query that fails shows
+// "該当するデータがありませんでした" and gives nothing, and so does a schedule without a row of this
+// workstation when emptyIsFatal (the window, which then ends); otherwise an empty timetable is
+// given, which the next rebuild fills.
+std::optional<BuiltTimetable> loadTimetable(TimetableSource& source, const QDateTime& now, const QDateTime& lastAlive,
+                                            MessageSink& messages, bool emptyIsFatal);
 
 }  // namespace edi

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -311,8 +312,14 @@ TEST_F(ProgramTest, TellsTheServiceManagerWhenItIsReadyAndWhenItStops)
     process.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath()});
     const QString ready = manager.next(20000);
     EXPECT_TRUE(ready.startsWith(u"READY=1\nSTATUS=開始 端末 "_s)) << ready.toStdString();
+    // The timer tells the watchdog that it ticks.
+    EXPECT_EQ(manager.next(2000), u"WATCHDOG=1"_s);
     process.terminate();
-    EXPECT_EQ(manager.next(10000), u"STOPPING=1"_s);
+    QString message;
+    do
+        message = manager.next(10000);
+    while (message == u"WATCHDOG=1"_s);
+    EXPECT_EQ(message, u"STOPPING=1"_s);
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitCode(), 0);
 }
@@ -336,13 +343,44 @@ TEST_F(ProgramTest, ASecondSchedulerOfTheMachineRefusesToStart)
     EXPECT_EQ(first.exitCode(), 0);
 }
 
-TEST_F(ProgramTest, EndsWithAMessageWhenThereIsNothingToRun)
+// A service installed before its masters: without a reception of its own the scheduler warns and
+// waits; SIGHUP (systemctl reload) takes the masters that came meanwhile. Its heartbeat tells
+// "edi-auto status" that it lives, and that it ended. A schedule that cannot be read stays fatal.
+TEST_F(ProgramTest, WithoutAScheduleItWaitsAndTakesOneOnReload)
 {
     database_.loadDemoData(u"ANOTHER-PC"_s);
     writeIni(database_.environmentSection() + kProgramSections);
-    const Run result = run({u"--headless"_s, u"--ini"_s, iniPath()});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains(u"該当するデータがありませんでした"_s)) << result.err.toStdString();
+    QProcess process;
+    process.start(test::buildPath(u"src/edi-auto"_s), {u"--headless"_s, u"--ini"_s, iniPath()});
+    QString err;
+    auto waitFor = [&](const QString& text) {
+        for (int waited = 0; waited < 600 && !err.contains(text); ++waited) {
+            process.waitForReadyRead(100);
+            err += QString::fromUtf8(process.readAllStandardError());
+        }
+        return err.contains(text);
+    };
+    ASSERT_TRUE(waitFor(u"スケジュール 0 件"_s)) << err.toStdString();
+    EXPECT_TRUE(waitFor(u"の受信がスケジュールマスタにありません"_s)) << err.toStdString();
+    EXPECT_EQ(process.state(), QProcess::Running);
+
+    const Run alive = run({u"status"_s, u"--ini"_s, iniPath(), u"--format"_s, u"json"_s});
+    EXPECT_TRUE(alive.out.contains(u"\"machine\": \""_s + systemMachineName() + u'"')) << alive.out.toStdString();
+    EXPECT_TRUE(alive.out.contains(u"\"state\": \"alive\""_s)) << alive.out.toStdString();
+
+    database_.open()->execute(
+        {u"UPDATE FL1903EDI制御マスタ SET 実行端末名 = ? WHERE 実行端末名 = ?"_s, {systemMachineName(), u"ANOTHER-PC"_s}});
+    ::kill(pid_t(process.processId()), SIGHUP);
+    EXPECT_TRUE(waitFor(u"スケジュール再作成 (SIGHUP) スケジュール "_s)) << err.toStdString();
+    EXPECT_FALSE(err.contains(u"スケジュール再作成 (SIGHUP) スケジュール 0 件"_s)) << err.toStdString();
+
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const Run ended = run({u"status"_s, u"--ini"_s, iniPath()});
+    EXPECT_EQ(ended.exitCode, 1);  // a scheduler that ended is one to look at
+    EXPECT_TRUE(ended.out.contains(QRegularExpression(u"(^|\\n)"_s + systemMachineName() + u" +停止 "_s)))
+        << ended.out.toStdString();
 
     database_.open()->execute({u"DROP TABLE FL1912EDIスケジュールマスタ"_s, {}});
     const Run withoutTables = run({u"--headless"_s, u"--ini"_s, iniPath()});

@@ -65,7 +65,8 @@ TEST_P(MonitorScreenshotTest, TheMonitorDuringADemoMorning)
     const StatusColours colours = readStatusColours(demoIni);
 
     clock_.set(QDateTime(kMonday, QTime(8, 0)));
-    MonitorEngine engine(clock_, Timetable::build(loadScheduleMasterRows(*db_, settings_.machineName), clock_.now()),
+    TimetableSource source(*db_, settings_.machineName, 0);
+    MonitorEngine engine(clock_, source, source.startingTimetable(clock_.now(), {}),
                          std::make_unique<JobWorker>(db_->settings(), settings_, clock_, mail_));
     MonitorWindow window(engine, *db_, colours);
     window.fillGrid();

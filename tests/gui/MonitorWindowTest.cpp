@@ -32,11 +32,6 @@ namespace {
 // 2026-12-09 is a Wednesday.
 const QDate kWednesday(2026, 12, 9);
 
-ScheduleMasterRow master(const char* centre, QTime start, const char* method = "W")
-{
-    return {QString::fromLatin1(centre), u"センター"_s + QString::fromLatin1(centre), QString::fromLatin1(method), start, 4};
-}
-
 // Answers the next message box that opens with the given button, and keeps its text.
 class MessageBoxAnswer : public QObject {
 public:
@@ -63,10 +58,16 @@ private:
 
 class MonitorWindowTest : public JobFixture {
 protected:
-    void open(const std::vector<ScheduleMasterRow>& schedule, QTime now)
+    // The receptions of Wednesdays go into the masters; the window starts from them at `now`.
+    void open(const std::vector<std::pair<const char*, QTime>>& receptions, QTime now)
     {
+        std::vector<Reception> schedule;
+        for (const auto& [centre, start] : receptions)
+            schedule.push_back({centre, 4, start});
+        replaceSchedule(schedule);
         clock_.set(QDateTime(kWednesday, now));
-        engine_ = std::make_unique<MonitorEngine>(clock_, Timetable::build(schedule, clock_.now()),
+        source_ = std::make_unique<TimetableSource>(*db_, kMachine, 0);
+        engine_ = std::make_unique<MonitorEngine>(clock_, *source_, source_->startingTimetable(clock_.now(), {}),
                                                   std::make_unique<JobWorker>(db_->settings(), settings_, clock_, mail_));
         colours_ = {Colour{0x000000}, Colour{0x0000FF}, Colour{0x008000}, Colour{0xFF0000}};
         window_ = std::make_unique<MonitorWindow>(*engine_, *db_, colours_);
@@ -117,6 +118,7 @@ protected:
     }
 
     StatusColours colours_;
+    std::unique_ptr<TimetableSource> source_;
     std::unique_ptr<MonitorEngine> engine_;
     std::unique_ptr<MonitorWindow> window_;
     std::unique_ptr<ScheduleDialog> dialog_;
@@ -124,15 +126,18 @@ protected:
 
 TEST_P(MonitorWindowTest, TheGridShowsTheTimetable)
 {
-    open({master("WC01", QTime(10, 0)), master("ZC01", QTime(12, 0), "Z"), master("XX01", QTime(13, 0), "Q")},
-         QTime(9, 0));
+    // A centre whose transfer method the code master does not name.
+    db_->execute({u"INSERT INTO FL1903EDI制御マスタ (センターコード, センター名, 送受信方式, 実行端末名, 相手先種別)"
+                  u" VALUES ('XX01', 'センターXX01', 'Q', ?, '1')"_s,
+                  {kMachine}});
+    open({{"WC01", QTime(10, 0)}, {"ZC01", QTime(12, 0)}, {"XX01", QTime(13, 0)}}, QTime(9, 0));
     ASSERT_EQ(grid().model()->rowCount(), 6);
     EXPECT_EQ(window_->windowTitle(), u"組立メーカEDI自動受信"_s);
     EXPECT_EQ(cell(0, 0), u"○"_s);
     EXPECT_EQ(cell(0, 1), u"2026/12/09"_s);
     EXPECT_EQ(cell(0, 2), u"10:00"_s);
     EXPECT_EQ(cell(0, 3), u"WC01"_s);
-    EXPECT_EQ(cell(0, 4), u"センターWC01"_s);
+    EXPECT_EQ(cell(0, 4), u"北陸持込受注センター"_s);
     EXPECT_EQ(cell(0, 5), u"持込"_s);
     EXPECT_EQ(cell(1, 5), u"CVXLINK"_s);
     EXPECT_EQ(cell(2, 5), QString());  // no code-master name: empty
@@ -150,7 +155,7 @@ TEST_P(MonitorWindowTest, TheGridShowsTheTimetable)
 
 TEST_P(MonitorWindowTest, ASecondClickOnTheLineTogglesItsMark)
 {
-    open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}, {"WX01", QTime(11, 0)}}, QTime(9, 0));
     ASSERT_EQ(grid().model()->rowCount(), 4);
     clickCell(1, 1);
     clickCell(1, 1);
@@ -178,7 +183,7 @@ TEST_P(MonitorWindowTest, ASecondClickOnTheLineTogglesItsMark)
 // After a fill line 0 is current: the first click on its mark is already the second click.
 TEST_P(MonitorWindowTest, OneClickOnLineZerosMarkAfterAFillToggles)
 {
-    open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}, {"WX01", QTime(11, 0)}}, QTime(9, 0));
     ASSERT_EQ(grid().model()->rowCount(), 4);
     stop();
     clickCell(0, 0);
@@ -190,7 +195,7 @@ TEST_P(MonitorWindowTest, OneClickOnLineZerosMarkAfterAFillToggles)
 
 TEST_P(MonitorWindowTest, SpaceOverASelectionAndDoubleClicksOnTheMark)
 {
-    open({master("WC01", QTime(10, 0)), master("WX01", QTime(11, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}, {"WX01", QTime(11, 0)}}, QTime(9, 0));
     ASSERT_EQ(grid().model()->rowCount(), 4);
     stop();
     grid().setFocus();
@@ -226,7 +231,7 @@ TEST_P(MonitorWindowTest, SpaceOverASelectionAndDoubleClicksOnTheMark)
 
 TEST_P(MonitorWindowTest, AJobColoursItsLine)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
     clock_.set(QDateTime(kWednesday, QTime(10, 0)));
     engine_->tick();  // nothing was handed over: the reception fails
@@ -255,9 +260,10 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     EXPECT_EQ(history->table()->editTriggers(), QAbstractItemView::NoEditTriggers);
     history->close();
 
-    // A refill shows every line in the normal colour again and keeps its texts.
+    // A refill (after the dialog added or moved a row) keeps the line's colour and texts.
     engine_->timetableEdited();
-    EXPECT_EQ(colour(0, 6), toQColor(colours_.normal));
+    for (int column = 0; column <= 8; ++column)
+        EXPECT_EQ(colour(0, column), toQColor(colours_.error)) << column;
     EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
 }
 
@@ -265,7 +271,7 @@ TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
 {
     writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0101"_s);
     writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
-    open({master("WC01", QTime(10, 0)), master("WC01", QTime(11, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}, {"WC01", QTime(11, 0)}}, QTime(9, 0));
     QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
     clock_.set(QDateTime(kWednesday, QTime(10, 0)));
     engine_->tick();
@@ -321,7 +327,7 @@ TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
 
 TEST_P(MonitorWindowTest, EndingAsksOnlyWhileAutomaticRunningIsOff)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     QTest::keyClick(window_.get(), Qt::Key_Escape);  // automatic running on: nothing at all
     window_->close();
     EXPECT_TRUE(window_->isVisible());
@@ -347,7 +353,7 @@ TEST_P(MonitorWindowTest, EndingAsksOnlyWhileAutomaticRunningIsOff)
 TEST_P(MonitorWindowTest, QtsOwnTextsAreJapanese)
 {
     ASSERT_TRUE(installQtJapanese());
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     stop();
     {
         MessageBoxAnswer no(QMessageBox::No);
@@ -380,7 +386,7 @@ TEST_P(MonitorWindowTest, QtsOwnTextsAreJapanese)
 
 TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
 {
-    open({master("WC01", QTime(10, 0)), master("WX01", QTime(12, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}, {"WX01", QTime(12, 0)}}, QTime(9, 0));
     stop();
     dialog_->openForAdd();
     showDialog();
@@ -414,7 +420,7 @@ TEST_P(MonitorWindowTest, AddingARowFromTheDialog)
 
 TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     stop();
     struct Case {
         QString date, time, centre, message;
@@ -443,7 +449,7 @@ TEST_P(MonitorWindowTest, TheDialogRefusesWhatCannotBe)
 // A time as typed with ":" stays as typed; hours and minutes of one or two digits are a time.
 TEST_P(MonitorWindowTest, TheStartTimeTakesOneOrTwoDigits)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     stop();
     dialog_->openForAdd();
     const std::pair<QString, QTime> accepted[] = {
@@ -475,7 +481,7 @@ TEST_P(MonitorWindowTest, TheStartTimeTakesOneOrTwoDigits)
 
 TEST_P(MonitorWindowTest, ChangingARowMovesItToItsTime)
 {
-    open({master("WC01", QTime(10, 0)), master("WX01", QTime(12, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}, {"WX01", QTime(12, 0)}}, QTime(9, 0));
     stop();
     clickCell(0, 3, true);  // a double-click opens the dialog for the row
     ASSERT_TRUE(dialog_->isVisible());
@@ -506,7 +512,7 @@ TEST_P(MonitorWindowTest, ChangingARowMovesItToItsTime)
 
 TEST_P(MonitorWindowTest, NoInAddModeClearsTheFields)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     stop();
     dialog_->openForAdd();
     showDialog();
@@ -524,7 +530,7 @@ TEST_P(MonitorWindowTest, NoInAddModeClearsTheFields)
 
 TEST_P(MonitorWindowTest, CodeSearchFillsTheCentre)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     stop();
     dialog_->openForAdd();
     showDialog();
@@ -561,7 +567,7 @@ TEST_P(MonitorWindowTest, CodeSearchFillsTheCentre)
 
 TEST_P(MonitorWindowTest, DeleteEditsTheDateAndTimeFields)
 {
-    open({master("WC01", QTime(10, 0))}, QTime(9, 0));
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     stop();
     dialog_->openForAdd();
     showDialog();

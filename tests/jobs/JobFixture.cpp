@@ -90,6 +90,14 @@ RowState JobFixture::run(const QString& centre)
     return runScheduledJob(*job_, centre, observer_);
 }
 
+void JobFixture::replaceSchedule(const std::vector<Reception>& receptions)
+{
+    db_->execute({u"DELETE FROM FL1912EDIスケジュールマスタ"_s, {}});
+    for (const Reception& reception : receptions)
+        db_->execute({u"INSERT INTO FL1912EDIスケジュールマスタ (センターコード, 曜日, 起動時刻, 送受信種別) VALUES (?, ?, ?, ?)"_s,
+                      {QString::fromLatin1(reception.centre), reception.weekday, reception.start, u"R"_s}});
+}
+
 QStringList JobFixture::history() const
 {
     QStringList rows;

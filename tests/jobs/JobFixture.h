@@ -52,6 +52,14 @@ protected:
     QByteArray demoCii(int orders = 2) const;
 
     RowState run(const QString& centre);
+    // The schedule master holds exactly these receptions ("R") of the demo centres, which belong
+    // to this workstation.
+    struct Reception {
+        const char* centre;
+        int weekday;  // 1 = Sunday
+        QTime start;
+    };
+    void replaceSchedule(const std::vector<Reception>& receptions);
     // The history, one line per row: serial|branch|direction|kind|processing|centre|end date set|
     // company|BPID|category|in|out|mode|end|detail|file (file names relative to the test folder,
     // "-" for a null).

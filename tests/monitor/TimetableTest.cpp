@@ -1,5 +1,6 @@
 #include "monitor/Timetable.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -41,6 +42,14 @@ TEST(TimetableBuild, FourteenDaysFromNow)
         EXPECT_EQ(row.displayState, RowState::NotRun);
         EXPECT_TRUE(row.receptionStatus.isEmpty());
     }
+}
+
+// The rows of the minute of the build stay, though their second has passed.
+TEST(TimetableBuild, TheCurrentMinuteStays)
+{
+    const Timetable timetable = Timetable::build({master("B", 4, QTime(4, 22, 59)), master("A", 4, QTime(4, 23))},
+                                                 QDateTime(kWednesday, QTime(4, 23, 20)));
+    EXPECT_EQ(describe(timetable).mid(0, 2), (QStringList{u"12/09 04:23:00 A"_s, u"12/16 04:22:00 B"_s}));
 }
 
 TEST(TimetableBuild, WeekdaysCountOnAndOrderFollowsTheSchedule)
@@ -88,10 +97,24 @@ TEST(TimetableCursor, NextRowIsSelectedNotRunAndToCome)
     EXPECT_FALSE(timetable.cursorRowDue(ten));
 }
 
-TEST(TimetableCursor, ARowFromYesterdayIsNeverDue)
+// A row of yesterday (the machine slept over midnight) is due, and is missed unless the catch-up
+// reaches back to it.
+TEST(TimetableCursor, ARowLateBeyondTheCatchUpIsMissed)
 {
-    Timetable timetable = Timetable::build({master("A", 4, QTime(23, 0))}, QDateTime(kWednesday, QTime(22, 0)));
-    EXPECT_FALSE(timetable.cursorRowDue(QDateTime(kWednesday.addDays(1), QTime(0, 5))));
+    Timetable timetable = Timetable::build({master("A", 4, QTime(23, 0)), master("B", 4, QTime(23, 30))},
+                                           QDateTime(kWednesday, QTime(22, 0)));
+    const QDateTime after(kWednesday.addDays(1), QTime(0, 5, 30));
+    EXPECT_TRUE(timetable.cursorRowDue(after));
+    EXPECT_TRUE(timetable.markMissed(after, 65).empty());
+    EXPECT_EQ(timetable.markMissed(after, 64), std::vector<int>{0});
+    EXPECT_EQ(timetable.rows()[0].displayState, RowState::Missed);
+    EXPECT_EQ(timetable.rows()[0].receptionStatus, Timetable::kMissedText);
+    EXPECT_EQ(timetable.rows()[0].notes, QStringList{u"2026/12/09 23:00 A の受信は予定の時刻を 65 分過ぎたため実行しませんでした (CATCHUP 64 分)"_s});
+    timetable.findNextRow(after, 64);
+    EXPECT_EQ(timetable.cursor(), 1);  // B, 35 minutes late, is still caught up
+    EXPECT_EQ(timetable.rows()[1].minutesLate(after), 35);
+    timetable.rows()[1].selected = false;
+    EXPECT_TRUE(timetable.markMissed(after, 0).empty());  // a deselected row is never missed
 }
 
 TEST(TimetableInsert, GoesBeforeTheFirstLaterOrSameMinute)
@@ -137,6 +160,49 @@ TEST(TimetableMove, ARowMovedLaterOrEarlierTakesItsPlaceInTime)
     EXPECT_EQ(timetable.moveRow(1, moved), 0);
     EXPECT_EQ(codes(), (QStringList{u"WC01"_s, u"MX01"_s, u"WX01"_s}));
     EXPECT_EQ(timetable.rowCount(), 6);
+}
+
+// Built anew on the next day: what ran or was chosen stays, the day that is over goes, one-off
+// rows stay until their minute and rows moved away stay away.
+TEST(TimetableRoll, KeepsWhatItKnewOfItsRows)
+{
+    const std::vector<ScheduleMasterRow> schedule{master("A", 4, QTime(10, 0)), master("A", 5, QTime(10, 0)),
+                                                  master("B", 4, QTime(11, 0)), master("L", 4, QTime(23, 50))};
+    Timetable timetable = Timetable::build(schedule, QDateTime(kWednesday, QTime(9, 0)));
+    timetable.rows()[0].displayState = RowState::Finished;  // A Wednesday
+    timetable.rows()[0].serial = 5;
+    ScheduleRow oneOff;
+    oneOff.centreCode = u"C"_s;
+    oneOff.date = kWednesday.addDays(1);
+    oneOff.startTime = QTime(8, 0);
+    oneOff.oneOff = true;
+    timetable.insertRow(oneOff);
+    const int nextB = int(std::find_if(timetable.rows().begin(), timetable.rows().end(),
+                                       [](const ScheduleRow& row) { return row.centreCode == u"B"_s && row.date == kWednesday.addDays(7); })
+                          - timetable.rows().begin());
+    ScheduleRow moved = timetable.rows()[size_t(nextB)];
+    moved.startTime = QTime(12, 0);
+    moved.oneOff = true;
+    timetable.moveRow(nextB, moved);
+    timetable.rows()[1].selected = false;  // B Wednesday
+
+    const Timetable thursday = timetable.rolled(schedule, QDateTime(kWednesday.addDays(1), QTime(0, 10)), 30);
+    EXPECT_EQ(describe(thursday),
+              (QStringList{u"12/09 23:50:00 L"_s,  // waits to be caught up
+                           u"12/10 08:00:00 C"_s, u"12/10 10:00:00 A"_s, u"12/16 10:00:00 A"_s,
+                           u"12/16 12:00:00 B"_s, u"12/16 23:50:00 L"_s, u"12/17 10:00:00 A"_s,
+                           u"12/23 10:00:00 A"_s, u"12/23 11:00:00 B"_s, u"12/23 23:50:00 L"_s}));
+    // Without the catch-up, yesterday's rows go, whatever they did; a running one stays.
+    timetable.rows()[0].displayState = RowState::Running;
+    const Timetable noCatchUp = timetable.rolled(schedule, QDateTime(kWednesday.addDays(1), QTime(0, 10)), 0);
+    EXPECT_EQ(describe(noCatchUp).mid(0, 2), (QStringList{u"12/09 10:00:00 A"_s, u"12/10 08:00:00 C"_s}));
+    EXPECT_EQ(noCatchUp.rows()[0].serial, 5);
+
+    // The same day: a deselected row keeps its mark, a finished one its state.
+    const Timetable later = timetable.rolled(schedule, QDateTime(kWednesday, QTime(10, 30)), 0);
+    EXPECT_EQ(later.rows()[0].displayState, RowState::Running);
+    EXPECT_FALSE(later.rows()[1].selected);
+    EXPECT_EQ(later.rows()[1].centreCode, u"B"_s);
 }
 
 }  // namespace

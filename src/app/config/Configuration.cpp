@@ -94,6 +94,14 @@ EnvironmentSettings readEnvironmentSettings(const IniFile& ini)
     return settings;
 }
 
+SchedulerSettings readSchedulerSettings(const IniFile& ini)
+{
+    SchedulerSettings settings;
+    settings.catchupMinutes = std::clamp(leadingConfigNumber(ini.value(kEnvironment, u"CATCHUP"_s, kEnvironmentBuffer)), 0,
+                                         SchedulerSettings::kMaxCatchupMinutes);
+    return settings;
+}
+
 std::optional<ProgramSettings> readProgramSettings(const IniFile& ini, QString* failedKey)
 {
     StrictReader reader(ini);
@@ -182,6 +190,7 @@ AlertSettings readAlertSettings(const IniFile& ini)
     settings.smtpUrl = read(u"SMTP"_s);
     settings.smtpUser = read(u"SMTPUSER"_s);
     settings.smtpPassword = read(u"SMTPPASSWORD"_s);
+    settings.lostHeartbeats = read(u"LOSTHEARTBEAT"_s) == u"1"_s;
     return settings;
 }
 

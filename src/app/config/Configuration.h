@@ -31,6 +31,16 @@ struct EnvironmentSettings {
 };
 EnvironmentSettings readEnvironmentSettings(const IniFile& ini);
 
+// What the scheduler reads from "動作環境" besides the connection.
+struct SchedulerSettings {
+    // The longest a day's timetable may be behind: 14 days.
+    static constexpr int kMaxCatchupMinutes = 14 * 24 * 60;
+    // CATCHUP: a reception whose minute passed (the program was not running, a job ran long, the
+    // machine slept) still runs once when it is no more than this many minutes late; 0 runs none.
+    int catchupMinutes = 0;
+};
+SchedulerSettings readSchedulerSettings(const IniFile& ini);
+
 struct FontSettings {  // text values, checked only when applied to a window
     QString bold, italic, name, size, strikethru, underline;
 };
@@ -126,6 +136,7 @@ struct AlertSettings {
     QString smtpUrl;            // SMTP: smtp://host:port or smtps://host:port
     QString smtpUser;           // SMTPUSER
     QString smtpPassword;       // SMTPPASSWORD
+    bool lostHeartbeats = false;  // LOSTHEARTBEAT=1: also when another workstation's scheduler stops answering
 
     bool any() const { return !command.isEmpty() || !mailTo.isEmpty(); }
 };
