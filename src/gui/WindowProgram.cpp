@@ -29,7 +29,7 @@ int runWindowMonitor(const ProgramOptions& options)
     if (!installQtJapanese())
         qWarning("Qt's Japanese translation (qtbase_ja.qm) is missing: standard buttons stay in English");
     SystemClock clock;
-    WindowMessageSink messages;
+    WindowMessageSink messages(clock);
     AppState state;
     const StartupRequest request{QApplication::applicationDirPath(), options.configPath, options.operatorArgument, &clock,
                                  systemMachineName, true};
@@ -39,8 +39,9 @@ int runWindowMonitor(const ProgramOptions& options)
 
     // The dialog becomes the monitor window's child below, which then owns it.
     auto dialog = std::make_unique<ScheduleDialog>(*state.database, clock, state.machineName, state.settings.styling);
-    if (!applyWindowStyling(*dialog, state.settings.styling)) {
-        messages.showMessage(stylingError);
+    QString stylingProblem;
+    if (!applyWindowStyling(*dialog, state.settings.styling, &stylingProblem)) {
+        messages.showMessage(stylingError, stylingProblem);
         return 1;
     }
     std::optional<Timetable> timetable = loadTimetable(*state.database, state.machineName, clock.now(), messages);
@@ -63,8 +64,9 @@ int runWindowMonitor(const ProgramOptions& options)
     QObject::connect(&window, &MonitorWindow::endRequested, &window, [] { QCoreApplication::exit(0); });
     window.fillGrid();
     scheduleDialog.clearForm();
-    if (!applyWindowStyling(window, state.settings.styling) || !applyWindowStyling(mailWindow, state.settings.styling)) {
-        messages.showMessage(stylingError);
+    if (!applyWindowStyling(window, state.settings.styling, &stylingProblem)
+        || !applyWindowStyling(mailWindow, state.settings.styling, &stylingProblem)) {
+        messages.showMessage(stylingError, stylingProblem);
         return 1;
     }
     window.setLabels(state.operatorCode, state.operatorName, clock.today());
