@@ -178,7 +178,7 @@ edi::ConversionResult appendDocuments(edi::FormatMasters& masters, edi::Conversi
     try {
         cii.commit();
     } catch (const edi::ConversionIoError& error) {
-        result = {edi::ResultCode::failed, error.message()};
+        result = {edi::ResultCode::failed, error.message(), result.counts};
     }
     return result;
 }
