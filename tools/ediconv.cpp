@@ -5,10 +5,13 @@
 #include "app/Clock.h"
 #include "app/ConsoleOutput.h"
 #include "app/HelpAndVersion.h"
+#include "app/config/Configuration.h"
+#include "app/config/IniFile.h"
 #include "app/database/ConfiguredDatabase.h"
 #include "app/database/ConnectionSettings.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "app/files/ConversionLogLocation.h"
 #include "convert/ciixml/CiiAppendFile.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "convert/localcii/ConversionContext.h"
@@ -18,7 +21,6 @@
 #include "convert/localcii/LocalCiiConverter.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <unistd.h>
 
@@ -41,7 +43,11 @@ Options:
   --ini EDI.ini     read them from the database this configuration names; without
                     --db and --ini: the file EDI_INI names, or EDI.ini two folders
                     above the program
-  --log FILE        the conversion log (default ERR.LOG beside the program)
+  --log FILE        the conversion log; by default ERR.LOG in the first of: the
+                    configuration's [PATH] LOGPATH; the program's folder when it
+                    may be written (never under /usr); $LOGS_DIRECTORY; the
+                    configuration's EDIINFIL, or without that (--db)
+                    $XDG_STATE_HOME/edi-auto (~/.local/state/edi-auto)
   --serial N        the serial in the log's start line, 0 to 99999999 (default 0)
   -h, --help        show this text and exit
   --version         show the version and exit
@@ -105,12 +111,23 @@ Options parseOptions(QStringList arguments)
     return options;
 }
 
-std::unique_ptr<edi::Database> openMasters(const Options& options)
+// The configuration the masters come from; none with --db.
+QString configurationPath(const Options& options)
+{
+    if (!options.sqliteFile.isEmpty())
+        return {};
+    try {
+        return edi::toolConfigurationPath(options.iniPath, QCoreApplication::applicationDirPath());
+    } catch (const edi::ConfigurationError& error) {
+        throw UsageError(error.message());
+    }
+}
+
+std::unique_ptr<edi::Database> openMasters(const Options& options, const QString& configPath)
 {
     try {
-        if (options.sqliteFile.isEmpty())
-            return edi::openConfiguredDatabase(
-                edi::toolConfigurationPath(options.iniPath, QCoreApplication::applicationDirPath()));
+        if (!configPath.isEmpty())
+            return edi::openConfiguredDatabase(configPath);
         edi::ConnectionSettings settings;
         settings.kind = edi::DatabaseKind::Sqlite;
         settings.dataSource = QFileInfo(options.sqliteFile).absoluteFilePath();
@@ -120,6 +137,19 @@ std::unique_ptr<edi::Database> openMasters(const Options& options)
     } catch (const edi::DatabaseError& error) {
         throw UsageError(u"cannot open the masters: "_s + error.message());
     }
+}
+
+// --log, else where the configuration's jobs write their log; a tool without a configuration,
+// or with one that names no received-files folder, falls back to the user's state folder.
+QString conversionLog(const Options& options, const QString& configPath)
+{
+    if (!options.logPath.isEmpty())
+        return options.logPath;
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const edi::PathSettings paths =
+        configPath.isEmpty() ? edi::PathSettings{} : edi::readPathSettings(edi::IniFile::read(configPath));
+    const QString fallback = paths.receivedFolder.isEmpty() ? edi::userStateFolder() : paths.receivedFolder;
+    return edi::conversionLogPath(paths.logFolder, programFolder, fallback);
 }
 
 // On a terminal, a long conversion shows how far it has come.
@@ -148,7 +178,7 @@ edi::ConversionResult appendDocuments(edi::FormatMasters& masters, edi::Conversi
     try {
         cii.commit();
     } catch (const edi::ConversionIoError& error) {
-        result = {edi::ResultCode::failed, error.message()};
+        result = {edi::ResultCode::failed, error.message(), result.counts};
     }
     return result;
 }
@@ -170,13 +200,11 @@ int main(int argc, char* argv[])
             if (QFileInfo(input).size() == 0)
                 edi::writeStandardError(u"変換するデータがありません: "_s + input + u'\n');
         }
-        auto database = openMasters(options);
-        const QString logPath = options.logPath.isEmpty()
-                              ? QDir(QCoreApplication::applicationDirPath()).filePath(u"ERR.LOG"_s)
-                              : options.logPath;
+        const QString configPath = configurationPath(options);
+        auto database = openMasters(options, configPath);
         edi::DatabaseFormatMasters masters(*database);
         edi::ConversionContext context;
-        edi::ConversionLog log(logPath);
+        edi::ConversionLog log(conversionLog(options, configPath));
         edi::SystemClock clock;
         edi::ConversionResult result;
         if (options.mode == u"local"_s) {

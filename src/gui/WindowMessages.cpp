@@ -11,8 +11,15 @@ QString messageCaption()
     return u"組立メーカEDI自動受信"_s;
 }
 
-void WindowMessageSink::showMessage(const QString& text, const QString&)
+WindowMessageSink::WindowMessageSink(const Clock& clock, QWidget* parent)
+    : console_(u"SCHMON01"_s, clock)
+    , parent_(parent)
 {
+}
+
+void WindowMessageSink::showMessage(const QString& text, const QString& detail)
+{
+    console_.showMessage(text, detail);
     QMessageBox::information(parent_, messageCaption(), text, QMessageBox::Ok);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ConsoleOutput.h"
 #include "app/MessageSink.h"
 
 #include <QString>
@@ -8,15 +9,21 @@ class QWidget;
 
 namespace edi {
 
-// Messages as message boxes, for the windows.
+class Clock;
+
+// The fatal messages of the window program's start-up as message boxes. Each is also written
+// to standard error as the headless program logs it, with its detail: the box shows only the
+// fixed text, and the reason must not be lost.
 class WindowMessageSink final : public MessageSink {
 public:
-    explicit WindowMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
+    explicit WindowMessageSink(const Clock& clock, QWidget* parent = nullptr);
     void setParent(QWidget* parent) { parent_ = parent; }
-    // A message with an OK button; the detail stays out of the box.
+    // The log line first, so the reason is out even while the box waits; then the box with an
+    // OK button, the detail kept out of it.
     void showMessage(const QString& text, const QString& detail = {}) override;
 
 private:
+    ConsoleMessageSink console_;
     QWidget* parent_;
 };
 

@@ -32,7 +32,7 @@ int runWindowMonitor(const ProgramOptions& options)
         qWarning("Qt's Japanese translation (qtbase_ja.qm) is missing: standard buttons stay in English");
     const std::unique_ptr<Clock> programTime = programClock();
     const Clock& clock = *programTime;
-    WindowMessageSink messages;
+    WindowMessageSink messages(clock);
     AppState state;
     const StartupRequest request{QApplication::applicationDirPath(), options.configPath, options.operatorArgument, &clock,
                                  systemMachineName, true};
@@ -42,8 +42,9 @@ int runWindowMonitor(const ProgramOptions& options)
 
     // The dialog becomes the monitor window's child below, which then owns it.
     auto dialog = std::make_unique<ScheduleDialog>(*state.database, clock, state.machineName, state.settings.styling);
-    if (!applyWindowStyling(*dialog, state.settings.styling)) {
-        messages.showMessage(stylingError);
+    QString stylingProblem;
+    if (!applyWindowStyling(*dialog, state.settings.styling, &stylingProblem)) {
+        messages.showMessage(stylingError, stylingProblem);
         return 1;
     }
     const JobSettings settings = JobSettings::fromState(state, QApplication::applicationDirPath());
@@ -67,8 +68,9 @@ int runWindowMonitor(const ProgramOptions& options)
     QObject::connect(&window, &MonitorWindow::endRequested, &window, [] { QCoreApplication::exit(0); });
     window.fillGrid();
     scheduleDialog.clearForm();
-    if (!applyWindowStyling(window, state.settings.styling) || !applyWindowStyling(mailWindow, state.settings.styling)) {
-        messages.showMessage(stylingError);
+    if (!applyWindowStyling(window, state.settings.styling, &stylingProblem)
+        || !applyWindowStyling(mailWindow, state.settings.styling, &stylingProblem)) {
+        messages.showMessage(stylingError, stylingProblem);
         return 1;
     }
     window.setLabels(state.operatorCode, state.operatorName, clock.today());

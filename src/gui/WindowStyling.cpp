@@ -43,15 +43,24 @@ std::optional<bool> readBoolean(const QString& text)
     return *number != 0;
 }
 
-bool applyFont(QWidget& widget, const FontSettings& font)
+// Applies the font keys of one prefix ("Label", "Text", "Title"). Returns the first key whose
+// value cannot be taken, as "KEY=VALUE"; empty when all could.
+QString applyFont(QWidget& widget, const FontSettings& font, const QString& prefix)
 {
+    auto key = [&](const char16_t* name, const QString& value) { return prefix + QString::fromUtf16(name) + u'=' + value; };
     QFont styled = widget.font();
     const std::optional<bool> bold = readBoolean(font.bold);
     const std::optional<bool> italic = readBoolean(font.italic);
     const std::optional<bool> strikeOut = readBoolean(font.strikethru);
     const std::optional<bool> underline = readBoolean(font.underline);
-    if (!bold || !italic || !strikeOut || !underline)
-        return false;
+    if (!bold)
+        return key(u"FontBold", font.bold);
+    if (!italic)
+        return key(u"FontItalic", font.italic);
+    if (!strikeOut)
+        return key(u"FontStrikethru", font.strikethru);
+    if (!underline)
+        return key(u"FontUnderline", font.underline);
     styled.setBold(*bold);
     styled.setItalic(*italic);
     styled.setStrikeOut(*strikeOut);
@@ -62,11 +71,11 @@ bool applyFont(QWidget& widget, const FontSettings& font)
         bool ok = false;
         const double points = font.size.trimmed().toDouble(&ok);
         if (!ok || points <= 0 || points > 500)
-            return false;
+            return key(u"FontSize", font.size);
         styled.setPointSizeF(points);
     }
     widget.setFont(styled);
-    return true;
+    return {};
 }
 
 void applyColours(QWidget& widget, Colour background, Colour foreground)
@@ -78,6 +87,50 @@ void applyColours(QWidget& widget, Colour background, Colour foreground)
     palette.setColor(QPalette::Text, toQColor(foreground));
     widget.setPalette(palette);
     widget.setAutoFillBackground(true);
+}
+
+// The styling of applyWindowStyling; the first key whose value cannot be taken, empty when all could.
+QString styleWindow(QWidget& window, const StylingSettings& styling)
+{
+    const std::pair<const char16_t*, Colour> colours[] = {
+        {u"LabelBackColor", styling.labelBackColor}, {u"LabelForeColor", styling.labelForeColor},
+        {u"TextBackColor", styling.textBackColor},   {u"TextFocusColor", styling.textFocusColor},
+        {u"TextForeColor", styling.textForeColor},   {u"TitleBackColor", styling.titleBackColor},
+        {u"TitleForeColor", styling.titleForeColor},
+    };
+    for (const auto& [key, colour] : colours) {
+        if (!colour.isValid())
+            return QString::fromUtf16(key);
+    }
+    const std::optional<qint32> formBack = parseConfigInteger(styling.formBackColor, 32);
+    if (!styling.formBackColor.trimmed().isEmpty()) {
+        if (!formBack || !Colour::fromConfigNumber(*formBack).isValid())
+            return u"FormBackColor="_s + styling.formBackColor;
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, toQColor(Colour::fromConfigNumber(*formBack)));
+        window.setPalette(palette);
+        window.setAutoFillBackground(true);
+    }
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        const QString name = label->objectName();
+        QString failed;
+        if (name.startsWith(u"lbl_"_s) || name.startsWith(u"OPR_"_s)) {
+            applyColours(*label, styling.labelBackColor, styling.labelForeColor);
+            failed = applyFont(*label, styling.labelFont, u"Label"_s);
+        } else if (name.startsWith(u"tit_"_s)) {
+            applyColours(*label, styling.titleBackColor, styling.titleForeColor);
+            failed = applyFont(*label, styling.titleFont, u"Title"_s);
+        }
+        if (!failed.isEmpty())
+            return failed;
+    }
+    for (QLineEdit* field : window.findChildren<QLineEdit*>()) {
+        applyColours(*field, styling.textBackColor, styling.textForeColor);
+        const QString failed = applyFont(*field, styling.textFont, u"Text"_s);
+        if (!failed.isEmpty())
+            return failed;
+    }
+    return {};
 }
 
 }  // namespace
@@ -104,40 +157,12 @@ int twipsToPixels(const QWidget& widget, int twips)
     return twips * widget.logicalDpiX() / 1440;
 }
 
-bool applyWindowStyling(QWidget& window, const StylingSettings& styling)
+bool applyWindowStyling(QWidget& window, const StylingSettings& styling, QString* problem)
 {
-    for (Colour colour : {styling.labelBackColor, styling.labelForeColor, styling.textBackColor, styling.textFocusColor,
-                          styling.textForeColor, styling.titleBackColor, styling.titleForeColor}) {
-        if (!colour.isValid())
-            return false;
-    }
-    const std::optional<qint32> formBack = parseConfigInteger(styling.formBackColor, 32);
-    if (!styling.formBackColor.trimmed().isEmpty()) {
-        if (!formBack || !Colour::fromConfigNumber(*formBack).isValid())
-            return false;
-        QPalette palette = window.palette();
-        palette.setColor(QPalette::Window, toQColor(Colour::fromConfigNumber(*formBack)));
-        window.setPalette(palette);
-        window.setAutoFillBackground(true);
-    }
-    for (QLabel* label : window.findChildren<QLabel*>()) {
-        const QString name = label->objectName();
-        if (name.startsWith(u"lbl_"_s) || name.startsWith(u"OPR_"_s)) {
-            applyColours(*label, styling.labelBackColor, styling.labelForeColor);
-            if (!applyFont(*label, styling.labelFont))
-                return false;
-        } else if (name.startsWith(u"tit_"_s)) {
-            applyColours(*label, styling.titleBackColor, styling.titleForeColor);
-            if (!applyFont(*label, styling.titleFont))
-                return false;
-        }
-    }
-    for (QLineEdit* field : window.findChildren<QLineEdit*>()) {
-        applyColours(*field, styling.textBackColor, styling.textForeColor);
-        if (!applyFont(*field, styling.textFont))
-            return false;
-    }
-    return true;
+    const QString failedKey = styleWindow(window, styling);
+    if (!failedKey.isEmpty() && problem)
+        *problem = u"[Setting0] "_s + failedKey + u" cannot be applied to "_s + window.objectName();
+    return failedKey.isEmpty();
 }
 
 }  // namespace edi

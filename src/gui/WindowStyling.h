@@ -3,6 +3,7 @@
 #include "app/config/Colour.h"
 
 #include <QColor>
+#include <QString>
 
 class QWidget;
 
@@ -22,7 +23,7 @@ int twipsToPixels(const QWidget& widget, int twips);
 // Styles a window from section "Setting0": its background, the labels whose names begin "lbl_"
 // (and "OPR_"), the "tit_" labels and the entry fields. False when a value cannot be taken (a
 // background or font size that is no number, a font that does not exist); start-up then ends
-// with "項目設定エラー".
-bool applyWindowStyling(QWidget& window, const StylingSettings& styling);
+// with "項目設定エラー", and problem, when given, names the key and its value.
+bool applyWindowStyling(QWidget& window, const StylingSettings& styling, QString* problem = nullptr);
 
 }  // namespace edi

@@ -4,6 +4,7 @@
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 #include "app/text/TextHelpers.h"
+#include "jobs/JobCodes.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -16,7 +17,7 @@ ControlRowLookup loadControlRow(Database& database, const QString& centreCode)
                                                u" ORDER BY センターコード "_s,
                                                {centreCode}});
         if (rows.atEnd())
-            return {u"7002"_s, std::nullopt};
+            return {JobCode::noControlRow, std::nullopt};
         ControlRow row;
         row.centreCode = rows.value(u"センターコード"_s).toString();
         row.centreName = nullOrDefault(rows.value(u"センター名"_s), {});
@@ -28,10 +29,10 @@ ControlRowLookup loadControlRow(Database& database, const QString& centreCode)
         row.dataFormat = rows.value(u"送受信データ形式"_s);
         row.partnerAddress = rows.value(u"相手先メールアドレス"_s);
         if (row.transferMethod == u"Z"_s && row.receiveFilePath.isEmpty())
-            return {u"6101"_s, row};
+            return {JobCode::noReceivePath, row};
         return {ResultCode::ok, row};
     } catch (const DatabaseError&) {
-        return {u"7002"_s, std::nullopt};
+        return {JobCode::noControlRow, std::nullopt};
     }
 }
 

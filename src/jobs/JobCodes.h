@@ -2,17 +2,34 @@
 
 #include <QString>
 
-// The job codes beyond those of the steps, for what a job meets when it shares its centre with
-// other processes or outlives its process.
+// The codes a job and its steps write to the history besides "0000" and "9999" (ResultCode), the
+// transfers' (TransferCode) and the converters' (ConversionCode).
 namespace edi::JobCode {
 
+// The control master has a row for the centre, but no receive file path where its transfer
+// method needs one (transfer row).
+inline const QString noReceivePath = QStringLiteral("6101");
+// The control master has no row for the centre, or it could not be read (transfer row).
+inline const QString noControlRow = QStringLiteral("7002");
+// The registration program did not run to its end (detail programNotRun: it could not be
+// started, failed or ran out of time; detail noStatusFile: it left no status file) (job row).
+inline const QString registrationFailed = QStringLiteral("4100");
+// The centre has no partner company to register for (job row, detail programNotRun).
+inline const QString noPartnerCompany = QStringLiteral("7300");
 // Another process is receiving the centre: the job touched nothing (job and transfer rows).
 inline const QString centreBusy = QStringLiteral("8001");
 // The job's process ended (killed, crashed, its database gone) before the row was completed; a
 // later start completed it (every row of the job still open).
 inline const QString interrupted = QStringLiteral("8002");
+
+// Detail codes.
+inline const QString programNotRun = QStringLiteral("0001");
+inline const QString noStatusFile = QStringLiteral("0002");
 // The job's received files could not be copied to the backup folder (detail code of the job row
 // of a job that otherwise succeeded).
 inline const QString backupFailed = QStringLiteral("8003");
+
+// Every end code above.
+inline const QString endCodes[] = {noReceivePath, noControlRow, registrationFailed, noPartnerCompany, centreBusy, interrupted};
 
 }  // namespace edi::JobCode

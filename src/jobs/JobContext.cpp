@@ -1,6 +1,7 @@
 #include "jobs/JobContext.h"
 
 #include "app/AppState.h"
+#include "app/files/ConversionLogLocation.h"
 
 namespace edi {
 
@@ -8,7 +9,7 @@ JobSettings JobSettings::fromState(const AppState& state, const QString& program
 {
     return {state.configPath,  state.settings.paths, state.settings.linkDriver,
             state.operatorCode, state.machineName,    state.programId,
-            programFolder + QStringLiteral("/ERR.LOG")};
+            edi::conversionLogPath(state.settings.paths.logFolder, programFolder, state.settings.paths.receivedFolder)};
 }
 
 JobContext::JobContext(Database& database, const Clock& clock, JobSettings settings, MailReceiver& mail)

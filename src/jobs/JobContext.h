@@ -28,7 +28,8 @@ struct JobSettings {
     QString programId;      // "EDIAUTO"
     QString conversionLogPath;  // ERR.LOG
 
-    // The settings start-up read; the converters' log beside the program.
+    // The settings start-up read; the converters' log where conversionLogPath finds it a place,
+    // the received-files folder as the last resort.
     static JobSettings fromState(const AppState& state, const QString& programFolder);
 };
 

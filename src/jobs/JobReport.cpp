@@ -2,6 +2,7 @@
 
 #include "app/ResultCode.h"
 #include "app/text/TextHelpers.h"
+#include "jobs/CodeMeaning.h"
 #include "jobs/JobCodes.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -30,13 +31,14 @@ bool succeeded(const QString& code)
     return code.isEmpty() || code == ResultCode::ok;
 }
 
-// "5100/9999 メール・持込の受信エラー": the codes of a row that did not end well.
+// "5100/9999 メール・持込の受信エラー": the codes of a row that did not end well; a detail code
+// that only repeats the end code (a converter's) is not told twice.
 QString codesText(const HistoryRow& row)
 {
     QString text = row.endCode;
-    if (!row.detailCode.isEmpty() && row.detailCode != ResultCode::ok)
+    if (!row.detailCode.isEmpty() && row.detailCode != ResultCode::ok && row.detailCode != row.endCode)
         text += u'/' + row.detailCode;
-    const QString meaning = jobCodeMeaning(row.endCode, row.detailCode);
+    const QString meaning = codeMeaning(row.processingKind, row.endCode, row.detailCode);
     return meaning.isEmpty() ? text : text + u' ' + meaning;
 }
 
@@ -53,7 +55,8 @@ QString stepLine(const HistoryRow& row)
                      .arg(row.outputRecords);
     if (!row.fileName.trimmed().isEmpty() && row.processingKind != u"10"_s)
         parts << row.fileName;
-    if (!row.note.isEmpty())
+    // A converter's reason is often the words of its code, told already.
+    if (!row.note.isEmpty() && row.note != codeMeaning(row.processingKind, row.endCode, row.detailCode))
         parts << row.note;
     return parts.join(u' ');
 }
@@ -74,35 +77,9 @@ QString jobLine(qint32 serial, const HistoryRow& job)
 
 }  // namespace
 
-QString jobCodeMeaning(const QString& endCode, const QString& detailCode)
-{
-    if (endCode == ResultCode::ok)
-        return detailCode == JobCode::backupFailed ? u"バックアップエラー"_s : u"正常終了"_s;
-    if (endCode == ResultCode::failed)
-        return u"処理エラー"_s;
-    if (endCode == u"4100"_s)
-        return detailCode == u"0002"_s ? u"登録プログラムがステータスファイルを残しませんでした"_s
-                                       : u"登録プログラムを実行できませんでした"_s;
-    if (endCode == u"5001"_s)
-        return u"通信パッケージの受信エラー"_s;
-    if (endCode == u"5100"_s)
-        return u"メール・持込の受信エラー"_s;
-    if (endCode == u"6101"_s)
-        return u"CVX受信ファイルパスがありません"_s;
-    if (endCode == u"7002"_s)
-        return u"EDI制御マスタにセンターがありません"_s;
-    if (endCode == u"7300"_s)
-        return u"センタ利用企業マスタにセンターがありません"_s;
-    if (endCode == JobCode::centreBusy)
-        return u"他のプロセスが受信中"_s;
-    if (endCode == JobCode::interrupted)
-        return u"処理が中断されました"_s;
-    return {};
-}
-
 QString rowMeaning(const HistoryRow& row)
 {
-    return row.completed ? jobCodeMeaning(row.endCode, row.detailCode) : u"実行中または中断"_s;
+    return row.completed ? codeMeaning(row.processingKind, row.endCode, row.detailCode) : u"実行中または中断"_s;
 }
 
 QStringList reportWithNotes(const QStringList& report, const QStringList& notes)

@@ -7,11 +7,8 @@
 
 namespace edi {
 
-// A job code's meaning in words, as an operator reads it ("5100": the mail or hand-over reception
-// failed); a detail code is read in the light of its end code. Empty for a code with no meaning.
-QString jobCodeMeaning(const QString& endCode, const QString& detailCode = {});
-// A history row's codes in words: their meaning, or that the row was never completed (a job
-// that still runs or whose process ended).
+// A history row's codes in words: their meaning (codeMeaning), or that the row was never
+// completed (a job that still runs or whose process ended).
 QString rowMeaning(const HistoryRow& row);
 
 // A step's name by its processing kind ("10": 受信); the job row's kind "01" is ジョブ.

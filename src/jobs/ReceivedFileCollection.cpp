@@ -8,12 +8,20 @@
 #include "jobs/JobContext.h"
 #include "transport/TransferCodes.h"
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
+
+// The history's counts are 32-bit: a larger count is kept as the largest it can hold.
+qint32 historyCount(qint64 count)
+{
+    return qint32(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
+}
 
 // What the history keeps of the last XML file converted.
 struct ConvertedFormat {
@@ -45,8 +53,8 @@ private:
         start = {serial_, 0, u"R"_s, centre_.partnerKind, processingKind, centre_.centreCode, {}};
         return job_.history().addStep(start) == ResultCode::ok;
     }
-    // Completes a conversion step's row with the format converted, the converter's code and, on a
-    // failure, its reason.
+    // Completes a conversion step's row with the format converted, what the converter counted,
+    // its code and, on a failure, its reason.
     void closeStep(const HistoryStart& start, const ConversionResult& result, const QString& file)
     {
         HistoryCompletion completion;
@@ -54,6 +62,8 @@ private:
         completion.branch = start.branch;
         completion.bpid = converted_.bpid;
         completion.transactionCategory = converted_.infoClass;
+        completion.inputRecords = historyCount(result.counts.messagesRead);
+        completion.outputRecords = historyCount(result.counts.recordsWritten);
         completion.storageMode = converted_.storageMode;
         completion.endCode = result.code;
         completion.detailCode = result.code;

@@ -9,6 +9,7 @@
 #include "app/process/RunAndWait.h"
 #include "app/text/ShiftJis.h"
 #include "app/text/TextHelpers.h"
+#include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 
 #include <QFile>
@@ -110,17 +111,17 @@ QString RegistrationStep::run()
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
         const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
         if (!companies) {
-            fail(u"7300"_s, u"0001"_s, noPartnerCompany());
+            fail(JobCode::noPartnerCompany, JobCode::programNotRun, noPartnerCompany());
         } else if (settings.categories.isEmpty()) {
             fail(ResultCode::failed, ResultCode::ok, u"EDI.ini の [JKBN_K_J] に登録する取引情報区分がありません"_s);
         } else if (!writeCommandFile(commandFile, registrationCommandLines(settings.categories, files.baseName(),
                                                                           job_.settings().operatorCode, statusFile))) {
             fail(ResultCode::failed, ResultCode::ok, u"登録の指示ファイル %1 を書けません"_s.arg(commandFile));
         } else if (startRegistrationProgram(settings, commandFile) != FileStatus::Done) {
-            fail(u"4100"_s, u"0001"_s,
+            fail(JobCode::registrationFailed, JobCode::programNotRun,
                  u"登録プログラムが起動できないか、異常終了または時間切れになりました: "_s + settings.commandLine);
         } else if (!QFileInfo(statusFile).isFile()) {
-            fail(u"4100"_s, u"0002"_s, noStatusFile(statusFile));
+            fail(JobCode::registrationFailed, JobCode::noStatusFile, noStatusFile(statusFile));
         } else if (!recordStatusFile(statusFile, companies->first(), files)) {
             fail(ResultCode::failed, stepDetail_, unreadableStatusFile(statusFile));
         }
@@ -141,7 +142,7 @@ std::optional<QString> RegistrationStep::recordLeftStatusFile(int recordedLines,
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
         const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
         if (!companies)
-            fail(u"7300"_s, u"0001"_s, noPartnerCompany());
+            fail(JobCode::noPartnerCompany, JobCode::programNotRun, noPartnerCompany());
         else if (!recordStatusFile(statusFile, companies->first(), files, recordedLines))
             fail(ResultCode::failed, stepDetail_, unreadableStatusFile(statusFile));
     } catch (const std::invalid_argument&) {

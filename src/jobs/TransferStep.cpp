@@ -7,6 +7,7 @@
 #include "transport/CommunicationPackageDriver.h"
 #include "transport/HandOver.h"
 #include "transport/MailReceiver.h"
+#include "transport/TransferCodes.h"
 
 #include <exception>
 
@@ -36,22 +37,22 @@ TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint
     const QString& method = centre.transferMethod;
     if (method == u"Z"_s) {
         if (centre.partnerNumber.isNull() || centre.fileNumber.isNull())
-            return {u"5001"_s, {}, u"通信パッケージの相手先番号またはファイル番号がありません"_s, {}};
+            return {TransferCode::packageFailed, {}, u"通信パッケージの相手先番号またはファイル番号がありません"_s, {}};
         LinkRequest request{centre.centreCode, serial, u"1"_s, centre.partnerNumber.toInt(), centre.fileNumber.toInt(), 0, {}};
         const JobSettings& settings = job.settings();
         return outcomeOf(runLinkTransfer(request, centre.receiveFilePath,
                                          {settings.linkDriver, settings.paths.linkDataFolder, settings.paths.receivedFolder}),
-                         u"5001"_s);
+                         TransferCode::packageFailed);
     }
     if (method == u"M"_s) {
         MailRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
                             centre.partnerAddress.toString(), {}};
-        return outcomeOf(job.mail().receive(request), u"5100"_s);
+        return outcomeOf(job.mail().receive(request), TransferCode::receptionFailed);
     }
     if (method == u"W"_s) {
         HandOverRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
                                 centre.receiveFilePath, job.settings().programId, {}};
-        return outcomeOf(runHandOver(request, job.settings().paths.receivedFolder), u"5100"_s);
+        return outcomeOf(runHandOver(request, job.settings().paths.receivedFolder), TransferCode::receptionFailed);
     }
     return {};  // an unknown method transfers nothing
 }

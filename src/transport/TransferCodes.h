@@ -17,3 +17,15 @@ bool isXmlDataFormat(const QString& dataFormat);
 bool isReceptionDirection(const QString& direction);
 
 }  // namespace edi
+
+// The end codes of a transfer row whose transport failed; the transport's own code is the detail.
+namespace edi::TransferCode {
+
+// The communication package (detail: its status code).
+inline const QString packageFailed = QStringLiteral("5001");
+// The mail reception or the hand-over (detail "9999").
+inline const QString receptionFailed = QStringLiteral("5100");
+
+inline const QString endCodes[] = {packageFailed, receptionFailed};
+
+}  // namespace edi::TransferCode

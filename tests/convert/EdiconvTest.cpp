@@ -1,9 +1,11 @@
 #include "support/CiiBuilder.h"
+#include "support/ReadOnlyPath.h"
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -28,12 +30,13 @@ protected:
         int exitCode;
         QString err;
     };
-    Run ediconv(const QStringList& arguments, const QProcessEnvironment& environment = utf8Terminal()) const
+    Run ediconv(const QStringList& arguments, const QProcessEnvironment& environment = utf8Terminal(),
+                const QString& program = buildPath(u"tools/ediconv"_s)) const
     {
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(database_.folder());
-        process.start(buildPath(u"tools/ediconv"_s), arguments);
+        process.start(program, arguments);
         process.waitForFinished(60000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardError())};
@@ -75,6 +78,48 @@ TEST_F(EdiconvTest, ConvertsWithMastersFromASqliteFileOrAnIni)
     environment.insert(u"EDI_INI"_s, path(u"NONE.ini"_s));
     EXPECT_EQ(ediconv({u"local"_s, path(u"IN.CII"_s), path(u"OUT.LOC"_s)}, environment).err,
               u"ediconv: the configuration file "_s + path(u"NONE.ini"_s) + u" does not exist\n"_s);
+}
+
+// Without --log the log goes where a job's would: LOGPATH of the configuration, beside the
+// program where it may be written, LOGS_DIRECTORY, the configuration's received-files folder,
+// and without a configuration the user's state folder.
+TEST_F(EdiconvTest, WithoutLogTheLogGoesWhereTheConfigurationOrTheMachineLetsIt)
+{
+    auto ini = [&](const QString& pathKeys) {
+        writeFile(path(u"EDI.ini"_s), database_.environmentSection() + (u"[PATH]\n"_s + pathKeys).toUtf8());
+    };
+    const QStringList viaIni{u"local"_s, u"--ini"_s, path(u"EDI.ini"_s), path(u"IN.CII"_s), path(u"OUT.LOC"_s)};
+    const QStringList viaDb{u"local"_s, u"--db"_s, path(u"edi.sqlite"_s), path(u"IN.CII"_s), path(u"OUT.LOC"_s)};
+    ini(u"LOGPATH="_s + path(u"logs/"_s) + u"\nEDIINFIL="_s + path(u"received/"_s) + u'\n');
+    const Run configured = ediconv(viaIni);
+    ASSERT_EQ(configured.exitCode, 0) << configured.err.toStdString();
+    EXPECT_TRUE(readFile(path(u"logs/ERR.LOG"_s)).startsWith("0000--LOCCIIC start--00000000  "));
+
+    QDir().mkpath(path(u"bin"_s));
+    ASSERT_TRUE(QFile::copy(buildPath(u"tools/ediconv"_s), path(u"bin/ediconv"_s)));
+    const ReadOnlyPath readOnly(path(u"bin"_s));
+    if (!readOnly.available())
+        GTEST_SKIP() << readOnly.why().toStdString();
+    const QString program = path(u"bin/ediconv"_s);
+    QProcessEnvironment environment = utf8Terminal();
+    environment.insert(u"LOGS_DIRECTORY"_s, path(u"service"_s));
+    environment.insert(u"XDG_STATE_HOME"_s, path(u"state"_s));
+    EXPECT_EQ(ediconv(viaDb, environment, program).exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(path(u"service/ERR.LOG"_s)));
+
+    environment.remove(u"LOGS_DIRECTORY"_s);
+    EXPECT_EQ(ediconv(viaDb, environment, program).exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(path(u"state/edi-auto/ERR.LOG"_s)));
+    ini(u"EDIINFIL="_s + path(u"received/"_s) + u'\n');
+    EXPECT_EQ(ediconv(viaIni, environment, program).exitCode, 0);
+    EXPECT_TRUE(QFileInfo::exists(path(u"received/ERR.LOG"_s)));
+    EXPECT_FALSE(QFileInfo::exists(path(u"bin/ERR.LOG"_s)));
+
+    // A LOGPATH that cannot be made fails the conversion and names the log.
+    ini(u"LOGPATH="_s + path(u"bin/logs/"_s) + u'\n');
+    const Run unwritable = ediconv(viaIni, environment, program);
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_EQ(unwritable.err, u"9999 Cannot write the conversion log "_s + path(u"bin/logs/ERR.LOG"_s) + u'\n');
 }
 
 TEST_F(EdiconvTest, HelpAndVersionAnswerOnStandardOutput)

@@ -1,10 +1,16 @@
 #include "app/Clock.h"
+#include "app/ResultCode.h"
 #include "app/database/ColumnValues.h"
 #include "app/database/Database.h"
 #include "app/text/TextHelpers.h"
+#include "convert/localcii/ConversionCodes.h"
+#include "convert/localcii/ConversionLog.h"
+#include "jobs/CodeMeaning.h"
 #include "jobs/History.h"
 #include "jobs/HistoryListing.h"
+#include "jobs/JobCodes.h"
 #include "support/TestDatabase.h"
+#include "transport/TransferCodes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -295,6 +301,37 @@ TEST(HistoryListing, TableCsvAndJsonTellTheSameRows)
     const qsizetype meaningColumn = ansiByteLength(table[0].left(table[0].indexOf(u"意味"_s)));
     EXPECT_EQ(ansiByteLength(table[1].left(table[1].indexOf(u"メール・持込"_s))), meaningColumn);
     EXPECT_EQ(ansiByteLength(table[2].left(table[2].indexOf(u"実行中"_s))), meaningColumn);
+}
+
+// Every end code a job, a step or a converter writes has words, on the rows that write it; a
+// detail code that says more than its end code has words of its own.
+TEST(CodeMeaning, EveryCodeTheSystemWritesHasWords)
+{
+    const QString job = u"01"_s;
+    for (const QString& code : {ResultCode::ok, ResultCode::failed})
+        EXPECT_FALSE(codeMeaning(job, code).isEmpty()) << code.toStdString();
+    for (const QString& code : JobCode::endCodes)
+        EXPECT_FALSE(codeMeaning(job, code).isEmpty()) << code.toStdString();
+    for (const QString& code : TransferCode::endCodes)
+        EXPECT_FALSE(codeMeaning(u"10"_s, code, u"0042"_s).isEmpty()) << code.toStdString();
+
+    const QString notAConverterCode = conversionCodeText(0);
+    for (const int code : ConversionCode::errors) {
+        EXPECT_NE(conversionCodeText(code), notAConverterCode) << code;
+        const QString fourDigits = u"%1"_s.arg(code, 4, 10, QChar(u'0'));
+        for (const QString& conversion : {u"31"_s, u"32"_s, u"33"_s, u"34"_s})
+            EXPECT_EQ(codeMeaning(conversion, fourDigits, fourDigits), conversionCodeText(code)) << code;
+        // The same digits on a row of another kind are no converter's.
+        EXPECT_TRUE(codeMeaning(u"10"_s, fourDigits).isEmpty()) << code;
+    }
+    for (const int code : ConversionCode::warnings)
+        EXPECT_NE(conversionCodeText(code), notAConverterCode) << code;
+    EXPECT_EQ(codeMeaning(u"31"_s, ResultCode::failed, ResultCode::failed), codeMeaning(job, ResultCode::failed));
+    EXPECT_EQ(codeMeaning(u"31"_s, JobCode::interrupted), codeMeaning(job, JobCode::interrupted));
+
+    EXPECT_NE(codeMeaning(job, ResultCode::ok, JobCode::backupFailed), codeMeaning(job, ResultCode::ok));
+    EXPECT_NE(codeMeaning(job, JobCode::registrationFailed, JobCode::noStatusFile),
+              codeMeaning(job, JobCode::registrationFailed, JobCode::programNotRun));
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include "JobFixture.h"
+#include "support/ReadOnlyPath.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -19,7 +24,8 @@ protected:
     };
     // Under the journal, JOURNAL_STREAM names the file's device and inode, as systemd names the
     // stream it reads.
-    Log runJob(const QString& centre, bool journal, const QStringList& more = {}) const
+    Log runJob(const QString& centre, bool journal, const QStringList& more = {},
+               const QString& program = buildPath(u"src/edi-auto"_s)) const
     {
         const QString log = path(u"job.log"_s);
         QString command = u"exec 2>\"$1\"; shift; "_s;
@@ -30,7 +36,7 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"LOG"_s, log);
         process.setProcessEnvironment(environment);
-        process.start(u"bash"_s, QStringList{u"-c"_s, command, u"bash"_s, log, buildPath(u"src/edi-auto"_s), u"--ini"_s,
+        process.start(u"bash"_s, QStringList{u"-c"_s, command, u"bash"_s, log, program, u"--ini"_s,
                                              path(u"EDI.ini"_s), u"--run-job"_s, centre}
                                      + more);
         process.waitForFinished(60000);
@@ -83,6 +89,33 @@ TEST_P(JobLogTest, UnderTheJournalLinesCarryAPriorityInsteadOfATime)
     process.start(buildPath(u"src/edi-auto"_s), {u"--ini"_s, path(u"EDI.ini"_s), u"--run-job"_s, u"ZC01"_s});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).startsWith(u"20"_s));
+}
+
+// The converters' log: LOGPATH when the configuration sets it; for a program whose folder cannot
+// be written, the service's logs folder, else the received-files folder.
+TEST_P(JobLogTest, TheConvertersLogGoesWhereTheConfigurationOrTheMachineLetsIt)
+{
+    const QString registration = path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s);
+    writeIni(registration, u"0101"_s, u"LOGPATH="_s + path(u"logs/edi/"_s) + u'\n');
+    ASSERT_EQ(runJob(u"ZC01"_s, false).exitCode, 0);
+    EXPECT_TRUE(readFile(path(u"logs/edi/ERR.LOG"_s)).startsWith("0000--LOCCIIC start--00000001  "));
+
+    writeIni(registration);
+    QDir().mkpath(path(u"program"_s));
+    ASSERT_TRUE(QFile::copy(buildPath(u"src/edi-auto"_s), path(u"program/edi-auto"_s)));
+    const ReadOnlyPath readOnly(path(u"program"_s));
+    if (!readOnly.available())
+        GTEST_SKIP() << readOnly.why().toStdString();
+    qputenv("LOGS_DIRECTORY", path(u"service"_s).toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("LOGS_DIRECTORY"); });
+    const Log service = runJob(u"ZC01"_s, false, {}, path(u"program/edi-auto"_s));
+    ASSERT_EQ(service.exitCode, 0) << service.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(readFile(path(u"service/ERR.LOG"_s)).startsWith("0000--LOCCIIC start--00000002  "));
+
+    qunsetenv("LOGS_DIRECTORY");
+    ASSERT_EQ(runJob(u"ZC01"_s, false, {}, path(u"program/edi-auto"_s)).exitCode, 0);
+    EXPECT_TRUE(readFile(path(u"received/ERR.LOG"_s)).startsWith("0000--LOCCIIC start--00000003  "));
+    EXPECT_FALSE(QFileInfo::exists(path(u"program/ERR.LOG"_s)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, JobLogTest, ::testing::Values(Backend::Sqlite),

@@ -2,6 +2,7 @@
 #include "app/locks/ExclusiveLocks.h"
 #include "convert/ciixml/CiiXmlConverter.h"
 #include "jobs/History.h"
+#include "jobs/HistoryListing.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -24,7 +25,7 @@ TEST_P(JobSequenceTest, PackageReceptionRunsEveryStep)
     EXPECT_EQ(history(), (QStringList{
                              u"1|0|R|1|01|ZC01|done|K0001| |0101|2|2| |0000|0000|received/00000001_RCV_ZC01________0101.LOC"_s,
                              u"1|1|R|1|10|ZC01|done| | | |0|0| |0000|0000| "_s,
-                             u"1|2|R|1|31|ZC01|done| | | |0|0| |0000|0000|received/00000001_RCV_ZC01________.CII"_s,
+                             u"1|2|R|1|31|ZC01|done| | | |2|2| |0000|0000|received/00000001_RCV_ZC01________.CII"_s,
                              u"1|3|R|1|41|ZC01|done|K0001| |0101|2|2| |0000|0000|received/00000001_RCV_ZC01________0101.LOC"_s,
                          }));
     // The package got its key-in file and left its file where the driver copied it from.
@@ -157,7 +158,7 @@ TEST_P(JobSequenceTest, XmlFilesAreConvertedBeforeTheLocalRecords)
     ASSERT_EQ(run(u"WX01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
     EXPECT_EQ(history().mid(2), (QStringList{
                                     u"1|2|R|1|34|WX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_WX01________.XML"_s,
-                                    u"1|3|R|1|31|WX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_WX01________.CII"_s,
+                                    u"1|3|R|1|31|WX01|done| |DEMO0101|0101|3|3|M|0000|0000|received/00000001_RCV_WX01________.CII"_s,
                                     u"1|4|R|1|41|WX01|done|K0004| |0101|3|3| |0000|0000|received/00000001_RCV_WX01________0101.LOC"_s,
                                 }));
 
@@ -194,7 +195,7 @@ TEST_P(JobSequenceTest, RegistrationStatusFiles)
     QFile::setPermissions(path(u"bin/first-line-ends.sh"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     writeIni(path(u"bin/first-line-ends.sh"_s));
     ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);
-    EXPECT_EQ(history().last(), u"2|2|R|1|31|ZC01|done| | | |0|0| |0000|0000|received/00000002_RCV_ZC01________.CII"_s);
+    EXPECT_EQ(history().last(), u"2|2|R|1|31|ZC01|done| | | |2|2| |0000|0000|received/00000002_RCV_ZC01________.CII"_s);
     EXPECT_TRUE(history()[6].startsWith(u"2|0|R|1|01|ZC01|done| | | |0|0| |0000|0000"_s));
 
     // No partner company: nothing is run, the job row says why.
@@ -250,6 +251,33 @@ TEST_P(JobSequenceTest, TheJobsReportTellsWhatHappenedInWords)
     writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0101"_s);
     ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
     EXPECT_EQ(reportLine(u"登録:"_s), u"登録: 9999 処理エラー 異常なステータス行: 00101            00000200000201"_s);
+}
+
+// The local conversion's row keeps what the converter counted, the messages it read and the
+// records it wrote, and the history listing shows them with the converter's code in words.
+TEST_P(JobSequenceTest, TheLocalConversionsRowCountsWhatItConverted)
+{
+    writeFile(path(u"partner/ZC01.CII"_s), demoCii(5));
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    std::vector<HistoryRow> rows = job_->history().jobRows(1);
+    ASSERT_EQ(rows.size(), 4u);
+    const QStringList converted = historyCells(1, rows[2]);
+    EXPECT_EQ(converted[2], u"ローカル変換"_s);
+    EXPECT_EQ(converted.mid(10, 2), (QStringList{u"5"_s, u"5"_s}));
+
+    // A file cut short inside its third message: three read, the two before it written.
+    writeFile(path(u"partner/ZC01.CII"_s), demoCii(3).chopped(251 + 230));  // the trailer and most of the block
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    rows = job_->history().jobRows(2);
+    ASSERT_EQ(rows.size(), 3u);
+    const QStringList cut = historyCells(2, rows[2]);
+    EXPECT_EQ(cut.mid(6, 3), (QStringList{u"0007"_s, u"0007"_s, u"CIIファイルがブロックの途中で終わっています"_s}));
+    EXPECT_EQ(cut.mid(10, 2), (QStringList{u"3"_s, u"2"_s}));
+    EXPECT_EQ(readFile(path(u"received/00000002_RCV_ZC01________0101.LOC"_s)).count("\r\n"), 2);
+    // The job's report tells the code once, in the same words.
+    EXPECT_TRUE(observer_.reported.contains(u"ローカル変換: 0007 CIIファイルがブロックの途中で終わっています "_s
+                                            + path(u"received/00000002_RCV_ZC01________.CII"_s)))
+        << observer_.reported.join(u'\n').toStdString();
 }
 
 TEST_P(JobSequenceTest, MastersThatDoNotFit)

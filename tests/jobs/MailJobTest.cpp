@@ -42,7 +42,7 @@ TEST_P(MailJobTest, AnXmlCentreConvertsAndRegistersThePartnersAttachment)
                              u"1|0|R|1|01|MX01|done|K0002| |0101|3|3| |0000|0000|received/00000001_RCV_MX01________0101.LOC"_s,
                              u"1|1|R|1|10|MX01|done| | | |0|0| |0000|0000| "_s,
                              u"1|2|R|1|34|MX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_MX01________.XML"_s,
-                             u"1|3|R|1|31|MX01|done| |DEMO0101|0101|0|0|M|0000|0000|received/00000001_RCV_MX01________.CII"_s,
+                             u"1|3|R|1|31|MX01|done| |DEMO0101|0101|3|3|M|0000|0000|received/00000001_RCV_MX01________.CII"_s,
                              u"1|4|R|1|41|MX01|done|K0002| |0101|3|3| |0000|0000|received/00000001_RCV_MX01________0101.LOC"_s,
                          }));
     EXPECT_EQ(readFile(path(u"received/00000001_RCV_MX01________.XML"_s)), readFile(path(u"partner/MX01.XML"_s)));
@@ -60,7 +60,7 @@ TEST_P(MailJobTest, ACiiCentreTakesOnlyItsOwnPartnersMail)
     EXPECT_EQ(observer_.texts, kReceived);
     EXPECT_EQ(history().mid(1), (QStringList{
                                     u"1|1|R|1|10|MC01|done| | | |0|0| |0000|0000| "_s,
-                                    u"1|2|R|1|31|MC01|done| | | |0|0| |0000|0000|received/00000001_RCV_MC01________.CII"_s,
+                                    u"1|2|R|1|31|MC01|done| | | |2|2| |0000|0000|received/00000001_RCV_MC01________.CII"_s,
                                     u"1|3|R|1|41|MC01|done|K0003| |0101|2|2| |0000|0000|received/00000001_RCV_MC01________0101.LOC"_s,
                                 }));
     EXPECT_EQ(readFile(path(u"received/00000001_RCV_MC01________.CII"_s)), demoCii(2));

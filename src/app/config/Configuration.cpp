@@ -131,12 +131,7 @@ std::optional<ProgramSettings> readProgramSettings(const IniFile& ini, QString* 
         link.program = u"z_tcp.exe"_s;
     link.timeLimitSeconds = std::max(0, leadingConfigNumber(reader.text(kLinkDriver, u"TIMELIMIT"_s)));
 
-    PathSettings& paths = settings.paths;
-    paths.linkDataFolder = reader.text(kPath, u"CVXLINK_PATH"_s);
-    paths.receivedFolder = reader.text(kPath, u"EDIINFIL"_s);
-    paths.outgoingFolder = reader.text(kPath, u"EDIOUTFIL"_s);
-    paths.registrationStatusFolder = reader.text(kPath, u"MGSTPATH"_s);
-    paths.backupFolder = reader.text(kPath, u"OLD_FILE"_s);
+    settings.paths = readPathSettings(ini);
 
     settings.debugMode = reader.text(kDebug, u"MODE"_s) == u"1"_s;
 
@@ -146,6 +141,19 @@ std::optional<ProgramSettings> readProgramSettings(const IniFile& ini, QString* 
         return std::nullopt;
     }
     return settings;
+}
+
+PathSettings readPathSettings(const IniFile& ini)
+{
+    auto path = [&](const QString& key) { return ini.value(kPath, key, kSettingsBuffer); };
+    PathSettings paths;
+    paths.linkDataFolder = path(u"CVXLINK_PATH"_s);
+    paths.receivedFolder = path(u"EDIINFIL"_s);
+    paths.outgoingFolder = path(u"EDIOUTFIL"_s);
+    paths.registrationStatusFolder = path(u"MGSTPATH"_s);
+    paths.backupFolder = path(u"OLD_FILE"_s);
+    paths.logFolder = path(u"LOGPATH"_s);
+    return paths;
 }
 
 StatusColours readStatusColours(const IniFile& ini)

@@ -76,7 +76,10 @@ struct PathSettings {
     QString outgoingFolder;      // EDIOUTFIL: kept, unused
     QString registrationStatusFolder;  // MGSTPATH
     QString backupFolder;        // OLD_FILE
+    QString logFolder;           // LOGPATH: the converters' log; empty: where conversionLogPath finds room
 };
+// Section "PATH" alone, for the tools that need no more of the configuration.
+PathSettings readPathSettings(const IniFile& ini);
 
 // Stage two of start-up: "Setting0", "LINKDRV", "PATH" and "デバッグ".
 struct ProgramSettings {

@@ -5,6 +5,7 @@
 #include "convert/ciixml/XmlLibrary.h"
 #include "convert/localcii/BodyDecoder.h"
 #include "convert/localcii/CiiFileReader.h"
+#include "convert/localcii/ConversionCodes.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/FormatMasters.h"
@@ -21,7 +22,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-enum Code { NoFormat = 1, NoCiiLayout = 3, Truncated = 7, BadIdentifier = 8, BadLengthIndicator = 9 };
+using namespace ConversionCode;
 
 constexpr QByteArrayView kLineBreak = "\r\n";
 

@@ -5,6 +5,7 @@
 #include "convert/ciixml/MessageEncoder.h"
 #include "convert/ciixml/XmlEventReader.h"
 #include "convert/localcii/CiiBlockWriter.h"
+#include "convert/localcii/ConversionCodes.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
@@ -19,7 +20,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-constexpr int kNotWellFormed = 2;
 using NotWellFormed = XmlEventReader::NotWellFormed;
 
 // Positions the header takes from no element: blank, and "E" at 146.
@@ -450,7 +450,7 @@ void convertXmlToCii(FormatMasters& masters, ConversionContext& context, Convers
         converter.finish();
     } catch (const NotWellFormed& error) {
         output.discardDocument();
-        log.error(kNotWellFormed, error.message);
+        log.error(ConversionCode::XmlNotWellFormed, error.message);
     } catch (...) {
         output.discardDocument();
         throw;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/localcii/CiiInput.h"
+#include "convert/localcii/ConversionCodes.h"
 #include "convert/localcii/Layout.h"
 
 #include <optional>
@@ -99,7 +100,7 @@ BodyEnd BodyDecoder::decode(Consumer& consumer)
                 break;
             case 0xF9:
                 if (!twoByteSection)
-                    consumer.controlByteOutOfPlace(13);
+                    consumer.controlByteOutOfPlace(ConversionCode::OutOfPlace);
                 else if (input_.bodyByte() < 0)
                     return BodyEnd::EndOfFile;
                 break;
@@ -115,7 +116,7 @@ BodyEnd BodyDecoder::decode(Consumer& consumer)
                 break;
             case 0xFD:
                 if (!twoByteSection) {
-                    consumer.controlByteOutOfPlace(13);
+                    consumer.controlByteOutOfPlace(ConversionCode::OutOfPlace);
                 } else {
                     const int high = input_.bodyByte();
                     const int low = high < 0 ? -1 : input_.bodyByte();
@@ -126,7 +127,7 @@ BodyEnd BodyDecoder::decode(Consumer& consumer)
                 break;
             case 0xFB:
                 if (level_ == 0) {
-                    consumer.controlByteOutOfPlace(10);
+                    consumer.controlByteOutOfPlace(ConversionCode::RepetitionOutsideGroup);
                 } else {
                     ++repetitions_[size_t(level_)];
                     cursors_[size_t(level_)] = cursors_[size_t(level_ - 1)] + 1;
@@ -136,7 +137,7 @@ BodyEnd BodyDecoder::decode(Consumer& consumer)
                 break;
             case 0xFC:
                 if (level_ == 0) {
-                    consumer.controlByteOutOfPlace(11);
+                    consumer.controlByteOutOfPlace(ConversionCode::GroupEndOutsideGroup);
                 } else {
                     consumer.repetitionEnd(level_);
                     --level_;
@@ -146,7 +147,7 @@ BodyEnd BodyDecoder::decode(Consumer& consumer)
             case 0xFE:
                 return BodyEnd::EndByte;
             default:  // X'F1'-X'F8' in the one-byte section, X'F8' and X'FF' anywhere
-                consumer.controlByteOutOfPlace(13);
+                consumer.controlByteOutOfPlace(ConversionCode::OutOfPlace);
                 break;
             }
         }
@@ -190,7 +191,7 @@ template <BodyConsumer Consumer>
 void BodyDecoder::openGroup(Consumer& consumer, bool twoByteSection, qint32 number)
 {
     if (level_ + 1 >= Layout::kMaxLevel) {
-        consumer.controlByteOutOfPlace(13);  // deeper than any layout can describe
+        consumer.controlByteOutOfPlace(ConversionCode::OutOfPlace);  // deeper than any layout can describe
         return;
     }
     const qint32 found = layout_->findGroup(cursors_[size_t(level_)], level_, twoByteSection, number);

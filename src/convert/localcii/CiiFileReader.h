@@ -2,6 +2,7 @@
 
 #include "convert/localcii/BodyDecoder.h"
 #include "convert/localcii/CiiInput.h"
+#include "convert/localcii/ConversionCodes.h"
 #include "convert/localcii/ConversionLog.h"
 #include "convert/localcii/MessageGroupHeader.h"
 
@@ -33,7 +34,7 @@ concept FramingHandler = requires(T handler, const MessagePrefix& prefix, bool f
 inline bool bodyEndedWell(BodyEnd end, ConversionLog& log)
 {
     if (end == BodyEnd::EndOfFile)
-        log.error(7);
+        log.error(ConversionCode::Truncated);
     return end == BodyEnd::EndByte;
 }
 
@@ -43,7 +44,7 @@ inline bool skippedRestOfBlock(CiiInput& input, const MessageGroupHeader& header
 {
     if (header.storageFlag() != "11" || input.skipRestOfBlock())
         return true;
-    log.error(7);
+    log.error(ConversionCode::Truncated);
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "app/Clock.h"
 #include "app/text/ShiftJis.h"
 #include "app/text/TextHelpers.h"
+#include "convert/localcii/ConversionCodes.h"
 #include "convert/localcii/ConversionError.h"
 
 #include <QFile>
@@ -47,13 +48,21 @@ void ConversionLog::error(int code, const QString& text)
 
 QString conversionCodeText(int code)
 {
+    using namespace ConversionCode;
     switch (code) {
-    case 1: return u"フォーマット情報マスタにありません"_s;
-    case 2: return u"XML解析エラー"_s;
-    case 3: return u"CIIのレイアウトがありません"_s;
-    case 4: return u"ローカルのレイアウトがありません"_s;
-    case 7: return u"CIIファイルがブロックの途中で終わっています"_s;
-    case 15: return u"長さ0の要素があります"_s;
+    case NoFormat: return u"フォーマット情報マスタにありません"_s;
+    case XmlNotWellFormed: return u"XML解析エラー"_s;
+    case NoCiiLayout: return u"CIIのレイアウトがありません"_s;
+    case NoLocalLayout: return u"ローカルのレイアウトがありません"_s;
+    case Truncated: return u"CIIファイルがブロックの途中で終わっています"_s;
+    case BadIdentifier: return u"ブロック識別子が正しくありません"_s;
+    case BadLengthIndicator: return u"要素の長さが正しくありません"_s;
+    case RepetitionOutsideGroup: return u"グループの外に繰返しの区切りがあります"_s;
+    case GroupEndOutsideGroup: return u"グループの外にグループの終わりがあります"_s;
+    case LengthMismatch: return u"メッセージの長さが違います"_s;
+    case OutOfPlace: return u"意味のない位置に制御バイトがあります"_s;
+    case ZeroLength: return u"長さ0の要素があります"_s;
+    case UnsupportedPair: return u"変換できない項目属性の組合せです"_s;
     default: return u"変換エラー"_s;
     }
 }

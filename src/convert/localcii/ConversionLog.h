@@ -53,7 +53,8 @@ private:
     std::map<int, int> warningCounts_;
 };
 
-// What an error code of the converters means, for a reader who has no table at hand.
+// What a code of the converters means, for a reader who has no table at hand; "変換エラー" for a
+// number that is no code of theirs.
 QString conversionCodeText(int code);
 // The text of error 1 when a message or the whole file comes without a group header.
 QString missingHeaderText();

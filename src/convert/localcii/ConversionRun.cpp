@@ -12,7 +12,7 @@ namespace edi {
 
 ConversionResult runConversion(ConversionLog& log, const QString& startLine, const std::function<void()>& work)
 {
-    ConversionResult result{ResultCode::ok, {}};
+    ConversionResult result{ResultCode::ok, {}, {}};
     log.beginRun();
     try {
         log.startLine(startLine);

@@ -2,6 +2,7 @@
 
 #include "convert/localcii/BodyDecoder.h"
 #include "convert/localcii/CiiFileReader.h"
+#include "convert/localcii/ConversionCodes.h"
 #include "convert/localcii/ConversionContext.h"
 #include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
@@ -22,19 +23,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-// Error and warning codes of the conversion log.
-enum Code {
-    NoFormat = 1,
-    NoCiiLayout = 3,
-    NoLocalLayout = 4,
-    Truncated = 7,
-    BadIdentifier = 8,
-    BadLengthIndicator = 9,
-    LengthMismatch = 12,
-    OutOfPlace = 13,
-    ZeroLength = 15,
-    UnsupportedPair = 21,
-};
+using namespace ConversionCode;
 
 constexpr qint64 kProgressStep = 16 << 20;
 
@@ -129,9 +118,9 @@ struct GroupFormat {
 class LocalRun {
 public:
     LocalRun(FormatMasters& masters, ConversionContext& context, ConversionLog& log, CiiInput& input,
-             const QString& outputPath, const ConversionProgress& progress)
+             const QString& outputPath, const ConversionProgress& progress, ConversionCounts& counts)
         : masters_(masters), context_(context), log_(log), input_(input), outputPath_(outputPath),
-          progress_(progress), decoder_(input, noLayout_)
+          progress_(progress), counts_(counts), decoder_(input, noLayout_)
     {
     }
 
@@ -173,6 +162,7 @@ private:
     CiiInput& input_;
     QString outputPath_;
     const ConversionProgress& progress_;
+    ConversionCounts& counts_;
     std::map<std::pair<QString, QString>, std::unique_ptr<GroupFormat>> formats_;  // by class and BPID
     const GroupFormat* format_ = nullptr;  // the current group's
     QByteArray linePrefix_;
@@ -272,11 +262,13 @@ bool LocalRun::message(const MessagePrefix& prefix)
     std::memcpy(record_.data(), blank.constData(), size_t(blank.size()));
     std::memcpy(record_.data() + blank.size(), "\r\n", 2);
     surplusLogged_ = false;
+    ++counts_.messagesRead;
     if (!bodyEndedWell(decoder_.decode(*this), log_))
         return false;
     if (input_.bodyBytesRead() != prefix.length + 1 - prefix.consumed)
         log_.warning(LengthMismatch, u"長さ違い"_s);
     output_.commitLine();
+    ++counts_.recordsWritten;
     if (!skippedRestOfBlock(input_, context_.header, log_))
         return false;
     reportProgress();
@@ -356,14 +348,17 @@ ConversionResult convertLocalCii(FormatMasters& masters, ConversionContext& cont
                                  const Clock& clock, qint64 serial, const QString& inputPath,
                                  const QString& outputPath, const ConversionProgress& progress)
 {
-    return runConversion(log, localStartLine(serial, clock), [&] {
+    ConversionCounts counts;
+    ConversionResult result = runConversion(log, localStartLine(serial, clock), [&] {
         CiiInput input(inputPath);
-        LocalRun run(masters, context, log, input, outputPath, progress);
+        LocalRun run(masters, context, log, input, outputPath, progress, counts);
         readCiiFile(input, context.header, context.trailer, run);
         run.finish();
         if (progress)
             progress(input.offset(), input.size());
     });
+    result.counts = counts;
+    return result;
 }
 
 }  // namespace edi

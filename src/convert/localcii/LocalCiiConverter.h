@@ -12,11 +12,19 @@ class ConversionLog;
 class FormatMasters;
 struct ConversionContext;
 
+// What a run went through, as the history's record counts keep it. The local conversion counts;
+// the CII/XML converter leaves both at 0.
+struct ConversionCounts {
+    qint64 messagesRead = 0;    // the CII file's messages that were decoded
+    qint64 recordsWritten = 0;  // the local records written, one per message that decoded well
+};
+
 // The outcome of a conversion run: "0000" or the code of the error that ended it. A file or
 // database failure gives "9999" with the reason in failure.
 struct ConversionResult {
     QString code;
     QString failure;
+    ConversionCounts counts;
     bool succeeded() const { return code == ResultCode::ok; }
 };
 
