@@ -389,5 +389,51 @@ TEST_F(MasterFilesTest, ErrorsBeyondAHundredAreCountedNotListed)
     EXPECT_EQ(result.errors.last(), kPartnerMaster + u".csv 101行目 相手先企業コード \"\": キーの列が空です"_s);
 }
 
+struct ProgramRun {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+TEST_F(MasterFilesTest, TheProgramEndsWithItsExitStatus)
+{
+    writeFile(folder(u"EDI.ini"_s), database_.environmentSection());
+    const auto run = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+        process.setProcessEnvironment(environment);
+        process.start(test::buildPath(u"tools/edi-dbinit"_s), QStringList{u"--ini"_s, folder(u"EDI.ini"_s)} + arguments);
+        process.waitForFinished(60000);
+        return ProgramRun{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                   QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    };
+    const ProgramRun exported = run({u"--export"_s, folder(u"out"_s), u"--encoding"_s, u"CP932"_s});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.out.contains(u"FL1912EDIスケジュールマスタ.csv: 71 行を書き出しました\n"_s));
+
+    const ProgramRun imported = run({u"--import"_s, folder(u"out"_s)});
+    EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.contains(u"FL1903レコードフォーマット情報マスタ: 22 行を読み込みました\n"_s));
+
+    writeFile(folder(u"bad/区分マスタ.csv"_s), "区分,区分ｺｰﾄﾞ\n,Z\n");
+    const ProgramRun refused = run({u"--import"_s, folder(u"bad"_s)});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, u"区分マスタ.csv 2行目 区分 \"\": キーの列が空です\n"
+                           u"edi-dbinit: エラーが 1 件あります。データベースは変更していません。\n"_s);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_EQ(db_->query({u"SELECT COUNT(*) FROM 区分マスタ"_s, {}}).value(0).toInt(), 5);
+
+    for (const QStringList& usage : {QStringList{u"--import"_s, folder(u"out"_s), u"--export"_s, folder(u"x"_s)},
+                                     QStringList{u"--import"_s, folder(u"out"_s), u"--encoding"_s, u"cp932"_s},
+                                     QStringList{u"--export"_s, folder(u"x"_s), u"--encoding"_s, u"sjis"_s},
+                                     QStringList{u"--import"_s, folder(u"out"_s), u"schema.sql"_s}, QStringList{}})
+        EXPECT_EQ(run(usage).exitCode, 2) << usage.join(u' ').toStdString();
+    const ProgramRun help = run({u"--help"_s});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const QString& option : {u"--import"_s, u"--export"_s, u"--encoding"_s, u"--demo"_s})
+        EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
+}
+
 }  // namespace
 }  // namespace edi
