@@ -36,7 +36,7 @@ const MasterFile* fileOf(const std::vector<MasterFile>& files, const QString& ta
     return nullptr;
 }
 
-// The master's key columns, in the master and in the referring table.
+// The columns of the referring table that hold the master's key.
 std::vector<int> columnsIn(const MasterTable& table, const MasterTable& master)
 {
     std::vector<int> columns;
