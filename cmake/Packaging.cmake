@@ -8,7 +8,7 @@ install(FILES packaging/EDI.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/exam
 install(FILES packaging/edi-auto.service DESTINATION lib/systemd/system)
 
 # Man pages, compressed as Debian keeps them.
-foreach(page edi-auto.1 ediconv.1)
+foreach(page edi-auto.1 ediconv.1 edi-dbinit.1)
     set(compressed ${PROJECT_BINARY_DIR}/man/${page}.gz)
     add_custom_command(OUTPUT ${compressed}
                        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man

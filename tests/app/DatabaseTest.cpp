@@ -124,6 +124,22 @@ TEST_P(DatabaseTest, DuplicateKeysAndBadStatementsThrow)
     EXPECT_FALSE(db_->query({u"SELECT * FROM FL1102処理履歴ファイル"_s, {}}).atEnd());
 }
 
+TEST_P(DatabaseTest, APreparedStatementRunsForEachSetOfValues)
+{
+    PreparedStatement insert = db_->prepare(u"INSERT INTO 区分マスタ (区分, 区分ｺｰﾄﾞ, 区分名称) VALUES (?, ?, ?)"_s);
+    EXPECT_EQ(insert.execute({u"送受信方式"_s, u"Z"_s, u"CVXLINK"_s}), 1);
+    EXPECT_EQ(insert.execute({u"送受信方式"_s, u"M"_s, QVariant(QMetaType::fromType<QString>())}), 1);
+    EXPECT_THROW(insert.execute({u"送受信方式"_s, u"Z"_s, u"again"_s}), DatabaseError);
+    EXPECT_EQ(insert.execute({u"送受信方式"_s, u"W"_s, u"持込"_s}), 1);  // it carries on after a failure
+    ResultSet rows = db_->query({u"SELECT 区分ｺｰﾄﾞ, 区分名称 FROM 区分マスタ ORDER BY 区分ｺｰﾄﾞ"_s, {}});
+    EXPECT_EQ(rows.value(0).toString(), u"M"_s);
+    EXPECT_TRUE(rows.value(1).isNull());
+    rows.next();
+    EXPECT_EQ(rows.value(1).toString(), u"持込"_s);
+    rows.next();
+    EXPECT_EQ(rows.value(1).toString(), u"CVXLINK"_s);
+}
+
 TEST_P(DatabaseTest, TransactionRollsBackWhenItsWorkThrows)
 {
     EXPECT_THROW(db_->inTransaction([&] {

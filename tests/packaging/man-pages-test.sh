@@ -14,4 +14,5 @@ check() {  # PAGE HELP-TEXT
 }
 check "$source_dir/man/edi-auto.1" "$("$build/src/edi-auto" --help; "$build/src/edi-auto" history --help)"
 check "$source_dir/man/ediconv.1" "$("$build/tools/ediconv" --help)"
+check "$source_dir/man/edi-dbinit.1" "$("$build/tools/edi-dbinit" --help)"
 exit $status

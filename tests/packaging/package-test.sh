@@ -17,6 +17,7 @@ deb=$("$source_dir/scripts/package.sh" --build "$build" --out "$work")
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/edi-auto ./usr/bin/ediconv ./usr/bin/edi-dbinit ./usr/share/edi-auto/schema.sql \
             ./usr/share/edi-auto/demo-data.sql ./usr/share/man/man1/edi-auto.1.gz ./usr/share/man/man1/ediconv.1.gz \
+            ./usr/share/man/man1/edi-dbinit.1.gz \
             ./usr/lib/systemd/system/edi-auto.service ./usr/share/doc/edi-auto/examples/EDI.ini; do
     grep -qx -- "$path" <<<"$contents" || fail "the package lacks $path"
 done

@@ -161,23 +161,45 @@ Database::~Database()
 
 QSqlQuery Database::run(const Sql& sql)
 {
-    QSqlQuery query(db_);
-    query.setForwardOnly(true);
     // PostgreSQL cannot prepare DDL; a statement without values runs as it is.
     if (sql.values.isEmpty() && settings_.kind == DatabaseKind::PostgreSql) {
+        QSqlQuery query(db_);
+        query.setForwardOnly(true);
         if (!query.exec(sql.text))
             throw DatabaseError(u"Running "_s + sql.text, query.lastError());
         return query;
     }
-    if (!query.prepare(sql.text))
-        throw DatabaseError(u"Preparing "_s + sql.text, query.lastError());
-    if (settings_.kind == DatabaseKind::Odbc)
-        setOdbcQueryTimeout(query, settings_.queryTimeoutSeconds);
+    QSqlQuery query = prepared(sql.text);
     for (const QVariant& value : sql.values)
         query.addBindValue(value);
     if (!query.exec())
         throw DatabaseError(u"Running "_s + sql.text, query.lastError());
     return query;
+}
+
+QSqlQuery Database::prepared(const QString& text)
+{
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    if (!query.prepare(text))
+        throw DatabaseError(u"Preparing "_s + text, query.lastError());
+    if (settings_.kind == DatabaseKind::Odbc)
+        setOdbcQueryTimeout(query, settings_.queryTimeoutSeconds);
+    return query;
+}
+
+PreparedStatement Database::prepare(const QString& text)
+{
+    return PreparedStatement(prepared(text));
+}
+
+int PreparedStatement::execute(const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query_.bindValue(int(i), values[i]);
+    if (!query_.exec())
+        throw DatabaseError(u"Running "_s + query_.lastQuery(), query_.lastError());
+    return query_.numRowsAffected();
 }
 
 ResultSet Database::query(const Sql& sql)

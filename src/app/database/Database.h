@@ -32,6 +32,19 @@ private:
     std::vector<std::pair<QString, QVariant>> changes_;
 };
 
+// A statement prepared once and run for one set of values after another: the rows of a table
+// loaded without a round trip to prepare each. Must not outlive the Database that prepared it.
+class PreparedStatement {
+public:
+    explicit PreparedStatement(QSqlQuery&& query) : query_(std::move(query)) {}
+    // Binds the values to the "?" placeholders in order and runs the statement; returns the number
+    // of rows it changed. Throws DatabaseError.
+    int execute(const QVariantList& values);
+
+private:
+    QSqlQuery query_;
+};
+
 // The one connection of a thread to the system's database, and the helpers through which every
 // statement runs. Helpers throw DatabaseError; the steps that call them turn it into their codes.
 // A connection belongs to the thread that opened it: a job thread opens its own with openAnother().
@@ -58,6 +71,8 @@ public:
     UpdatableResultSet queryForUpdate(const Sql& sql, const QString& table, const QStringList& keyColumns);
     // An INSERT, UPDATE or DDL statement; returns the number of rows it changed.
     int execute(const Sql& sql);
+    // A statement with "?" placeholders to be run for many sets of values. Throws DatabaseError.
+    PreparedStatement prepare(const QString& text);
 
     // "9" when the last query opened had no row, "0" when it had rows.
     QChar noRowsFlag() const { return noRowsFlag_; }
@@ -87,6 +102,7 @@ private:
     explicit Database(const ConnectionSettings& settings);
     void connect();
     QSqlQuery run(const Sql& sql);
+    QSqlQuery prepared(const QString& text);
     void begin();
     void commit();
     void rollback();
