@@ -4,6 +4,7 @@ include(GNUInstallDirs)
 
 install(TARGETS edi-auto ediconv edi-dbinit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES db/schema.sql db/demo-data.sql DESTINATION ${CMAKE_INSTALL_DATADIR}/edi-auto)
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES packaging/EDI.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples RENAME EDI.ini)
 install(FILES packaging/edi-auto.service DESTINATION lib/systemd/system)
 
