@@ -4,6 +4,7 @@ include(GNUInstallDirs)
 
 install(TARGETS edi-auto ediconv edi-dbinit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES db/schema.sql db/demo-data.sql DESTINATION ${CMAKE_INSTALL_DATADIR}/edi-auto)
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES packaging/EDI.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples RENAME EDI.ini)
 install(FILES packaging/edi-auto.service DESTINATION lib/systemd/system)
 
@@ -29,8 +30,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-# Qt's database drivers are plugins, which dpkg-shlibdeps does not see.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc")
+# Qt's database drivers are plugins, which dpkg-shlibdeps does not see; the unit reloads the
+# scheduler with /bin/kill (procps).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, procps, libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-qpa-plugins, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm ${PROJECT_SOURCE_DIR}/packaging/postrm)
