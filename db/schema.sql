@@ -64,6 +64,27 @@ CREATE TABLE FL1102処理履歴ファイル (
     PRIMARY KEY (通番, 枝番)
 );
 
+-- The workstations' schedulers, a row each: written at the start, once a minute and at the end,
+-- so "edi-auto status" tells which answer. The program makes it in a database made without it.
+-- 実行状態: 0 automatic running off, 1 a job runs, 2 waiting, 9 ended.
+CREATE TABLE EDI端末稼働状況 (
+    端末名           VARCHAR(64) NOT NULL,
+    プログラム版     VARCHAR(20),
+    プロセス番号     INTEGER,
+    起動日付         DATE,
+    起動時刻         TIME,
+    確認日付         DATE,
+    確認時刻         TIME,
+    実行状態         SMALLINT,
+    次回受信日付     DATE,
+    次回受信時刻     TIME,
+    次回受信センター VARCHAR(12),
+    実行中センター   VARCHAR(12),
+    実行中通番       INTEGER,
+    操作待ち         VARCHAR(1000),
+    PRIMARY KEY (端末名)
+);
+
 -- Partner companies that use a centre.
 CREATE TABLE FL1915センタ利用企業マスタ (
     センターコード   VARCHAR(12) NOT NULL,

@@ -9,6 +9,7 @@
 #include "app/MachineName.h"
 #include "app/config/Configuration.h"
 #include "app/config/IniFile.h"
+#include "app/database/ConfiguredDatabase.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 #include "app/database/DemoSetup.h"
@@ -32,7 +33,8 @@ const QString kHelp = kUsage + uR"(
 Runs SQL scripts, each in one transaction, on the database a configuration names:
 the system's tables, and the demo data. Loads the masters from CSV files, or writes
 them to CSV files.
-  --ini EDI.ini     the configuration (default: the file EDI_INI names)
+  --ini EDI.ini     the configuration (default: the file EDI_INI names, or EDI.ini
+                    two folders above the program)
   --demo FOLDER     then make the demo rows belong to this machine and their paths
                     point into FOLDER
   --import FOLDER   replace the masters by the CSV files in FOLDER, one per table
@@ -171,10 +173,8 @@ int main(int argc, char* argv[])
     std::optional<Options> options = parseOptions(arguments);
     if (!options)
         return fail(kUsage, 2);
-    options->iniPath = edi::requestedConfigurationPath(options->iniPath);
-    if (options->iniPath.isEmpty())
-        return fail(u"name the configuration with --ini EDI.ini (or EDI_INI)"_s, 2);
     try {
+        options->iniPath = edi::toolConfigurationPath(options->iniPath, QCoreApplication::applicationDirPath());
         // Only the scripts that create the tables may create the database file.
         auto database = openDatabase(options->iniPath, options->mode == Mode::Scripts);
         switch (options->mode) {
@@ -182,6 +182,8 @@ int main(int argc, char* argv[])
         case Mode::Import: return importFolder(*database, options->folder);
         case Mode::Export: return exportFolder(*database, options->folder, options->encoding);
         }
+    } catch (const edi::ConfigurationError& error) {
+        return fail(error.message(), 2);
     } catch (const edi::DatabaseError& error) {
         return fail(error.message(), 1);
     }

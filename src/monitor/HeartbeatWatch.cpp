@@ -3,15 +3,13 @@
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
 #include "monitor/Heartbeat.h"
-#include "monitor/MonitorEngine.h"
 
 namespace edi {
 
-HeartbeatWatch::HeartbeatWatch(MonitorEngine& engine, Database& database, QString machineName)
+HeartbeatWatch::HeartbeatWatch(Database& database, QString machineName)
     : database_(database)
     , machineName_(std::move(machineName))
 {
-    connect(&engine, &MonitorEngine::minutePassed, this, &HeartbeatWatch::look);
 }
 
 void HeartbeatWatch::look(const QDateTime& now)

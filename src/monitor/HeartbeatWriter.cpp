@@ -73,6 +73,7 @@ void HeartbeatWriter::store(const Heartbeat& heartbeat)
     try {
         table_.write(heartbeat);
         failing_ = false;
+        Q_EMIT written(heartbeat.lastTick);
     } catch (const DatabaseError& error) {
         if (!failing_)
             Q_EMIT problem(u"稼働状況を書き込めません: "_s + error.message());

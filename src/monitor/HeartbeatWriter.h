@@ -24,6 +24,7 @@ public:
 
 Q_SIGNALS:
     void problem(const QString& text);
+    void written(const QDateTime& lastTick);
 
 private:
     Heartbeat current() const;

@@ -11,6 +11,8 @@
 #include "monitor/SchedulerAlerts.h"
 #include "monitor/TimetableLoader.h"
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace edi {
 namespace {
 
@@ -46,10 +48,13 @@ std::unique_ptr<Scheduler> Scheduler::create(const AppState& state, const JobSet
     MonitorEngine& engine = *scheduler->engine_;
     scheduler->heartbeat_ = std::make_unique<HeartbeatWriter>(engine, database, *state.clock, state.machineName,
                                                               settings.paths.receivedFolder);
-    scheduler->watch_ = std::make_unique<HeartbeatWatch>(engine, database, state.machineName);
+    scheduler->watch_ = std::make_unique<HeartbeatWatch>(database, state.machineName);
+    QObject::connect(&engine, &MonitorEngine::minutePassed, scheduler->watch_.get(), &HeartbeatWatch::look);
     auto warn = [log](const QString& text) { log(LogPriority::Warning, text); };
     scheduler->alerts_ = std::make_unique<SchedulerAlerts>(engine, *scheduler->watch_, state.configPath, state.machineName, warn);
     QObject::connect(scheduler->heartbeat_.get(), &HeartbeatWriter::problem, scheduler->heartbeat_.get(), warn);
+    QObject::connect(scheduler->heartbeat_.get(), &HeartbeatWriter::written, scheduler->heartbeat_.get(),
+                     [log] { log(LogPriority::Detail, u"稼働状況を記録しました"_s); });
     return scheduler;
 }
 

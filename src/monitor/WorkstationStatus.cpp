@@ -104,7 +104,8 @@ std::vector<WorkstationStatus> readWorkstationStatus(Database& database, const Q
     const QSet<qint32> rerun = rerunSerials(jobs);
     for (const JobHistory& job : jobs) {
         const HistoryRow& row = job.jobRow();
-        const bool failedToday = row.started.date() == now.date() && job.failed();
+        // A centre busy with another process touched nothing: no failure, as for the alerts.
+        const bool failedToday = row.started.date() == now.date() && job.failed() && row.endCode != JobCode::centreBusy;
         const bool waiting = waitsForRerun(job, rerun);
         if (!failedToday && !waiting)
             continue;
