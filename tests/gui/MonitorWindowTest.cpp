@@ -267,6 +267,38 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
 }
 
+// The timetable built anew (here from the line menu) fills the grid again: the failed line keeps its
+// colour and texts, the day's new rows come in. While the schedule dialog is open it waits.
+TEST_P(MonitorWindowTest, AScheduleRebuiltFromTheMenuKeepsTheLines)
+{
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
+    QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
+    QSignalSpy rebuilt(engine_.get(), &MonitorEngine::rebuilt);
+    clock_.set(QDateTime(kWednesday, QTime(10, 0)));
+    engine_->tick();
+    ASSERT_TRUE(ended.wait(30000));
+    replaceSchedule({{"WC01", 4, QTime(10, 0)}, {"WX01", 4, QTime(11, 0)}});
+    stop();
+    clickCell(0, 3, true);  // the failed line's history, not the dialog
+    showDialog();           // the schedule dialog, open
+    const std::unique_ptr<QMenu> menu = window_->lineMenu(0);
+    QAction* rebuild = menu->actions().value(1);
+    ASSERT_TRUE(rebuild);
+    EXPECT_EQ(rebuild->text(), u"スケジュール再作成"_s);
+    rebuild->trigger();
+    engine_->tick();
+    EXPECT_TRUE(rebuilt.isEmpty());
+    dialog_->hide();
+    engine_->tick();
+    ASSERT_EQ(rebuilt.size(), 1);
+    ASSERT_EQ(grid().model()->rowCount(), 4);
+    EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
+    for (int column = 0; column <= 8; ++column)
+        EXPECT_EQ(colour(0, column), toQColor(colours_.error)) << column;
+    EXPECT_EQ(cell(1, 3), u"WX01"_s);
+    EXPECT_EQ(colour(1, 3), toQColor(colours_.normal));
+}
+
 TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
 {
     writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0101"_s);
