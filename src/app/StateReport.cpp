@@ -26,6 +26,17 @@ QString withoutPassword(const QString& connectionString)
 
 }  // namespace
 
+QString runStateText(int state)
+{
+    switch (state) {
+    case int(RunState::Off): return u"自動実行停止"_s;
+    case int(RunState::Running): return u"処理中"_s;
+    case int(RunState::Waiting): return u"自動実行中"_s;
+    case 9: return u"終了"_s;
+    }
+    return QString::number(state);
+}
+
 QStringList stateReport(const AppState& state)
 {
     const PathSettings& paths = state.settings.paths;

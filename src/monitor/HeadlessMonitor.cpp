@@ -4,6 +4,7 @@
 #include "app/ConsoleOutput.h"
 #include "app/ProcessSignals.h"
 #include "app/ServiceNotify.h"
+#include "app/StateReport.h"
 #include "jobs/LoggingJobObserver.h"
 #include "monitor/MonitorEngine.h"
 
@@ -13,26 +14,13 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
-namespace {
-
-QString runStateText(RunState state)
-{
-    switch (state) {
-    case RunState::Off: return u"自動実行停止"_s;
-    case RunState::Running: return u"処理中"_s;
-    case RunState::Waiting: return u"自動実行中"_s;
-    }
-    return {};
-}
-
-}  // namespace
 
 HeadlessMonitor::HeadlessMonitor(MonitorEngine& engine, const Clock& clock)
     : engine_(engine)
     , clock_(clock)
 {
     connect(&engine_, &MonitorEngine::rowChanged, this, [this](int row) { detail(rowLine(row)); });
-    connect(&engine_, &MonitorEngine::runStateChanged, this, [this](RunState state) { detail(runStateText(state)); });
+    connect(&engine_, &MonitorEngine::runStateChanged, this, [this](RunState state) { detail(runStateText(int(state))); });
     connect(&engine_, &MonitorEngine::note, this, [this](const QString& text) { detail(text); });
     connect(&engine_, &MonitorEngine::jobEnded, this,
             [this](int row, RowState state) { jobEnded(row, state == RowState::Failed); });

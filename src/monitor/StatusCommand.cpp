@@ -1,6 +1,7 @@
 #include "monitor/StatusCommand.h"
 
 #include "app/ConsoleOutput.h"
+#include "app/StateReport.h"
 #include "app/database/ConfiguredDatabase.h"
 #include "app/database/DatabaseError.h"
 #include "app/text/TextHelpers.h"
@@ -9,45 +10,29 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 namespace {
 
-QString livenessText(Liveness liveness)
-{
-    switch (liveness) {
-    case Liveness::Alive: return u"稼働中"_s;
-    case Liveness::Silent: return u"応答なし"_s;
-    case Liveness::Ended: return u"停止"_s;
-    case Liveness::Unknown: return u"記録なし"_s;
-    case Liveness::None: return u"スケジューラなし"_s;
-    }
-    return {};
-}
+// A workstation's state for people and for scripts.
+struct LivenessName {
+    Liveness liveness;
+    const char16_t* text;
+    const char16_t* key;
+};
+constexpr LivenessName kLivenessNames[] = {
+    {Liveness::Alive, u"稼働中", u"alive"},        {Liveness::Silent, u"応答なし", u"unresponsive"},
+    {Liveness::Ended, u"停止", u"ended"},          {Liveness::Unknown, u"記録なし", u"unknown"},
+    {Liveness::None, u"スケジューラなし", u"none"},
+};
 
-QString livenessKey(Liveness liveness)
+const LivenessName& nameOf(Liveness liveness)
 {
-    switch (liveness) {
-    case Liveness::Alive: return u"alive"_s;
-    case Liveness::Silent: return u"unresponsive"_s;
-    case Liveness::Ended: return u"ended"_s;
-    case Liveness::Unknown: return u"unknown"_s;
-    case Liveness::None: return u"none"_s;
-    }
-    return {};
-}
-
-QString runStateText(int state)
-{
-    switch (state) {
-    case 0: return u"自動実行停止"_s;
-    case 1: return u"処理中"_s;
-    case 2: return u"自動実行中"_s;
-    case Heartbeat::kEnded: return u"終了"_s;
-    }
-    return QString::number(state);
+    return *std::find_if(std::begin(kLivenessNames), std::end(kLivenessNames),
+                         [liveness](const LivenessName& name) { return name.liveness == liveness; });
 }
 
 QString momentText(const QDateTime& moment, const QString& format = u"yyyy-MM-dd HH:mm:ss"_s)
@@ -80,7 +65,7 @@ QString formatStatusTable(const std::vector<WorkstationStatus>& workstations)
     for (const WorkstationStatus& status : workstations) {
         const Heartbeat none;
         const Heartbeat& heartbeat = status.heartbeat ? *status.heartbeat : none;
-        lines.push_back({status.machineName, livenessText(status.liveness), momentText(heartbeat.lastTick),
+        lines.push_back({status.machineName, QString::fromUtf16(nameOf(status.liveness).text), momentText(heartbeat.lastTick),
                          status.heartbeat ? runStateText(heartbeat.runState) : QString(),
                          status.heartbeat ? nextText(heartbeat) : QString(), runningText(heartbeat),
                          QString::number(status.failedToday.size()),
@@ -101,7 +86,7 @@ QString formatStatusJson(const std::vector<WorkstationStatus>& workstations)
     QJsonArray array;
     for (const WorkstationStatus& status : workstations) {
         QJsonObject object{{u"machine"_s, status.machineName},
-                           {u"state"_s, livenessKey(status.liveness)},
+                           {u"state"_s, QString::fromUtf16(nameOf(status.liveness).key)},
                            {u"attention"_s, status.needsAttention()},
                            {u"failed_today"_s, QJsonArray::fromStringList(status.failedToday)},
                            {u"interrupted"_s, QJsonArray::fromStringList(status.interrupted)},
