@@ -117,9 +117,9 @@ waits for an operator (interrupted jobs, kept-aside deliveries, returned hand-ov
                     the program)
   --format FORMAT   table (default, in the terminal's encoding) or json (UTF-8)
   -h, --help        show this text
-Exit status: 0 when all is well; 1 when a workstation's scheduler does not answer or has
-ended, something waits for an operator, or the database cannot be read; 2 for a usage
-error.
+Exit status: 0 when all is well (failed jobs are listed, not counted); 1 when a
+workstation's scheduler does not answer, has ended or never started, something waits for
+an operator, or the database cannot be read; 2 for a usage error.
 )"_s;
 }
 

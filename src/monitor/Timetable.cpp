@@ -128,7 +128,10 @@ Timetable Timetable::rolled(const std::vector<ScheduleMasterRow>& schedule, cons
             ++known;
         if (known < rows_.size()) {
             taken[known] = true;
-            result.append(rows_[known]);
+            ScheduleRow kept = rows_[known];
+            kept.centreName = fresh.centreName;  // the masters may have renamed it
+            kept.transferMethod = fresh.transferMethod;
+            result.append(kept);
         } else {
             result.append(fresh);
         }

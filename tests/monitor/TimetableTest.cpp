@@ -203,6 +203,13 @@ TEST(TimetableRoll, KeepsWhatItKnewOfItsRows)
     EXPECT_EQ(later.rows()[0].displayState, RowState::Running);
     EXPECT_FALSE(later.rows()[1].selected);
     EXPECT_EQ(later.rows()[1].centreCode, u"B"_s);
+
+    // A centre renamed in the masters shows its new name, its row still as it was.
+    std::vector<ScheduleMasterRow> renamed = schedule;
+    renamed[2].centreName = u"新センター"_s;
+    const Timetable afterRename = timetable.rolled(renamed, QDateTime(kWednesday, QTime(10, 30)), 0);
+    EXPECT_EQ(afterRename.rows()[1].centreName, u"新センター"_s);
+    EXPECT_FALSE(afterRename.rows()[1].selected);
 }
 
 }  // namespace
