@@ -8,6 +8,7 @@
 #include "app/text/TextHelpers.h"
 #include "jobs/Alerts.h"
 #include "jobs/ControlRow.h"
+#include "jobs/DatabaseLoss.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobReport.h"
@@ -236,6 +237,8 @@ RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& o
             job.history().annotateRow(start.serial, 0, note, failed ? QString() : JobCode::backupFailed);
         failed = true;
     }
+    if (const QString lost = databaseLossNote(job.database(), centreCode, start.serial); !lost.isEmpty())
+        observer.note(lost);
     reportJob(job, start.serial, observer);
     const RowState state = failed ? RowState::Failed : RowState::Finished;
     observer.rowState(state);

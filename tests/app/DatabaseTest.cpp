@@ -6,6 +6,7 @@
 #include "support/TestDatabase.h"
 
 #include <QElapsedTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -178,6 +179,66 @@ TEST_P(DatabaseTest, AStatementEndsAtItsTimeLimit)
     timer.start();
     EXPECT_THROW(db->query({u"SELECT pg_sleep(20)"_s, {}}), DatabaseError);
     EXPECT_LT(timer.elapsed(), 10000);
+}
+
+// What Qt itself would write to standard error while it is installed.
+class QtMessages {
+public:
+    QtMessages() { previous_ = qInstallMessageHandler(&record); }
+    ~QtMessages() { qInstallMessageHandler(previous_); }
+    static QStringList& recorded()
+    {
+        static QStringList messages;
+        return messages;
+    }
+
+private:
+    static void record(QtMsgType, const QMessageLogContext&, const QString& message) { recorded() << message; }
+    QtMessageHandler previous_;
+};
+
+// The server drops the connection: every statement from then on fails with a Japanese line that
+// says so, and the connection comes back when asked to.
+TEST_P(DatabaseTest, ALostConnectionSaysSoAndComesBack)
+{
+    if (GetParam() == Backend::Sqlite)
+        GTEST_SKIP() << "an embedded database has no connection to lose";
+    insertHistoryRow(1, 0, u"ZC01"_s);
+    test_->open()->query({u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                          u" WHERE datname = current_database() AND pid <> pg_backend_pid()"_s,
+                          {}});
+    QtMessages::recorded().clear();
+    QStringList failures;
+    {
+        const QtMessages messages;
+        auto failure = [&](const std::function<void()>& statement) {
+            try {
+                statement();
+                failures << u"(no error)"_s;
+            } catch (const DatabaseError& error) {
+                failures << error.message();
+            }
+        };
+        const Sql select{u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ?"_s, {1}};
+        failure([&] { db_->query(select); });
+        failure([&] { db_->query(select); });
+        failure([&] { db_->execute({u"DELETE FROM FL1102処理履歴ファイル"_s, {}}); });
+        failure([&] { db_->prepare(u"SELECT 1"_s); });
+        failure([&] { db_->inTransaction([] {}); });
+    }
+    ASSERT_EQ(failures.size(), 5);
+    for (const QString& failure : failures)
+        EXPECT_TRUE(failure.startsWith(u"データベースへの接続が切れ"_s)) << failures.join(u"\n"_s).toStdString();
+    EXPECT_TRUE(db_->connectionLost());
+    // Qt is not asked to run statements on a closed connection, which it would warn about. (The
+    // ODBC driver's line about the statement that failed first is left out by a handler of the
+    // program's, which this recorder stands in front of.)
+    for (const QString& message : QtMessages::recorded())
+        EXPECT_FALSE(message.contains(u"not open"_s, Qt::CaseInsensitive)) << message.toStdString();
+
+    db_->reconnectIfLost();
+    EXPECT_FALSE(db_->connectionLost());
+    EXPECT_FALSE(db_->query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ?"_s, {1}}).atEnd());
 }
 
 TEST(DatabaseOpen, FailsForUnreachableDatabases)

@@ -334,6 +334,36 @@ TEST_F(CiiXmlTest, AMessageTooLongForCiiRefusesTheDocument)
     EXPECT_TRUE(logLines().last().contains(u"JPTRM 1"_s)) << logLines().last().toStdString();
 }
 
+TEST_F(CiiXmlTest, AValueLongerThanCiiCanSayRefusesTheDocument)
+{
+    addFormat(u"0601"_s, u"LONG0001"_s, {{1, 0, 1, "1", "X", 32767}, {2, 0, 2, "32768", "9", 10}});
+    auto document = [](const QByteArray& elements) {
+        return "<R><JPMGH><JPC10>LONG</JPC10><JPC11>00</JPC11><JPC12>01</JPC12><JPC14>0601</JPC14></JPMGH>"
+               "<JPTRM>" + elements + "</JPTRM></R>";
+    };
+    // The longest value comes back from the CII file byte for byte.
+    const QByteArray longest = QByteArray("0123456789abcdef").repeated(2048).left(32766) + 'Z';
+    writeFile(path(u"LONGEST.XML"_s), document("<JP00001>" + longest + "</JP00001>"));
+    ASSERT_EQ(convert(u"LONGEST.XML"_s, u"LONGEST.CII"_s).code, u"0000"_s);
+    ASSERT_EQ(convert(u"LONGEST.CII"_s, u"BACK.XML"_s).code, u"0000"_s);
+    EXPECT_TRUE(readFile(path(u"BACK.XML"_s)).contains("<JP00001>" + longest + "</JP00001>"));
+
+    // One byte more, and a number whose text is too long to be kept whole: no file is written.
+    const QList<QByteArray> refused = {"<JP00001>" + longest + "Z</JP00001>",
+                                       "<JP00002>" + QByteArray(2 << 20, '0') + "5</JP00002>"};
+    for (const QByteArray& elements : refused) {
+        writeFile(path(u"LONG.XML"_s), document(elements));
+        EXPECT_EQ(convert(u"LONG.XML"_s, u"OUT.CII"_s).code, u"0002"_s);
+        EXPECT_FALSE(QFile::exists(path(u"OUT.CII"_s)));
+        EXPECT_TRUE(QDir(database_.folder()).entryList({u"*.part"_s}).isEmpty());
+    }
+    EXPECT_TRUE(logLines().contains(
+        u"0002XML解析エラー JPTRM 1 の JP00001 の値 (32768バイト) がCIIの値の長さ (32767バイトまで) に収まりません"_s))
+        << logLines().join(u'\n').toStdString();
+    EXPECT_TRUE(logLines().last().startsWith(u"0002XML解析エラー JPTRM 1 の JP00002 の値"_s))
+        << logLines().last().toStdString();
+}
+
 TEST_F(CiiXmlTest, OddDocumentsHaveDefinedOutcomes)
 {
     // Elements of numbers without a tag form and of items the layout lacks are left out; a huge
@@ -464,9 +494,39 @@ TEST(XmlValues, LongValuesTakeTheTwoByteLengthIndicator)
     encoder.element(5, QByteArray(300, 'a'));
     EXPECT_EQ(encoder.body().left(4), QByteArray("\x05\xF2\x01\x2C"));
     EXPECT_EQ(encoder.body().size(), 304);
-    encoder.begin(layout, 'M');
-    encoder.element(5, QByteArray(40000, 'b'));  // cut to what a length indicator can say
+}
+
+// The longest value a length indicator can say is written whole; one byte more is refused,
+// counted in its CII form (two bytes a double-byte character), never written shorter.
+TEST(XmlValues, AValueLongerThanItsLengthIndicatorCanSayIsRefused)
+{
+    LayoutItem text;
+    text.attribute = u"X"_s;
+    text.itemNumber = 5;
+    LayoutItem doubleByte;
+    doubleByte.attribute = u"K"_s;
+    doubleByte.itemNumber = 6;
+    const Layout layout = Layout::load({text, doubleByte});
+    MessageEncoder encoder;
+    auto refusedSize = [&](qint32 number, const QByteArray& utf8) -> qsizetype {
+        encoder.begin(layout, 'M');
+        try {
+            encoder.element(number, utf8);
+        } catch (const MessageEncoder::ValueTooLong& refused) {
+            EXPECT_EQ(refused.number, number);
+            return refused.size;
+        }
+        return 0;
+    };
+    const QByteArray longest = QByteArray("0123456789abcdef").repeated(2048).left(MessageEncoder::kMaxValue - 1) + 'Z';
+    EXPECT_EQ(refusedSize(5, longest), 0);
+    EXPECT_EQ(encoder.body(), QByteArray("\x05\xF2\x7F\xFF") + longest);
+    EXPECT_EQ(refusedSize(5, longest + 'Z'), 32768);
+
+    const QByteArray kanji = u"亜"_s.repeated(16383).toUtf8();
+    EXPECT_EQ(refusedSize(6, kanji + 'x'), 0);
     EXPECT_EQ(encoder.body().size(), 4 + MessageEncoder::kMaxValue);
+    EXPECT_EQ(refusedSize(6, kanji + u"亜"_s.toUtf8()), 32768);
 }
 
 // Items 238-241 and values of 239 and 240 bytes sit on the two boundaries of the body's grammar:

@@ -173,6 +173,31 @@ TEST_F(EdiconvTest, ConvertsToXmlAndBackAppendingSeveralDocuments)
     EXPECT_FALSE(QFile::exists(path(u"OUT.CII.part"_s)));
 }
 
+// A value of 32,767 bytes is written whole; one of 32,768 is refused and leaves no file.
+TEST_F(EdiconvTest, AValueTooLongForCiiIsRefusedNotCut)
+{
+    ASSERT_EQ(ediconv(QStringList{u"xml"_s} + masters() + QStringList{path(u"IN.CII"_s), path(u"A.XML"_s)}).exitCode, 0);
+    const QByteArray document = readFile(path(u"A.XML"_s));
+    ASSERT_TRUE(document.contains("<JP00001>PO1</JP00001>"));
+    const QByteArray longest = QByteArray("PO-0123456789-").repeated(2341).left(32766) + 'Z';
+    auto withValue = [&](const QByteArray& value) {
+        return QByteArray(document).replace("<JP00001>PO1</JP00001>", "<JP00001>" + value + "</JP00001>");
+    };
+
+    writeFile(path(u"LONGEST.XML"_s), withValue(longest));
+    const Run accepted = ediconv(QStringList{u"cii"_s} + masters() + QStringList{path(u"LONGEST.XML"_s), path(u"LONGEST.CII"_s)});
+    ASSERT_EQ(accepted.exitCode, 0) << accepted.err.toStdString();
+    ASSERT_EQ(ediconv(QStringList{u"xml"_s} + masters() + QStringList{path(u"LONGEST.CII"_s), path(u"BACK.XML"_s)}).exitCode, 0);
+    EXPECT_EQ(readFile(path(u"BACK.XML"_s)).count("<JP00001>" + longest + "</JP00001>"), 2);
+
+    writeFile(path(u"LONG.XML"_s), withValue(longest + 'Z'));
+    const Run refused = ediconv(QStringList{u"cii"_s} + masters() + QStringList{path(u"LONG.XML"_s), path(u"OUT.CII"_s)});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.startsWith(u"0002 XML解析エラー JPTRM 1 の JP00001 の値 (32768バイト)"_s)) << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"OUT.CII"_s)));
+    EXPECT_FALSE(QFile::exists(path(u"OUT.CII.part"_s)));
+}
+
 TEST_F(EdiconvTest, AFailedConversionExitsWithItsCode)
 {
     writeFile(path(u"CUT.CII"_s), cii_.left(300));

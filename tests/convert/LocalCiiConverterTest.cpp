@@ -301,5 +301,24 @@ TEST_F(LocalConversionTest, TwoByteTagsAndNumberedGroups)
     EXPECT_EQ(localLines(u"0401"_s).value(0).mid(39), QByteArray("t300t65kg1g2h1 "));
 }
 
+// A value ending in a lead byte without its second byte: a space there, before the full-width
+// padding and before the next field alike; half a character at a field's end is a space too.
+TEST_F(LocalConversionTest, HalfCharactersBecomeSpacesWhereverTheyEnd)
+{
+    addFormat(u"0501"_s, u"HALF0001"_s,
+              {{1, 0, 1, "1", "K", 6}, {2, 0, 2, "7", "X", 3}, {3, 0, 3, "10", "X", 2}, {4, 0, 4, "12", "K", 4}});
+    GroupFields fields = textGroup(u"0501"_s);
+    fields.bpid = u"HALF0001"_s;
+    const QByteArray body = BodyBuilder()
+                                .element(1, sjis(u"あ"_s) + '\x82')
+                                .element(2, "AB\x82")
+                                .element(3, "C")
+                                .element(4, sjis(u"いうえ"_s))
+                                .bytes();
+    ASSERT_EQ(convertLocal(ciiGroup(fields, {body})).code, u"0000"_s);
+    EXPECT_EQ(localLines(u"0501"_s).value(0).mid(39).toHex(' '),
+              QByteArray("\x82\xA0 \x81\x40 " "AB " "C " "\x82\xA2\x82\xA4 ").toHex(' '));
+}
+
 }  // namespace
 }  // namespace edi::test

@@ -79,6 +79,19 @@ TEST(CiiToLocal, TextIsPaddedToItsLength)
     EXPECT_EQ(local("\x30\x21\x24\x22", item("K", 4), item("K", 4), 'S'), sjis(u"亜あ"_s).toStdString());
 }
 
+// A lead byte whose second byte is missing at the value's end is a space before the padding:
+// it would otherwise pair with the padding into a character that is not in the data.
+TEST(CiiToLocal, ALoneLeadByteAtTheEndBecomesASpace)
+{
+    const QByteArray a = sjis(u"あ"_s);
+    EXPECT_EQ(local(a + '\x82', item("K", 3), item("K", 7)), "\x82\xA0 \x81\x40\x81\x40");
+    EXPECT_EQ(local(a + '\x82', item("K", 3), item("K", 3)), "\x82\xA0 ");
+    EXPECT_EQ(local("AB\x82", item("X", 3), item("X", 5)), "AB   ");
+    EXPECT_EQ(local("\x82", item("X", 1), item("X", 1)), " ");
+    // A whole character whose second byte looks like a lead byte is left alone.
+    EXPECT_EQ(local(sjis(u"あａ"_s), item("K", 4), item("K", 4)), sjis(u"あａ"_s).toStdString());
+}
+
 TEST(CiiToLocal, UnsupportedPairs)
 {
     EXPECT_EQ(local("AB", item("X", 2), item("K", 2)), "<unsupported>");

@@ -32,6 +32,7 @@ public:
         ASSERT_TRUE(state_.isValid());
         ASSERT_EQ(script(u"start"_s), 0) << "could not start a PostgreSQL server";
         qputenv("EDI_TEST_PG_DIR", state_.path().toUtf8());
+        qputenv("ODBCSYSINI", state_.path().toUtf8());  // where the ODBC driver is defined
     }
     void TearDown() override { script(u"stop"_s); }
 
@@ -365,6 +366,38 @@ TEST_P(FaultScenarioTest, TheServerStoppedBeforeTheReceptionWasRecorded)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FaultScenarioTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
+                         [](const auto& info) { return backendName(info.param); });
+
+// A server connection, reached directly or through ODBC.
+class LostDatabaseTest : public FaultScenarioTest {};
+
+// The server stops while the registration program runs: the program's output says in Japanese
+// that the connection was lost and what comes next, without the database drivers' own warnings;
+// the next start completes the job, and its data stays registered once.
+TEST_P(LostDatabaseTest, AProgramThatLosesItsDatabaseSaysSoInItsOwnWords)
+{
+    registerWith(u"bash "_s + sourcePath(u"scripts/test-postgres.sh"_s) + u" pause \"$EDI_TEST_PG_DIR\"\nexec "_s
+                 + registration() + u" \"$@\""_s);
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"WC01"_s}), 1);
+    EXPECT_TRUE(output_.contains(u"データベースへの接続が切れたため、通番 00000001 のジョブを中断しました。センター WC01 の次の受信か"
+                                 u"プログラムの次の起動のときに接続し直し、このジョブを完了します"_s))
+        << output_.toStdString();
+    for (const QString& driverText : {u"QSql"_s, u"QODBC"_s, u"QPSQL"_s, u"not open"_s})
+        EXPECT_FALSE(output_.contains(driverText)) << output_.toStdString();
+    EXPECT_EQ(registered(), 2);
+
+    ASSERT_EQ(PrivateServer::script(u"resume"_s), 0);
+    registerWith(u"exec "_s + registration() + u" \"$@\""_s);
+    output_.clear();
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"ZC01"_s}), 0) << output_.toStdString();
+    db_->reconnectIfLost();
+    EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|0000|端末 TESTPC / プログラムの終了後"_s))
+        << jobRows(u"WC01"_s).join(u'\n').toStdString();
+    EXPECT_EQ(registered(), 4);  // the ZC01 reception's two orders
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, LostDatabaseTest, ::testing::Values(Backend::PostgreSql, Backend::OdbcPostgreSql),
                          [](const auto& info) { return backendName(info.param); });
 
 }  // namespace

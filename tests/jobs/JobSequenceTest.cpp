@@ -374,6 +374,10 @@ TEST_P(JobSequenceTest, ADatabaseThatGoesAwayInTheMiddleOfAJob)
     cut.join();
     EXPECT_EQ(state, RowState::Failed);
     EXPECT_EQ(observer_.texts.last(), u"6:受信ｴﾗｰ"_s);
+    // The operator is told why and what comes next, in words of the system's own.
+    EXPECT_EQ(observer_.notes.last(), u"データベースへの接続が切れたため、通番 00000001 のジョブを中断しました。センター ZC01 の次の受信か"
+                                      u"プログラムの次の起動のときに接続し直し、このジョブを完了します"_s)
+        << observer_.notes.join(u'\n').toStdString();
     EXPECT_TRUE(QFile::exists(path(u"received/00000001_RCV_ZC01________.CII"_s)));  // what came in stays
     EXPECT_TRUE(QFile::exists(path(u"backup/00000001_RCV_ZC01________.CII"_s)));
 

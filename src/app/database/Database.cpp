@@ -1,6 +1,7 @@
 #include "app/database/Database.h"
 
 #include "app/database/DatabaseError.h"
+#include "app/database/DriverWarnings.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -16,6 +17,9 @@ namespace edi {
 namespace {
 
 constexpr int kLoginTimeoutSeconds = 120;
+
+// What every statement on a lost connection fails with: operators read it in notes and logs.
+const QString kConnectionLost = u"データベースへの接続が切れています"_s;
 
 QString uniqueConnectionName(const QString& environmentName)
 {
@@ -103,6 +107,23 @@ QString firstRowClause(const QString& server)
     return hasLimit ? u" LIMIT 1"_s : QString();
 }
 
+// Whether a failure lost an ODBC connection, which stays "open" for Qt: the driver calls the
+// connection dead, or the call that failed last on the handle reports a connection exception
+// (SQLSTATE class "08"). The PostgreSQL driver sets one or the other, by where the loss was met.
+bool odbcConnectionLost(SQLHANDLE connection, SQLSMALLINT handleType, SQLHANDLE failed)
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (connection && SQL_SUCCEEDED(SQLGetConnectAttr(connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr))
+        && dead == SQL_CD_TRUE)
+        return true;
+    SQLCHAR state[6] = {};
+    SQLINTEGER nativeError = 0;
+    SQLCHAR message[1];
+    SQLSMALLINT length = 0;
+    return failed && SQL_SUCCEEDED(SQLGetDiagRec(handleType, failed, 1, state, &nativeError, message, sizeof message, &length))
+        && state[0] == '0' && state[1] == '8';
+}
+
 // ODBC has no connection-wide query time-out; each statement gets its own.
 void setOdbcQueryTimeout(QSqlQuery& query, int seconds)
 {
@@ -120,6 +141,7 @@ Database::Database(const ConnectionSettings& settings)
 
 std::unique_ptr<Database> Database::open(const ConnectionSettings& settings)
 {
+    leaveStatementFailuresToTheirCallers();
     std::unique_ptr<Database> database(new Database(settings));
     database->db_ = QSqlDatabase::addDatabase(qtDriverName(settings.kind), database->connectionName_);
     if (!database->db_.isValid())
@@ -138,6 +160,7 @@ void Database::connect()
     }
     if (!db_.open(settings_.user, settings_.password))
         throw DatabaseError(u"Opening the database"_s, db_.lastError());
+    lost_ = false;
     const QString server = serverName(settings_.kind, db_);
     firstRowOnly_ = firstRowClause(server);
     postgreSqlServer_ = server.contains(u"PostgreSQL"_s, Qt::CaseInsensitive);
@@ -146,10 +169,34 @@ void Database::connect()
 void Database::reconnectIfLost()
 {
     QSqlQuery probe(db_);
-    if (db_.isOpen() && probe.exec(u"SELECT 1"_s))
+    if (!connectionLost() && probe.exec(u"SELECT 1"_s))
         return;
     db_.close();
     connect();
+}
+
+bool Database::connectionLost() const
+{
+    return lost_ || !db_.isOpen();
+}
+
+void Database::requireConnection() const
+{
+    if (connectionLost())
+        throw DatabaseError(kConnectionLost);
+}
+
+DatabaseError Database::failure(const QString& context, const QSqlError& error, const QSqlResult* statement)
+{
+    if (settings_.kind == DatabaseKind::Odbc) {
+        SQLHANDLE connection = odbcHandle(db_.driver()->handle());
+        lost_ = statement ? odbcConnectionLost(connection, SQL_HANDLE_STMT, odbcHandle(statement->handle()))
+                          : odbcConnectionLost(connection, SQL_HANDLE_DBC, connection);
+    }
+    if (!connectionLost())
+        return DatabaseError(context, error);
+    const QString detail = error.text().trimmed();
+    return DatabaseError(detail.isEmpty() ? kConnectionLost : kConnectionLost + u" ("_s + detail + u')');
 }
 
 Database::~Database()
@@ -163,26 +210,28 @@ QSqlQuery Database::run(const Sql& sql)
 {
     // PostgreSQL cannot prepare DDL; a statement without values runs as it is.
     if (sql.values.isEmpty() && settings_.kind == DatabaseKind::PostgreSql) {
+        requireConnection();
         QSqlQuery query(db_);
         query.setForwardOnly(true);
         if (!query.exec(sql.text))
-            throw DatabaseError(u"Running "_s + sql.text, query.lastError());
+            throw failure(u"Running "_s + sql.text, query.lastError(), query.result());
         return query;
     }
     QSqlQuery query = prepared(sql.text);
     for (const QVariant& value : sql.values)
         query.addBindValue(value);
     if (!query.exec())
-        throw DatabaseError(u"Running "_s + sql.text, query.lastError());
+        throw failure(u"Running "_s + sql.text, query.lastError(), query.result());
     return query;
 }
 
 QSqlQuery Database::prepared(const QString& text)
 {
+    requireConnection();
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     if (!query.prepare(text))
-        throw DatabaseError(u"Preparing "_s + text, query.lastError());
+        throw failure(u"Preparing "_s + text, query.lastError(), query.result());
     if (settings_.kind == DatabaseKind::Odbc)
         setOdbcQueryTimeout(query, settings_.queryTimeoutSeconds);
     return query;
@@ -190,7 +239,7 @@ QSqlQuery Database::prepared(const QString& text)
 
 PreparedStatement Database::prepare(const QString& text)
 {
-    return PreparedStatement(prepared(text));
+    return PreparedStatement(*this, prepared(text));
 }
 
 int PreparedStatement::execute(const QVariantList& values)
@@ -198,7 +247,7 @@ int PreparedStatement::execute(const QVariantList& values)
     for (qsizetype i = 0; i < values.size(); ++i)
         query_.bindValue(int(i), values[i]);
     if (!query_.exec())
-        throw DatabaseError(u"Running "_s + query_.lastQuery(), query_.lastError());
+        throw database_.failure(u"Running "_s + query_.lastQuery(), query_.lastError(), query_.result());
     return query_.numRowsAffected();
 }
 
@@ -222,19 +271,22 @@ int Database::execute(const Sql& sql)
 
 void Database::begin()
 {
+    requireConnection();
     if (!db_.transaction())
-        throw DatabaseError(u"Starting a transaction"_s, db_.lastError());
+        throw failure(u"Starting a transaction"_s, db_.lastError());
 }
 
 void Database::commit()
 {
+    requireConnection();
     if (!db_.commit())
-        throw DatabaseError(u"Committing"_s, db_.lastError());
+        throw failure(u"Committing"_s, db_.lastError());
 }
 
 void Database::rollback()
 {
-    db_.rollback();
+    if (!connectionLost())
+        db_.rollback();
 }
 
 UpdatableResultSet::UpdatableResultSet(Database& database, ResultSet&& rows, QString table, QStringList keyColumns)

@@ -9,9 +9,12 @@
 #include <memory>
 #include <vector>
 
+class QSqlResult;
+
 namespace edi {
 
 class Database;
+class DatabaseError;
 
 // A row read for change in place: set columns, then update() writes them to the row, found by
 // its key columns' values as read.
@@ -36,12 +39,13 @@ private:
 // loaded without a round trip to prepare each. Must not outlive the Database that prepared it.
 class PreparedStatement {
 public:
-    explicit PreparedStatement(QSqlQuery&& query) : query_(std::move(query)) {}
+    PreparedStatement(Database& database, QSqlQuery&& query) : database_(database), query_(std::move(query)) {}
     // Binds the values to the "?" placeholders in order and runs the statement; returns the number
     // of rows it changed. Throws DatabaseError.
     int execute(const QVariantList& values);
 
 private:
+    Database& database_;
     QSqlQuery query_;
 };
 
@@ -61,6 +65,9 @@ public:
     // Opens the connection again when it was lost (a database server restarted, a network
     // broke); a job calls it before it starts. Throws DatabaseError when that fails too.
     void reconnectIfLost();
+    // Whether a statement found the connection lost; every statement fails until it is opened
+    // again, with a DatabaseError that says so in the operator's words.
+    bool connectionLost() const;
     const ConnectionSettings& settings() const { return settings_; }
     DatabaseKind kind() const { return settings_.kind; }
 
@@ -99,8 +106,16 @@ public:
     }
 
 private:
+    friend class PreparedStatement;
+
     explicit Database(const ConnectionSettings& settings);
     void connect();
+    // Qt's drivers would warn on standard error for each statement on a closed connection: they
+    // are not asked.
+    void requireConnection() const;
+    // A failed statement's error (the connection's for a null statement); once the connection
+    // was lost, in the operator's words.
+    DatabaseError failure(const QString& context, const QSqlError& error, const QSqlResult* statement = nullptr);
     QSqlQuery run(const Sql& sql);
     QSqlQuery prepared(const QString& text);
     void begin();
@@ -110,6 +125,7 @@ private:
     ConnectionSettings settings_;
     QString connectionName_;
     QSqlDatabase db_;
+    bool lost_ = false;  // a driver that keeps a lost connection open said it was lost
     QChar noRowsFlag_ = u'9';
     QString firstRowOnly_;
     bool postgreSqlServer_ = false;

@@ -166,6 +166,16 @@ bool ShiftJisCodec::isRepresentable(QStringView text)
     return decode(encode(text)) == text;
 }
 
+bool endsInLoneLeadByte(QByteArrayView bytes)
+{
+    if (bytes.isEmpty() || !isShiftJisLeadByte(uchar(bytes.back())))
+        return false;  // the common case, told without walking the characters
+    qsizetype at = 0;
+    while (at < bytes.size() - 1)
+        at += isShiftJisLeadByte(uchar(bytes[at])) ? 2 : 1;
+    return at == bytes.size() - 1;
+}
+
 ShiftJisCodec& threadShiftJis()
 {
     thread_local ShiftJisCodec codec;

@@ -50,4 +50,8 @@ constexpr bool isShiftJisLeadByte(unsigned char b)
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// True when the text's last byte starts a two-byte character whose second byte is missing: it
+// would pair with whatever follows the text.
+bool endsInLoneLeadByte(QByteArrayView bytes);
+
 }  // namespace edi

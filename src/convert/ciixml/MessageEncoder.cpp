@@ -122,19 +122,10 @@ void MessageEncoder::element(qint32 number, QByteArrayView utf8Text)
 
 void MessageEncoder::appendValue(qint32 number, const QByteArray& value)
 {
-    QByteArrayView cut = value;
-    if (cut.size() > kMaxValue) {
-        qsizetype end = 0;  // whole characters only
-        while (end < cut.size()) {
-            const qsizetype step = isShiftJisLeadByte(uchar(cut[end])) ? 2 : 1;
-            if (end + step > kMaxValue)
-                break;
-            end += step;
-        }
-        cut = cut.first(end);
-    }
-    makeRoom(cut.size() + 6);  // a tag of up to three bytes and a length of up to three
-    appendDataElement(body_, number, cut, twoByteSection_);
+    if (value.size() > kMaxValue)
+        throw ValueTooLong{number, value.size()};
+    makeRoom(value.size() + 6);  // a tag of up to three bytes and a length of up to three
+    appendDataElement(body_, number, value, twoByteSection_);
 }
 
 void MessageEncoder::groupStart(qint32 number)

@@ -12,20 +12,25 @@ namespace edi {
 // section from the first item number above 239 on), groups, repetitions and the end byte.
 class MessageEncoder {
 public:
-    // A value longer than its length indicator can say is cut; a body longer than the long-form
-    // prefix can say cannot be written at all.
+    // Neither a value longer than its length indicator can say nor a body longer than the
+    // long-form prefix can say can be written: a shorter one would be other data.
     static constexpr qsizetype kMaxValue = 32767;
     static constexpr qsizetype kMaxBody = 9999999 - 17 - 1;
 
     // Thrown when the message would outgrow kMaxBody.
     struct TooLong {};
+    // Thrown when a data element's value in its CII form outgrows kMaxValue.
+    struct ValueTooLong {
+        qint32 number;
+        qsizetype size;
+    };
 
     // A new message of a group with this CII layout and double-byte code. The encoder is meant
     // to be kept for all messages: its buffers stay.
     void begin(const Layout& layout, char doubleByteCode);
     // A data element "JP" + number with its text. Skipped when no layout item has the number or
     // the number has no tag form (61440-65535, above 524287); adds nothing when the value
-    // converts to nothing.
+    // converts to nothing. Throws ValueTooLong and TooLong.
     void element(qint32 number, QByteArrayView utf8Text);
     // A group "JPM" + number (0-32767), its repetitions and its end.
     void groupStart(qint32 number);

@@ -62,8 +62,9 @@ QByteArrayView trimmedBlanks(QByteArrayView text)
     return text;
 }
 
-// The text content of an element: the texts of its descendants, at most kMaxTextBytes. A text
-// of blanks alone between two other nodes is left out; CDATA sections are always kept.
+// The text content of an element: the texts of its descendants, at most kMaxTextBytes kept and
+// what goes beyond counted. A text of blanks alone between two other nodes is left out; CDATA
+// sections are always kept.
 class ElementText {
 public:
     static constexpr qsizetype kMaxTextBytes = 1 << 20;
@@ -71,6 +72,7 @@ public:
     void clear()
     {
         text_.truncate(0);
+        beyond_ = 0;
         inText_ = false;
     }
     void characters(QByteArrayView piece)
@@ -101,15 +103,19 @@ public:
         endText();
         return trimmedBlanks(text_);
     }
+    // Bytes of the text that were not kept.
+    qsizetype beyond() const { return beyond_; }
 
 private:
     void append(QByteArrayView piece)
     {
-        if (text_.size() < kMaxTextBytes)
-            text_ += piece.first(std::min(piece.size(), kMaxTextBytes - text_.size()));
+        const qsizetype kept = std::min(piece.size(), kMaxTextBytes - text_.size());
+        text_ += piece.first(kept);
+        beyond_ += piece.size() - kept;
     }
 
     QByteArray text_;
+    qsizetype beyond_ = 0;
     qsizetype textStart_ = 0;
     bool inText_ = false;
     bool blank_ = true;
@@ -172,6 +178,7 @@ private:
     void beginMessage();
     void messageElement(QByteArrayView name);
     void messageElementEnd();
+    void dataElementEnd();
     void writeMessage();
 
     FormatMasters& masters_;
@@ -242,7 +249,7 @@ void CiiFromXml::elementEnd()
         if (place_ == Place::Header)
             headerChanged_ = storeField(fieldName_, text_.take()) || headerChanged_;
         else
-            encoder_.element(elementNumber_, text_.take());
+            dataElementEnd();
         return;
     }
     if (place_ == Place::Header && depth == headerDepth_)
@@ -419,6 +426,15 @@ void CiiFromXml::messageElementEnd()
     }
 }
 
+void CiiFromXml::dataElementEnd()
+{
+    const QByteArrayView text = text_.take();
+    // A text too long to be kept whole would be converted shorter, so it is refused already here.
+    if (text_.beyond() > 0)
+        throw MessageEncoder::ValueTooLong{elementNumber_, text.size() + text_.beyond()};
+    encoder_.element(elementNumber_, text);
+}
+
 void CiiFromXml::writeMessage()
 {
     appendMessageBlocks(output_.buffer(), messageCount_, encoder_.body(), context_.header.storageMode());
@@ -446,6 +462,12 @@ void convertXmlToCii(FormatMasters& masters, ConversionContext& context, Convers
             reader.parse(converter);
         } catch (const MessageEncoder::TooLong&) {
             throw NotWellFormed{u"XML解析エラー JPTRM %1 がCIIのメッセージに収まりません"_s.arg(converter.messageCount())};
+        } catch (const MessageEncoder::ValueTooLong& value) {
+            throw NotWellFormed{u"XML解析エラー JPTRM %1 の JP%2 の値 (%3バイト) がCIIの値の長さ (%4バイトまで) に収まりません"_s
+                                    .arg(converter.messageCount())
+                                    .arg(value.number, 5, 10, QChar(u'0'))
+                                    .arg(value.size)
+                                    .arg(MessageEncoder::kMaxValue)};
         }
         converter.finish();
     } catch (const NotWellFormed& error) {

@@ -50,6 +50,8 @@ void putPaddedText(std::span<char> record, qsizetype offset, std::span<const cha
     const qsizetype end = std::min(offset + std::max(length, qsizetype(value.size())), size);
     const qsizetype copied = std::min(qsizetype(value.size()), end - offset);
     std::memcpy(record.data() + offset, value.data(), size_t(copied));
+    if (endsInLoneLeadByte(QByteArrayView(value.data(), copied)))
+        record[size_t(offset + copied - 1)] = ' ';  // it would pair with the padding or the next field
     std::memset(record.data() + offset + copied, ' ', size_t(end - offset - copied));
 }
 

@@ -19,6 +19,7 @@ void putIntoRecord(std::span<char> record, qsizetype offset, QByteArrayView valu
 void putIntoField(std::span<char> record, qsizetype offset, qsizetype width, QByteArrayView value);
 
 // A text value and the spaces up to length, from offset on; bytes beyond the record are dropped.
+// A lead byte without its second byte at the value's end is written as a space.
 void putPaddedText(std::span<char> record, qsizetype offset, std::span<const char> value, qsizetype length);
 
 // Where a local item's values go.

@@ -121,6 +121,15 @@ void completeCentury(std::string& date)
 
 std::string_view view(QByteArrayView bytes) { return {bytes.data(), size_t(bytes.size())}; }
 
+// A lead byte without its second byte at the text's end becomes a space: it would pair with the
+// padding or the next field into a character that is not in the data, as half a character at the
+// end of a field would.
+void blankLoneLeadByte(std::string& text)
+{
+    if (endsInLoneLeadByte(QByteArrayView(text.data(), qsizetype(text.size()))))
+        text.back() = ' ';
+}
+
 }  // namespace
 
 LocalConversion localConversionFor(const LayoutItem& cii, const LayoutItem& local)
@@ -167,6 +176,7 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
             out.erase(0, out.size() - size_t(local.length));
         return LocalValueStatus::Converted;
     case LocalConversion::Text:
+        blankLoneLeadByte(out);
         if (qint32(out.size()) < local.length)
             out.append(size_t(local.length) - out.size(), ' ');
         return LocalValueStatus::Converted;
@@ -175,6 +185,7 @@ LocalValueStatus convertCiiToLocal(LocalConversion conversion, QByteArrayView va
             const QByteArray text = convertDoubleByte(value, doubleByteCode, 'M');
             out.assign(text.constData(), size_t(text.size()));
         }
+        blankLoneLeadByte(out);
         const qint32 spaces = halfToEven(local.length - qint32(out.size()));
         if (spaces > 0) {
             const size_t start = out.size();
