@@ -52,11 +52,11 @@ bool copyReplacing(const fs::path& source, const fs::path& target)
     fs::path temporary = target;
     temporary += ".part";
     fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
-    if (!ec && !syncToDisk(fromPath(temporary)))
+    if (!ec && !syncOne(QFile::encodeName(fromPath(temporary))))
         ec = std::make_error_code(std::errc::io_error);
     if (!ec)
         fs::rename(temporary, target, ec);
-    if (!ec && !syncToDisk(fromPath(target)))
+    if (!ec && !syncFolderOf(fromPath(target)))
         ec = std::make_error_code(std::errc::io_error);
     if (ec) {
         std::error_code ignored;
