@@ -81,6 +81,16 @@ TransferOutcome guardedTransfer(JobContext& job, const ControlRow& centre, qint3
     }
 }
 
+// What a transport took reaches the disk before the transfer row says it was received; where it
+// cannot, the reception fails and its source is given back.
+void keepReceivedFilesOnDisk(TransferOutcome& outcome, const QString& receivedFolder, qint32 serial)
+{
+    if (outcome.claim && !syncToDisk(JobFiles::serialFilesIn(receivedFolder, serial))) {
+        outcome.endCode = ResultCode::failed;
+        outcome.note += u"; 受信ファイルをディスクに書き込めません"_s;
+    }
+}
+
 }  // namespace
 
 QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
@@ -96,10 +106,7 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
         outcome.endCode = lookup.code;
     else
         outcome = guardedTransfer(job, *lookup.row, serial);
-    if (outcome.claim && !syncToDisk(JobFiles::serialFilesIn(job.settings().paths.receivedFolder, serial))) {
-        outcome.endCode = ResultCode::failed;
-        outcome.note += u"; 受信ファイルをディスクに書き込めません"_s;
-    }
+    keepReceivedFilesOnDisk(outcome, job.settings().paths.receivedFolder, serial);
     const bool transferred = outcome.endCode.isEmpty() || outcome.endCode == ResultCode::ok;
     if (!outcome.note.isEmpty())
         observer.note(outcome.note);
