@@ -7,8 +7,9 @@
 #include <QThread>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace edi {
