@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Exactly once through overlaps, a kill and restarts. Two workstations on one PostgreSQL database
 # each run N receptions of the same three centres (WC01 takes over a file put by hand, MC01
-# receives mail, ZC01 runs the communication package) while a feeder puts hand-over files, sends
-# mails and fills the partner's package outbox at random moments. One of the programs is killed
-# with SIGKILL once, at a random moment. Then the operator's part: what is left (a file that came
-# back beside a new one, a package delivery kept aside, an interrupted job) is handed over again
-# or run again with --rerun. At the end every order the partners sent must be registered exactly
+# receives mail, ZC01 runs the communication package) while a feeder puts hand-over files (some
+# written slowly, in chunks, while receptions look at them), sends mails and fills the partner's
+# package outbox at random moments. One of the programs is killed with SIGKILL once, at a random
+# moment. Then the operator's part: what is left (a package delivery kept aside, an interrupted
+# job) is handed over again or run again with --rerun; a hand-over file that came back beside a
+# new one is left to the receptions. At the end every order the partners sent must be registered exactly
 # once (the stand-in registration program's ledger) and no job row may be open.
 #   exactly-once.sh --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--keep DIR]
 # With --pg-state the server of the test fixture is used (its state folder); without it a
@@ -53,6 +54,9 @@ workstation() {
     printf '#!/bin/sh\nsleep 0.2\nexec %s --in %s --ledger %s "$@"\n' "$build/tools/edi-register" "$folder/received/" \
         "$shared/ledger.txt" > "$folder/bin/register.sh"
     chmod +x "$folder/bin/register.sh"
+    # A file is taken once it has stood still for a second with nobody writing it: the slow
+    # writers pause for less between their chunks.
+    sed -i 's/^\[動作環境\]$/[動作環境]\nSETTLE=1/' "$folder/EDI.ini"
     cat > "$folder/cvx/cvxlink-standin.ini" <<INI
 [PACKAGE]
 DATA=$folder/cvx/data/
@@ -90,6 +94,19 @@ put_once() {
     ln "$1" "$2" 2>/dev/null || return 1
     rm -f "$1"
 }
+# A partner's tool that writes the hand-over file itself, in three chunks a moment apart: holding
+# it open throughout, or opening it again for each chunk. False while a file lies there.
+slow_put() {  # FILE TARGET
+    local chunk
+    chunk=$(( ($(stat -c %s "$1") + 2) / 3 ))
+    ( set -o noclobber; : > "$2" ) 2>/dev/null || return 1
+    if (( RANDOM % 2 )); then
+        for i in 0 1 2; do dd if="$1" bs="$chunk" skip="$i" count=1 status=none; sleep 0.3; done >> "$2"
+    else
+        for i in 0 1 2; do dd if="$1" bs="$chunk" skip="$i" count=1 status=none >> "$2"; sleep 0.3; done
+    fi
+    rm -f "$1"
+}
 send_mail() {  # FILE
     local name tmp
     name=$(date +%s%N).M$RANDOM.feeder
@@ -110,10 +127,11 @@ feeder() {
         sleep "0.$((RANDOM % 4))"
         n=$((n + 1))
         new_orders "$n"
-        case $((RANDOM % 3)) in
+        case $((RANDOM % 4)) in
             0) put_once "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
             1) send_mail "$shared/feed/$n.CII" ;;
             2) put_once "$shared/feed/$n.CII" "$shared/outbox/ZC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
+            3) slow_put "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
         esac
         cat "$shared/feed/$n.orders" >> "$shared/delivered.txt"
         echo "$n" >> "$shared/deliveries.txt"
@@ -150,15 +168,13 @@ touch "$work/stop"
 wait $feeding $killing || true
 milliseconds=$(( ($(date +%s%N) - start) / 1000000 ))
 
-# The operator's part: a hand-over file that came back beside a new one and a package delivery
-# kept aside are handed over again; the remaining data is received; interrupted jobs run again.
+# The operator's part: a package delivery kept aside is handed over again; the remaining data is
+# received (hand-over files given back beside a new one too); interrupted jobs run again.
 resubmitted=0
 for round in $(seq 30); do
-    for kept in "$shared"/handover/WC01.CII.returned-* "$work"/[AB]/received/*.UNCONFIRMED*; do
+    for kept in "$work"/[AB]/received/*.UNCONFIRMED*; do
         [[ -e $kept ]] || continue
-        target=$shared/handover/WC01.CII
-        [[ $kept == *UNCONFIRMED* ]] && target=$shared/outbox/ZC01.CII
-        put_once "$kept" "$target" && resubmitted=$((resubmitted + 1))
+        put_once "$kept" "$shared/outbox/ZC01.CII" && resubmitted=$((resubmitted + 1))
     done
     unread=$(find "$shared/mail/Maildir/new" "$shared/mail/Maildir/cur" -type f ! -name '*:2,*S*' | wc -l)
     leftover=$(find "$shared/handover" "$shared/outbox" "$work"/[AB]/received -name '*WC01.CII*' -o -name '*ZC01.CII*' \
@@ -192,6 +208,7 @@ open=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHER
 jobrows=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0")
 busy=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8001'")
 interrupted=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8002'")
+unsettled=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 詳細コード = '0101'")
 registrations=$(sql "$database" "SELECT count(DISTINCT 通番) FROM FL1102処理履歴ファイル WHERE 処理種別 = '41' AND 終了コード = '0000'")
 killed=$(cat "$work/killed" 2>/dev/null || echo "none (the program had ended)")
 if [[ -n $keep ]]; then
@@ -204,6 +221,7 @@ sql postgres "DROP DATABASE $database" >/dev/null
 
 echo "workstations 2 x $jobs receptions in ${milliseconds} ms (seed $seed); killed: $killed"
 echo "deliveries $deliveries, orders delivered $delivered, registered $registered (missing $missing, twice $twice, unknown $unknown)"
-echo "job rows $jobrows (another process receiving 8001: $busy, interrupted 8002: $interrupted), jobs that registered data $registrations,"
+echo "job rows $jobrows (another process receiving 8001: $busy, interrupted 8002: $interrupted, files still being written 0101: $unsettled),"
+echo "jobs that registered data $registrations,"
 echo "handed over again by the operator $resubmitted, re-runs $reruns, rows left open $open"
 [[ $missing -eq 0 && $twice -eq 0 && $unknown -eq 0 && $open -eq 0 && $registered -eq $delivered ]]

@@ -26,6 +26,7 @@ struct AppState {
     QString operatorName;  // always empty
     EnvironmentSettings environment;
     SchedulerSettings scheduler;
+    ReceptionSettings reception;
     QString connectionString;
     std::unique_ptr<Database> database;
     // The locks of the processes on the database; the scheduler holds its machine name's lock

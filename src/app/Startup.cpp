@@ -65,6 +65,7 @@ bool runStartup(AppState& state, const StartupRequest& request, MessageSink& mes
     const IniFile environmentFile = IniFile::read(state.configPath);
     state.environment = readEnvironmentSettings(environmentFile);
     state.scheduler = readSchedulerSettings(environmentFile);
+    state.reception = readReceptionSettings(environmentFile);
 
     state.machineName = request.machineName();
 

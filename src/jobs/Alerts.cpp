@@ -81,7 +81,8 @@ std::optional<Alert> alertFor(qint32 serial, const std::vector<HistoryRow>& rows
     const HistoryRow& job = rows.front();
     const QString centre = job.centreCode.trimmed();
     const HistoryRow* transfer = transferRow(rows);
-    const bool nothingReceived = transfer && transfer->note.startsWith(u"受信データなし"_s);
+    const bool nothingReceived =
+        transfer && (JobCode::receivedNothing(transfer->detailCode) || transfer->note.startsWith(u"受信データなし"_s));
     const bool failed = (job.endCode != ResultCode::ok && job.endCode != JobCode::centreBusy)
                      || job.detailCode == JobCode::backupFailed;
     if (nothingReceived ? !settings.noDataCentres.contains(centre) : !failed)

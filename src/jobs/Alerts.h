@@ -23,9 +23,9 @@ struct Alert {
 };
 
 // The alert a finished job raises, if any: a job that failed (its backup copy included) or was
-// interrupted; a job that received nothing ("受信データなし") only for a centre the settings list
-// under NODATA, whatever its outcome, as an empty mailbox is routine for the others. A job that
-// found its centre busy with another process raises none.
+// interrupted; a job that received nothing ("受信データなし", or a file still being written) only
+// for a centre the settings list under NODATA, whatever its outcome, as an empty mailbox is
+// routine for the others. A job that found its centre busy with another process raises none.
 std::optional<Alert> alertFor(qint32 serial, const std::vector<HistoryRow>& rows, const AlertSettings& settings);
 
 // Runs the alert command with the alert in EDI_CENTRE, EDI_SERIAL, EDI_STEP, EDI_CODE,

@@ -9,7 +9,8 @@ JobSettings JobSettings::fromState(const AppState& state, const QString& program
 {
     return {state.configPath,  state.settings.paths, state.settings.linkDriver,
             state.operatorCode, state.machineName,    state.programId,
-            edi::conversionLogPath(state.settings.paths.logFolder, programFolder, state.settings.paths.receivedFolder)};
+            edi::conversionLogPath(state.settings.paths.logFolder, programFolder, state.settings.paths.receivedFolder),
+            state.reception};
 }
 
 JobContext::JobContext(Database& database, const Clock& clock, JobSettings settings, MailReceiver& mail)

@@ -27,6 +27,7 @@ struct JobSettings {
     QString machineName;    // whose centres (the control master's 実行端末名) this program runs
     QString programId;      // "EDIAUTO"
     QString conversionLogPath;  // ERR.LOG
+    ReceptionSettings reception;  // [動作環境] as read at start-up
 
     // The settings start-up read; the converters' log where conversionLogPath finds it a place,
     // the received-files folder as the last resort.

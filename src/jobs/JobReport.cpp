@@ -5,6 +5,9 @@
 #include "jobs/CodeMeaning.h"
 #include "jobs/JobCodes.h"
 
+#include <algorithm>
+#include <iterator>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
@@ -67,7 +70,9 @@ QString jobLine(qint32 serial, const HistoryRow& job)
     if (!job.completed)
         line += rowMeaning(job);
     else if (succeeded(job.endCode))
-        line += job.detailCode == JobCode::backupFailed ? u"正常終了 (%1)"_s.arg(codesText(job)) : u"正常終了"_s;
+        line += std::ranges::find(JobCode::successDetails, job.detailCode) != std::end(JobCode::successDetails)
+                  ? u"正常終了 (%1)"_s.arg(codesText(job))
+                  : u"正常終了"_s;
     else
         line += u"異常終了 "_s + codesText(job);
     if (!job.note.isEmpty())

@@ -18,7 +18,7 @@
 #include "jobs/Rerun.h"
 #include "jobs/TransferStep.h"
 
-#include <QDir>
+#include <QFileInfo>
 #include <exception>
 #include <functional>
 
@@ -46,43 +46,73 @@ struct JobStep {
     std::function<QString()> run;
 };
 
-// How a job's steps ended: all well, or the code and grid text of the step that failed.
+// How a job's steps before its registration ended: all well, or stopped with the job row's codes
+// and note (the grid text of the step that failed).
 struct StepsOutcome {
     bool failed = false;
-    bool registrationRan = false;  // registration completes the job row itself
+    bool stopped = false;  // the registration, which otherwise completes the job row, does not run
     QString code;
-    QString errorText;
+    QString detailCode;
+    QString note;
 };
 
 // How a job receives its data under its serial: the transfer, or a re-run's copy of the files an
 // earlier job received.
 using Reception = std::function<QString(qint32 serial)>;
 
-// Reception, conversion and registration in order; the first that fails ends the job.
-StepsOutcome runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
-                         const Reception& receive)
+// The grid text a step ends with: OK, what a reception that brought nothing found, or its error.
+QString endText(const JobStep& step, const QString& code)
+{
+    if (code == ResultCode::ok)
+        return u"OK"_s;
+    if (code == JobCode::noData)
+        return u"ﾃﾞｰﾀなし"_s;
+    if (code == JobCode::notSettled)
+        return u"書込中"_s;
+    return QString::fromUtf16(step.errorText);
+}
+
+// Runs a step under its grid texts and returns its code.
+QString runStep(const JobStep& step, JobObserver& observer)
+{
+    observer.statusText(step.column, QString::fromUtf16(step.runningText));
+    const QString code = guarded(step.run);
+    if (step.showsBusyAgain)
+        observer.busyAgain();
+    observer.statusText(step.column, endText(step, code));
+    return code;
+}
+
+// The conversion step; the local files it made reach the disk before the registration program
+// reads them.
+QString convertReceivedFiles(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
+{
+    const QString code = collectReceivedFiles(job, centreCode, serial);
+    if (code == ResultCode::ok && !syncToDisk(JobFiles::serialFilesIn(job.settings().paths.receivedFolder, serial))) {
+        observer.note(u"変換したファイルをディスクに書き込めません"_s);
+        return ResultCode::failed;
+    }
+    return code;
+}
+
+// Reception and conversion in order; the first that fails, or a reception that brought nothing,
+// stops the job before its registration.
+StepsOutcome receiveAndConvert(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
+                               const Reception& receive)
 {
     const JobStep steps[] = {
         {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true, [&] { return receive(serial); }},
         {StatusColumn::Conversion, u"変換中", u"変換ｴﾗｰ", true,
-         [&] { return collectReceivedFiles(job, centreCode, serial); }},
-        {StatusColumn::Registration, u"登録中", u"登録ｴﾗｰ", false,
-         [&] { return runRegistration(job, centreCode, serial); }},
+         [&] { return convertReceivedFiles(job, centreCode, serial, observer); }},
     };
-    StepsOutcome outcome;
     for (const JobStep& step : steps) {
-        observer.statusText(step.column, QString::fromUtf16(step.runningText));
-        outcome.registrationRan = step.column == StatusColumn::Registration;
-        const QString code = guarded(step.run);
-        if (step.showsBusyAgain)
-            observer.busyAgain();
-        if (code != ResultCode::ok) {
-            observer.statusText(step.column, QString::fromUtf16(step.errorText));
-            return {true, outcome.registrationRan, code, QString::fromUtf16(step.errorText)};
-        }
-        observer.statusText(step.column, u"OK"_s);
+        const QString code = runStep(step, observer);
+        if (JobCode::receivedNothing(code))
+            return {false, true, ResultCode::ok, code, {}};
+        if (code != ResultCode::ok)
+            return {true, true, code, {}, QString::fromUtf16(step.errorText)};
     }
-    return outcome;
+    return {};
 }
 
 // The job row of a job that stopped before its registration, which otherwise completes it: an
@@ -92,8 +122,32 @@ void closeStoppedJob(JobContext& job, qint32 serial, const StepsOutcome& outcome
     HistoryCompletion completion;
     completion.serial = serial;
     completion.endCode = outcome.code;
-    completion.note = outcome.errorText;
+    completion.detailCode = outcome.detailCode;
+    completion.note = outcome.note;
     job.history().closeRow(completion);
+}
+
+// The steps of a job whose row is open, to the end of its job row, and the backup copy, which
+// runs after every job's reception and conversion; true when something failed.
+bool runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
+                 const Reception& receive)
+{
+    StepsOutcome outcome = receiveAndConvert(job, centreCode, serial, observer, receive);
+    // The backup copies are on the disk before the job row ends (the registration ends it).
+    const bool backedUp = backupJobFiles(job, serial);
+    if (outcome.stopped) {
+        closeStoppedJob(job, serial, outcome);
+    } else {
+        const JobStep registration{StatusColumn::Registration, u"登録中", u"登録ｴﾗｰ", false,
+                                   [&] { return runRegistration(job, centreCode, serial); }};
+        outcome.failed = runStep(registration, observer) != ResultCode::ok;
+    }
+    if (!backedUp) {
+        const QString note = u"バックアップエラー %1"_s.arg(serialText(serial));
+        observer.note(note);
+        job.history().annotateRow(serial, 0, note, outcome.failed ? QString() : JobCode::backupFailed);
+    }
+    return outcome.failed || !backedUp;
 }
 
 // The job's report from its rows, once they are written, and the alert it raises; without its
@@ -211,31 +265,18 @@ Refusal refusalUnderLock(JobContext& job, const QString& centreCode, JobObserver
     return {JobCode::centreBusy, u"センター %1 の前の受信が終わっていないため受信しませんでした: "_s.arg(centreCode) + waitFor};
 }
 
-// A job whose centre's lock is held: the job's row, its steps, and the backup copy, which runs
-// after every job.
+// A job whose centre's lock is held: the job's row and its steps.
 RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& jobNote,
                       const Reception& receive)
 {
-    bool failed = false;
+    bool failed = true;
     const QString machine = History::machineNote(job.settings().machineName);
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote.isEmpty() ? machine : machine + u" / "_s + jobNote};
     if (job.history().openJob(start) != ResultCode::ok) {
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
-        failed = true;
     } else {
         observer.serialOpened(start.serial);
-        const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer, receive);
-        if (outcome.failed && !outcome.registrationRan)
-            closeStoppedJob(job, start.serial, outcome);
-        failed = outcome.failed;
-    }
-
-    if (!backupJobFiles(job, start.serial)) {
-        const QString note = u"バックアップエラー %1"_s.arg(serialText(start.serial));
-        observer.note(note);
-        if (start.serial != 0)
-            job.history().annotateRow(start.serial, 0, note, failed ? QString() : JobCode::backupFailed);
-        failed = true;
+        failed = runJobSteps(job, centreCode, start.serial, observer, receive);
     }
     if (const QString lost = databaseLossNote(job.database(), centreCode, start.serial); !lost.isEmpty())
         observer.note(lost);
@@ -250,10 +291,11 @@ RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& o
 bool backupJobFiles(JobContext& job, qint32 serial)
 {
     const PathSettings& paths = job.settings().paths;
-    const QDir received(paths.receivedFolder);
     bool copied = true;
-    for (const QString& name : received.entryList({serialText(serial) + u'*'}, QDir::Files, QDir::Name))
-        copied = copyFile(received.filePath(name), JobFiles::joinPath(paths.backupFolder, name)) == FileStatus::Done && copied;
+    for (const QString& file : JobFiles::serialFilesIn(paths.receivedFolder, serial)) {
+        const QString target = JobFiles::joinPath(paths.backupFolder, QFileInfo(file).fileName());
+        copied = copyFile(file, target) == FileStatus::Done && copied;
+    }
     return copied;
 }
 

@@ -9,9 +9,11 @@ namespace edi {
 class JobContext;
 
 // RunScheduledJob: one reception for a centre, start to end. It opens the job's history row,
-// receives the centre's data by its transfer method, converts it, registers it, and copies the
-// job's received files to the backup folder, telling the observer each step's text and the row's
-// state. Returns the row's final state: Finished, or Failed after the first step that failed.
+// receives the centre's data by its transfer method, converts it, copies the job's received files
+// to the backup folder and registers them, telling the observer each step's text and the row's
+// state. Returns the row's final state: Finished (also after a reception that brought nothing:
+// the job row ends "0000" with the transfer's detail code, and nothing is converted), or Failed
+// after the first step that failed.
 // A job note, when given, goes into the job row's note (a reception run late says so).
 RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver& observer,
                          const QString& jobNote = {});
@@ -30,7 +32,7 @@ struct RerunOutcome {
 RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& observer);
 
 // BackupJobFiles: copies every file of the received-files folder whose name begins with the
-// job's serial to the backup folder. False when a copy failed.
+// job's serial to the backup folder, each on the disk when this returns. False when a copy failed.
 bool backupJobFiles(JobContext& job, qint32 serial);
 
 }  // namespace edi

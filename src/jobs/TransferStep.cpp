@@ -1,7 +1,10 @@
 #include "jobs/TransferStep.h"
 
 #include "app/ResultCode.h"
+#include "app/files/FileHelpers.h"
+#include "app/files/JobFiles.h"
 #include "jobs/ControlRow.h"
+#include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobObserver.h"
 #include "transport/CommunicationPackageDriver.h"
@@ -23,12 +26,23 @@ struct TransferOutcome {
     std::unique_ptr<SourceClaim> claim;
 };
 
-// The job's codes for a transport's receipt: "0000", or the method's failure code with the
-// transport's own code as the detail.
+// The detail code of a transfer that ended well: none when it brought data.
+QString detailOf(SourceFinding found)
+{
+    switch (found) {
+    case SourceFinding::Data: break;
+    case SourceFinding::NoData: return JobCode::noData;
+    case SourceFinding::NotSettled: return JobCode::notSettled;
+    }
+    return {};
+}
+
+// The job's codes for a transport's receipt: "0000" (with the detail of a transfer that brought
+// nothing), or the method's failure code with the transport's own code as the detail.
 TransferOutcome outcomeOf(TransferReceipt receipt, const QString& failureCode)
 {
     if (receipt.code == ResultCode::ok)
-        return {ResultCode::ok, {}, std::move(receipt.note), std::move(receipt.claim)};
+        return {ResultCode::ok, detailOf(receipt.found), std::move(receipt.note), std::move(receipt.claim)};
     return {failureCode, receipt.code, std::move(receipt.note), {}};
 }
 
@@ -38,8 +52,9 @@ TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint
     if (method == u"Z"_s) {
         if (centre.partnerNumber.isNull() || centre.fileNumber.isNull())
             return {TransferCode::packageFailed, {}, u"通信パッケージの相手先番号またはファイル番号がありません"_s, {}};
-        LinkRequest request{centre.centreCode, serial, u"1"_s, centre.partnerNumber.toInt(), centre.fileNumber.toInt(), 0, {}};
         const JobSettings& settings = job.settings();
+        LinkRequest request{centre.centreCode, serial, u"1"_s, centre.partnerNumber.toInt(), centre.fileNumber.toInt(), 0, {},
+                            settings.reception.settleSeconds};
         return outcomeOf(runLinkTransfer(request, centre.receiveFilePath,
                                          {settings.linkDriver, settings.paths.linkDataFolder, settings.paths.receivedFolder}),
                          TransferCode::packageFailed);
@@ -51,7 +66,7 @@ TransferOutcome transferByMethod(JobContext& job, const ControlRow& centre, qint
     }
     if (method == u"W"_s) {
         HandOverRequest request{centre.centreCode, serial, u"R"_s, centre.dataFormat.toString(),
-                                centre.receiveFilePath, job.settings().programId, {}};
+                                centre.receiveFilePath, job.settings().programId, {}, job.settings().reception.settleSeconds};
         return outcomeOf(runHandOver(request, job.settings().paths.receivedFolder), TransferCode::receptionFailed);
     }
     return {};  // an unknown method transfers nothing
@@ -63,6 +78,16 @@ TransferOutcome guardedTransfer(JobContext& job, const ControlRow& centre, qint3
         return transferByMethod(job, centre, serial);
     } catch (const std::exception& error) {
         return {ResultCode::failed, {}, QString::fromLocal8Bit(error.what()), {}};
+    }
+}
+
+// What a transport took reaches the disk before the transfer row says it was received; where it
+// cannot, the reception fails and its source is given back.
+void keepReceivedFilesOnDisk(TransferOutcome& outcome, const QString& receivedFolder, qint32 serial)
+{
+    if (outcome.claim && !syncToDisk(JobFiles::serialFilesIn(receivedFolder, serial))) {
+        outcome.endCode = ResultCode::failed;
+        outcome.note += u"; 受信ファイルをディスクに書き込めません"_s;
     }
 }
 
@@ -81,6 +106,7 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
         outcome.endCode = lookup.code;
     else
         outcome = guardedTransfer(job, *lookup.row, serial);
+    keepReceivedFilesOnDisk(outcome, job.settings().paths.receivedFolder, serial);
     const bool transferred = outcome.endCode.isEmpty() || outcome.endCode == ResultCode::ok;
     if (!outcome.note.isEmpty())
         observer.note(outcome.note);
@@ -105,7 +131,9 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
     }
     if (!transferred)
         return outcome.endCode;
-    return recorded ? ResultCode::ok : ResultCode::failed;
+    if (!recorded)
+        return ResultCode::failed;
+    return outcome.detailCode.isEmpty() ? ResultCode::ok : outcome.detailCode;
 }
 
 }  // namespace edi

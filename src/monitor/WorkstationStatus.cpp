@@ -66,7 +66,7 @@ bool waitsForRerun(const JobHistory& job, const QSet<qint32>& rerun)
 {
     const HistoryRow* transfer = transferRow(job);
     return job.jobRow().endCode == JobCode::interrupted && transfer && transfer->endCode == ResultCode::ok
-        && !rerun.contains(job.serial);
+        && !JobCode::receivedNothing(transfer->detailCode) && !rerun.contains(job.serial);
 }
 
 Liveness livenessOf(const std::optional<Heartbeat>& heartbeat, bool scheduled, const QDateTime& now)

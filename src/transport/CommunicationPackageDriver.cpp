@@ -5,11 +5,12 @@
 #include "app/files/JobFiles.h"
 #include "app/process/RunAndWait.h"
 #include "app/text/TextHelpers.h"
+#include "transport/SettledFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
 #include <optional>
 #include <stdexcept>
 
@@ -89,25 +90,25 @@ std::optional<qint32> findLastSequence(const QString& dataFolder, qint32 serial)
     return std::nullopt;
 }
 
-// What tells one version of the package's file from another: a file the package wrote in this
-// run differs from the one it left before.
-struct FileVersion {
-    bool exists = false;
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type written;
-    bool operator==(const FileVersion&) const = default;
+// What tells one delivery in the package's file from another: the file itself (a new inode, or
+// an inode changed since) and its bytes. Size and modification time are not enough: a partner's
+// file copied with its times kept (cp -p) may have the size and time of the one before.
+struct DeliveredVersion {
+    FileState state;
+    QByteArray sha256;
+    bool operator==(const DeliveredVersion&) const = default;
 };
 
-FileVersion versionOf(const QString& path)
+// Only a regular file is read: a FIFO at the path would make the read wait for a writer.
+DeliveredVersion versionOf(const QString& path)
 {
-    std::error_code error;
-    const std::filesystem::path file(path.toStdU16String());
-    FileVersion version;
-    version.size = std::filesystem::file_size(file, error);
-    if (error)
+    DeliveredVersion version{fileStateOf(path), {}};
+    QFile file(path);
+    if (!version.state.exists || !file.open(QIODevice::ReadOnly))
         return {};
-    version.written = std::filesystem::last_write_time(file, error);
-    version.exists = !error;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    version.sha256 = hash.result();
     return version;
 }
 
@@ -127,6 +128,88 @@ public:
 
 private:
     QString receivedCii_;
+};
+
+// One run of the package for a job: what lay at the package's file path before it, and what
+// becomes of what the package left there.
+//
+// A delivery still being written when its run ended stays at the package's file path, and the
+// next run must take it even when its package delivers nothing new: a mark in the received-files
+// folder says so until a run has dealt with the file.
+class PackageRun {
+public:
+    PackageRun(LinkRequest& request, QString packageFile, const JobFiles& files)
+        : request_(request)
+        , packageFile_(std::move(packageFile))
+        , files_(files)
+        , pendingMark_(files.inReceivedFolder(u'.' + files.baseName().mid(9) + u".PENDING"_s))
+        // A pending delivery counts as new whatever the package does now.
+        , before_(QFileInfo::exists(pendingMark_) ? DeliveredVersion{} : versionOf(packageFile_))
+    {
+    }
+
+    // What the package delivered in a run that is not confirmed is the partner's data all the
+    // same: it is kept aside, where the next run cannot overwrite it.
+    TransferReceipt unconfirmed(const QString& why)
+    {
+        TransferReceipt receipt{{}, why, {}};
+        if (versionOf(packageFile_) != before_) {
+            if (const QString kept = keepUnconfirmedDelivery(packageFile_, files_); !kept.isEmpty())
+                receipt.note += u"; "_s + kept;
+        }
+        if (!QFileInfo::exists(packageFile_))
+            deleteFile(pendingMark_);
+        return receipt;
+    }
+
+    // After the package reported success: its new file, settled and copied, as the job's CII
+    // file; nothing when the file is the one that lay there before.
+    TransferReceipt takeDelivery(const QString& statusCode)
+    {
+        if (const QString kind = specialFileKind(packageFile_); !kind.isEmpty())
+            return {{}, u"通信パッケージのファイルの場所 %1 はファイルではなく%2です"_s.arg(packageFile_, kind), {}};
+        // A success that left the previous run's file would bring its data in a second time.
+        const DeliveredVersion after = versionOf(packageFile_);
+        if (!after.state.exists || after == before_) {
+            deleteFile(pendingMark_);
+            request_.resultCode = statusCode;
+            return nothingTaken(SourceFinding::NoData,
+                                u"受信データなし: 通信パッケージは正常終了しましたが、%1 に新しいファイルがありません"_s.arg(packageFile_));
+        }
+        if (const QString why = unsettledReason(packageFile_, request_.settleSeconds); !why.isEmpty())
+            return notSettled(why, statusCode);
+        const FileState taken = fileStateOf(packageFile_);
+        const QString target = files_.receivedCii();
+        if (copyFile(packageFile_, target) != FileStatus::Done)
+            return unconfirmed(u"受信フォルダに書き込めません: "_s + target);
+        if (const QString changed = copyDiffers(packageFile_, taken, target, request_.settleSeconds > 0); !changed.isEmpty()) {
+            deleteFile(target);
+            return notSettled(changed, statusCode);
+        }
+        deleteFile(pendingMark_);
+        request_.resultCode = statusCode;
+        return {statusCode, u"通信パッケージのファイル %1 を %2 として受信しました"_s.arg(packageFile_, target),
+                std::make_unique<PackageClaim>(target)};
+    }
+
+private:
+    TransferReceipt notSettled(const QString& why, const QString& statusCode)
+    {
+        QFile mark(pendingMark_);
+        const QByteArray text = QFile::encodeName(packageFile_) + '\n';
+        if (!mark.open(QIODevice::WriteOnly | QIODevice::Truncate) || mark.write(text) != text.size() || !mark.flush()
+            || !syncToDisk(pendingMark_))
+            return unconfirmed(u"受信フォルダに書き込めません: "_s + pendingMark_);
+        request_.resultCode = statusCode;
+        return nothingTaken(SourceFinding::NotSettled,
+                            u"書込み中のため受信せず: 通信パッケージのファイル %1。次の受信で受け取ります"_s.arg(why));
+    }
+
+    LinkRequest& request_;
+    QString packageFile_;
+    const JobFiles& files_;
+    QString pendingMark_;
+    DeliveredVersion before_;
 };
 
 }  // namespace
@@ -163,51 +246,29 @@ TransferReceipt runLinkTransfer(LinkRequest& request, const QString& packageFile
         receipt.note = u"キー入力ファイルを書けません: "_s + keyIn;
         return receipt;
     }
-    const FileVersion before = versionOf(packageFilePath);
-    // What the package delivered in a run that is not confirmed is the partner's data all the
-    // same: it is kept aside, where the next run cannot overwrite it.
-    auto unconfirmed = [&](const QString& why) {
-        receipt.note = why;
-        if (versionOf(packageFilePath) != before) {
-            if (const QString kept = keepUnconfirmedDelivery(packageFilePath, *files); !kept.isEmpty())
-                receipt.note += u"; "_s + kept;
-        }
-        return std::move(receipt);
-    };
+    PackageRun run(request, packageFilePath, *files);
     if (runAndWait(JobFiles::joinPath(driver.installFolder, driver.program), {}, driver.installFolder,
                    driver.timeLimitSeconds)
         != FileStatus::Done)
-        return unconfirmed(u"通信パッケージが正常に終了しませんでした (起動失敗、異常終了、時間超過)"_s);
+        return run.unconfirmed(u"通信パッケージが正常に終了しませんでした (起動失敗、異常終了、時間超過)"_s);
 
     const QStringList status = statusFiles(where.dataFolder);
     if (status.isEmpty())
-        return unconfirmed(u"通信パッケージのステータスファイルがありません"_s);
+        return run.unconfirmed(u"通信パッケージのステータスファイルがありません"_s);
     const std::optional<QString> code = readStatusCode(status.first());
     if (!code)
-        return unconfirmed(u"通信パッケージのステータスファイルを読めません: "_s + status.first());
+        return run.unconfirmed(u"通信パッケージのステータスファイルを読めません: "_s + status.first());
     const std::optional<qint32> sequence = findLastSequence(where.dataFolder, request.serial);
     if (!sequence)
-        return unconfirmed(u"通信パッケージの転送ログに通番 %1 の記録がありません"_s.arg(serialText(request.serial)));
+        return run.unconfirmed(u"通信パッケージの転送ログに通番 %1 の記録がありません"_s.arg(serialText(request.serial)));
+    request.lastSequence = *sequence;
     if (*code != ResultCode::ok) {
-        request.lastSequence = *sequence;
         request.resultCode = *code;
-        TransferReceipt failed = unconfirmed(u"通信パッケージの状態コード "_s + *code);
+        TransferReceipt failed = run.unconfirmed(u"通信パッケージの状態コード "_s + *code);
         failed.code = *code;
         return failed;
     }
-    // A success that left the previous run's file would bring its data in a second time.
-    if (!QFileInfo(packageFilePath).isFile() || versionOf(packageFilePath) == before) {
-        receipt.note = u"受信データなし: 通信パッケージは正常終了しましたが、%1 に新しいファイルがありません"_s.arg(packageFilePath);
-        return receipt;
-    }
-    if (copyFile(packageFilePath, files->receivedCii()) != FileStatus::Done)
-        return unconfirmed(u"受信フォルダに書き込めません: "_s + files->receivedCii());
-    request.lastSequence = *sequence;
-    request.resultCode = *code;
-    receipt.code = *code;
-    receipt.note = u"通信パッケージのファイル %1 を %2 として受信しました"_s.arg(packageFilePath, files->receivedCii());
-    receipt.claim = std::make_unique<PackageClaim>(files->receivedCii());
-    return receipt;
+    return run.takeDelivery(*code);
 }
 
 }  // namespace edi

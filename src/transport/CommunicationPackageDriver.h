@@ -22,8 +22,14 @@ struct PackageLocations {
 // records of the transfer log, and after a successful reception copies the package's file into
 // the received-files folder as the job's CII file. The receipt's code is the package's status
 // ("0000" on success; also set in the request), empty when the driver itself failed; its note
-// says why. A success that left the package's file as it was before the run is a failure
-// ("受信データなし"): that file's data was received before.
+// says why.
+//
+// A success that left the package's file as it was before the run (the same inode, unchanged,
+// with the same bytes) brought nothing new (SourceFinding::NoData, "受信データなし"): that file's
+// data was received before. A new file is taken only once it is settled (see unsettledReason,
+// with the request's settle seconds) and its copy is compared with it afterwards; a file still
+// being written stays where it is (SourceFinding::NotSettled), marked for the next run, which
+// takes it even when its package delivers nothing new.
 //
 // A file the package delivered in a run the driver could not confirm (no status file, no log
 // record, a failure status, a time limit) is moved aside: see keepUnconfirmedDelivery.

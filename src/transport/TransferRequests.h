@@ -13,6 +13,7 @@ struct LinkRequest {
     qint32 fileNumber = 0;
     qint32 lastSequence = 0;  // out: from the package's transfer log
     QString resultCode;       // out: the package's status code, "0000" on success; empty when the driver failed
+    int settleSeconds = 0;    // how long the delivered file must have stayed as it is (see unsettledReason)
 };
 
 // What the job runner asks of the mail transport.
@@ -34,6 +35,7 @@ struct HandOverRequest {
     QString filePath;        // where the file was put
     QString callingProgram;  // "EDIAUTO"
     QString resultCode;      // out: "0000" or "9999"
+    int settleSeconds = 0;   // how long the file must have stayed as it is (see unsettledReason)
 };
 
 }  // namespace edi

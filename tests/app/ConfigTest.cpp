@@ -160,6 +160,17 @@ TEST(Configuration, EnvironmentFieldsAreFiftyCharactersWide)
     EXPECT_EQ(settings.dbDriver, u"PSQL"_s);
 }
 
+TEST(Configuration, SettleSecondsHaveADefaultAndALimit)
+{
+    auto settle = [](const QString& lines) { return readReceptionSettings(iniOf(u"[動作環境]\n"_s + lines)).settleSeconds; };
+    EXPECT_EQ(settle({}), 5);
+    EXPECT_EQ(settle(u"SETTLE=\n"_s), 5);
+    EXPECT_EQ(settle(u"SETTLE=0\n"_s), 0);  // taken as they are
+    EXPECT_EQ(settle(u"SETTLE=12 seconds\n"_s), 12);
+    EXPECT_EQ(settle(u"SETTLE=-3\n"_s), 0);
+    EXPECT_EQ(settle(u"SETTLE=86400\n"_s), 3600);
+}
+
 TEST(Configuration, ProgramSettingsConvertColoursAndIntegers)
 {
     const std::optional<ProgramSettings> settings = readProgramSettings(iniOf(validProgramSettings()));

@@ -1,10 +1,12 @@
 #include "app/files/FileHelpers.h"
+#include "app/files/JobFiles.h"
 #include "app/process/ProcessTable.h"
 #include "app/process/RunAndWait.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <chrono>
@@ -132,6 +134,71 @@ TEST_F(FilesTest, RunAndWaitFailsWhenNothingCanRun)
     EXPECT_EQ(runAndWait(u"/bin/true"_s, path(u"no-such-folder"_s)), FileStatus::Error);
     EXPECT_EQ(runAndWait(QString(), dir_.path()), FileStatus::Error);
     EXPECT_EQ(runAndWait(u"/bin/sh -c \"kill -9 $$\""_s, dir_.path()), FileStatus::Error);
+}
+
+// Uploads and copies in progress carry names of their own; a folder's listing passes them over.
+TEST_F(FilesTest, PartialUploadsArePassedOverWhereAFolderIsScanned)
+{
+    for (const char* partial : {"ABC.DAT.tmp", "ABC.DAT.TMP", "ABC.DAT.part", "ABC.DAT~", ".ABC.DAT", ".ABC.DAT.claim-00000001"})
+        EXPECT_TRUE(isPartialUploadName(QString::fromLatin1(partial))) << partial;
+    for (const char* whole : {"ABC.DAT", "ABC.DAT.returned-00000001", "part", "tmp.CII"})
+        EXPECT_FALSE(isPartialUploadName(QString::fromLatin1(whole))) << whole;
+
+    const JobFiles files(dir_.path(), 7, u"ABC"_s);
+    for (const char* name : {"00000007_RCV_ABC_________.XML", "00000007_RCV_ABC_________2.XML.part",
+                             "00000007_RCV_ABC_________3.XML~", "00000007_RCV_ABC_________4.XML.tmp",
+                             ".00000007_RCV_ABC_________5.XML"})
+        writeFile(path(QString::fromLatin1(name)), "<x/>");
+    EXPECT_EQ(files.xmlFilesIn(dir_.path()), QStringList{path(u"00000007_RCV_ABC_________.XML"_s)});
+    // The job's own files are all of them, whatever their state.
+    EXPECT_EQ(JobFiles::serialFilesIn(dir_.path(), 7).size(), 4);
+}
+
+// Making a file durable opens it without waiting, whatever it is.
+TEST_F(FilesTest, SyncToDiskNeverWaitsOnAFifo)
+{
+    writeFile(path(u"a.CII"_s), "data");
+    EXPECT_TRUE(syncToDisk(path(u"a.CII"_s)));
+    EXPECT_TRUE(syncToDisk(dir_.path()));
+    EXPECT_FALSE(syncToDisk(QStringList{path(u"a.CII"_s), path(u"missing"_s)}));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"fifo"_s)).constData(), 0600), 0);
+    EXPECT_TRUE(syncToDisk(path(u"fifo"_s)));
+}
+
+// A process of this machine that holds a file open for writing is found by the file itself, under
+// whatever name; one that only reads it is not.
+TEST_F(FilesTest, TheWriterOfAFileIsFoundThroughItsDescriptors)
+{
+    writeFile(path(u"held.CII"_s), "data");
+    EXPECT_FALSE(processWritingFile(path(u"held.CII"_s)));
+    EXPECT_FALSE(processWritingFile(path(u"missing"_s)));
+
+    QProcess reader;
+    reader.start(u"/bin/sh"_s, {u"-c"_s, u"exec 3<'%1'; echo ready; exec sleep 30"_s.arg(path(u"held.CII"_s))});
+    ASSERT_TRUE(reader.waitForReadyRead(10000));
+    EXPECT_FALSE(processWritingFile(path(u"held.CII"_s)));
+    reader.kill();
+    reader.waitForFinished();
+
+    QProcess writer;
+    writer.start(u"/bin/sh"_s, {u"-c"_s, u"exec 3>>'%1'; echo ready; exec sleep 30"_s.arg(path(u"held.CII"_s))});
+    ASSERT_TRUE(writer.waitForReadyRead(10000));
+    ASSERT_TRUE(QFile::rename(path(u"held.CII"_s), path(u".held.CII.claim-00000001"_s)));
+    std::optional<ProcessHoldingFile> found = processWritingFile(path(u".held.CII.claim-00000001"_s));
+    for (int tries = 0; tries < 1000 && found && found->name != u"sleep"_s; ++tries) {  // the shell turns into sleep
+        QThread::msleep(10);
+        found = processWritingFile(path(u".held.CII.claim-00000001"_s));
+    }
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->pid, writer.processId());
+    EXPECT_EQ(found->name, u"sleep"_s);
+    writer.kill();
+    writer.waitForFinished();
+    EXPECT_FALSE(processWritingFile(path(u".held.CII.claim-00000001"_s)));
+
+    QFile own(path(u".held.CII.claim-00000001"_s));  // this very process counts too
+    ASSERT_TRUE(own.open(QIODevice::ReadWrite));
+    EXPECT_EQ(processWritingFile(own.fileName())->pid, qint64(::getpid()));
 }
 
 }  // namespace

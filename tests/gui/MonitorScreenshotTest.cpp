@@ -93,7 +93,8 @@ TEST_P(MonitorScreenshotTest, TheMonitorDuringADemoMorning)
         ASSERT_TRUE(ended.wait(30000));
     };
     runAt(QTime(8, 30));  // ZC01 through the package
-    runAt(QTime(9, 15));  // WC01: nothing was handed over
+    writeFile(path(u"handover/WC01.CII"_s), "not a message group\r\n");
+    runAt(QTime(9, 15));  // WC01: what was handed over cannot be converted
     const Timetable& timetable = engine.timetable();
     engine.stopAutomatic();
     engine.toggleSelection(rowOf(timetable, u"WX01"_s, QTime(10, 45)));

@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <functional>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi::test {
@@ -109,6 +111,12 @@ protected:
         }
     }
     void stop() { window_->button(1)->click(); }
+    // A FIFO where WC01's file is handed over: its reception fails.
+    void putFifo()
+    {
+        QFile::remove(path(u"handover/WC01.CII"_s));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"handover/WC01.CII"_s)).constData(), 0600), 0);
+    }
     // Shows the dialog and makes it the active window, so its fields take the focus.
     void showDialog()
     {
@@ -234,7 +242,8 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
     QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
     clock_.set(QDateTime(kWednesday, QTime(10, 0)));
-    engine_->tick();  // nothing was handed over: the reception fails
+    putFifo();
+    engine_->tick();  // a FIFO instead of a file: the reception fails
     EXPECT_TRUE(window_->busyWindow()->isVisible());
     ASSERT_TRUE(ended.wait(30000));
     EXPECT_FALSE(window_->busyWindow()->isVisible());
@@ -245,7 +254,8 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     // The line's tip tells the codes behind its error text, and why in words.
     const QString tip = shown(0, 6, Qt::ToolTipRole).toString();
     EXPECT_TRUE(tip.startsWith(u"通番 00000001 WC01 異常終了 5100 メール・持込の受信エラー"_s)) << tip.toStdString();
-    EXPECT_TRUE(tip.contains(u"持込ファイル %1 がありません"_s.arg(path(u"handover/WC01.CII"_s)))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(u"持込ファイルの場所 %1 はファイルではなく名前付きパイプ (FIFO)です"_s.arg(path(u"handover/WC01.CII"_s))))
+        << tip.toStdString();
 
     // A double-click on the line shows its job's history, read-only.
     clickCell(0, 3, true);
@@ -267,6 +277,23 @@ TEST_P(MonitorWindowTest, AJobColoursItsLine)
     EXPECT_EQ(cell(0, 6), u"受信ｴﾗｰ"_s);
 }
 
+// Nothing handed over is no failure: the line is finished, its reception says there was no data.
+TEST_P(MonitorWindowTest, AReceptionWithoutDataFinishesItsLine)
+{
+    open({{"WC01", QTime(10, 0)}}, QTime(9, 0));
+    QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
+    clock_.set(QDateTime(kWednesday, QTime(10, 0)));
+    engine_->tick();
+    ASSERT_TRUE(ended.wait(30000));
+    EXPECT_EQ(cell(0, 6), u"ﾃﾞｰﾀなし"_s);
+    EXPECT_EQ(cell(0, 7), QString());
+    for (int column = 0; column <= 8; ++column)
+        EXPECT_EQ(colour(0, column), toQColor(colours_.done)) << column;
+    const QString tip = shown(0, 6, Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.startsWith(u"通番 00000001 WC01 正常終了 (0000/0100 受信データなし)"_s)) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(u"受信データなし: 持込ファイル %1 がありません"_s.arg(path(u"handover/WC01.CII"_s)))) << tip.toStdString();
+}
+
 // The timetable built anew (here from the line menu) fills the grid again: the failed line keeps its
 // colour and texts, the day's new rows come in. While the schedule dialog is open it waits.
 TEST_P(MonitorWindowTest, AScheduleRebuiltFromTheMenuKeepsTheLines)
@@ -275,6 +302,7 @@ TEST_P(MonitorWindowTest, AScheduleRebuiltFromTheMenuKeepsTheLines)
     QSignalSpy ended(engine_.get(), &MonitorEngine::jobEnded);
     QSignalSpy rebuilt(engine_.get(), &MonitorEngine::rebuilt);
     clock_.set(QDateTime(kWednesday, QTime(10, 0)));
+    putFifo();
     engine_->tick();
     ASSERT_TRUE(ended.wait(30000));
     replaceSchedule({{"WC01", 4, QTime(10, 0)}, {"WX01", 4, QTime(11, 0)}});
@@ -342,6 +370,7 @@ TEST_P(MonitorWindowTest, AFailedLineRunsAgainFromItsMenu)
 
     // A failed reception brought nothing to run again: the refusal says so.
     engine_->startAutomatic();
+    putFifo();
     clock_.set(QDateTime(kWednesday, QTime(11, 0)));
     engine_->tick();
     ASSERT_TRUE(ended.wait(30000));

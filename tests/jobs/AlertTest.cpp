@@ -68,6 +68,33 @@ TEST(AlertDecision, FailedAndInterruptedJobsAlertEmptyReceptionsOnlyWhereListed)
     EXPECT_TRUE(listed->message.contains(u"受信データなし"_s));
 }
 
+// A reception that ends well without data, found nothing or a file still being written, is no
+// failure: it alerts only for a centre listed under NODATA.
+TEST(AlertDecision, ReceptionsThatBroughtNothingAlertOnlyWhereListed)
+{
+    auto endedWell = [](const QString& detail, const QString& note) {
+        std::vector<HistoryRow> rows{row(0, u"01"_s, u"0000"_s), row(1, u"10"_s, u"0000"_s, note)};
+        rows[0].detailCode = rows[1].detailCode = detail;
+        return rows;
+    };
+    const auto noData = endedWell(u"0100"_s, u"受信データなし: 持込ファイル /in/WC01.CII がありません"_s);
+    const auto notSettled = endedWell(u"0101"_s, u"書込み中のため受信せず: 持込ファイル /in/WC01.CII は 5 秒以内に変わっています"_s);
+    AlertSettings settings;
+    settings.command = u"true"_s;
+    EXPECT_FALSE(alertFor(8, noData, settings));
+    EXPECT_FALSE(alertFor(9, notSettled, settings));
+
+    settings.noDataCentres = {u"WC01"_s};
+    EXPECT_TRUE(alertFor(8, noData, settings));
+    const std::optional<Alert> waiting = alertFor(9, notSettled, settings);
+    ASSERT_TRUE(waiting);
+    EXPECT_EQ(waiting->step, u"受信"_s);
+    EXPECT_EQ(waiting->code, u"0000"_s);
+    EXPECT_EQ(waiting->detail, u"0101"_s);
+    EXPECT_TRUE(waiting->message.startsWith(u"通番 00000009 WC01 正常終了 (0000/0101 書込み中のため受信せず)"_s))
+        << waiting->message.toStdString();
+}
+
 // An SMTP server that keeps what it receives in a Maildir, on a free port of 127.0.0.1.
 class SmtpSink {
 public:

@@ -329,7 +329,10 @@ TEST(CodeMeaning, EveryCodeTheSystemWritesHasWords)
     EXPECT_EQ(codeMeaning(u"31"_s, ResultCode::failed, ResultCode::failed), codeMeaning(job, ResultCode::failed));
     EXPECT_EQ(codeMeaning(u"31"_s, JobCode::interrupted), codeMeaning(job, JobCode::interrupted));
 
-    EXPECT_NE(codeMeaning(job, ResultCode::ok, JobCode::backupFailed), codeMeaning(job, ResultCode::ok));
+    for (const QString& detail : JobCode::successDetails) {
+        EXPECT_NE(codeMeaning(job, ResultCode::ok, detail), codeMeaning(job, ResultCode::ok)) << detail.toStdString();
+        EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, detail), codeMeaning(job, ResultCode::ok, detail)) << detail.toStdString();
+    }
     EXPECT_NE(codeMeaning(job, JobCode::registrationFailed, JobCode::noStatusFile),
               codeMeaning(job, JobCode::registrationFailed, JobCode::programNotRun));
 }

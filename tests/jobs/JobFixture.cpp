@@ -22,6 +22,9 @@ JobFixture::JobFixture()
     for (const char* folder : {"received", "backup", "cvx/data/STS", "cvx/recv", "handover", "partner", "bin",
                                "registration/status", "registration/command"})
         QDir().mkpath(path(QString::fromLatin1(folder)));
+    // The tests put their files a moment before the job: taken at once, unless a test of files
+    // still being written sets a time of its own.
+    settings_.reception.settleSeconds = 0;
     QFile::link(buildPath(u"tools/edi-linkpkg"_s), path(u"cvx/z_tcp"_s));
     QFile::link(buildPath(u"tools/edi-register"_s), path(u"bin/edi-register"_s));
     writeFile(path(u"partner/ZC01.CII"_s), demoCii());
@@ -65,7 +68,8 @@ void JobFixture::writeIni(const QString& registrationCommand, const QString& cat
                                                     path(u"backup/"_s), path(u"registration/status"_s),
                                                     path(u"registration/command"_s), registrationCommand, morePathKeys,
                                                     categories);
-    writeFile(path(u"EDI.ini"_s), database_.environmentSection() + settings.toUtf8());
+    writeFile(path(u"EDI.ini"_s), database_.environmentSection() + "SETTLE=" + QByteArray::number(settings_.reception.settleSeconds)
+                                      + '\n' + settings.toUtf8());
 }
 
 QByteArray JobFixture::demoCii(int orders) const

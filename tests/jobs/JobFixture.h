@@ -43,8 +43,9 @@ protected:
     QString path(const QString& relative) const { return database_.folder() + u'/' + relative; }
     // The stand-in package's settings for the demo partner (05-12), on top of the defaults.
     void setPackage(const QString& lines);
-    // Writes EDI.ini with the database, the folders and the registration keys, and more keys of
-    // [PATH] ("MGTIMELIMIT=1\n"). A test appends sections of its own.
+    // Writes EDI.ini with the database, the settle time of the job settings, the folders and the
+    // registration keys, and more keys of [PATH] ("MGTIMELIMIT=1\n"). A test appends sections of
+    // its own.
     void writeIni(const QString& registrationCommand, const QString& categories = QStringLiteral("0101"),
                   const QString& morePathKeys = {});
     void rebuildJobContext();

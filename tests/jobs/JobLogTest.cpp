@@ -74,12 +74,20 @@ TEST_P(JobLogTest, UnderTheJournalLinesCarryAPriorityInsteadOfATime)
     for (const QString& line : finished.lines)
         EXPECT_TRUE(line.startsWith(u"<6>ZC01 通番 00000001 "_s)) << line.toStdString();
 
-    // Nothing handed over: the outcome is an error, its steps warnings.
+    // A hand-over that cannot be converted: the outcome is an error, its steps warnings.
+    writeFile(path(u"handover/WC01.CII"_s), "not a message group\r\n");
     const Log failed = runJob(u"WC01"_s, true);
     ASSERT_EQ(failed.exitCode, 1);
     ASSERT_GE(failed.lines.size(), 2);
-    EXPECT_TRUE(failed.lines[0].startsWith(u"<3>WC01 通番 00000002 WC01 異常終了 5100 "_s)) << failed.lines[0].toStdString();
-    EXPECT_TRUE(failed.lines[1].startsWith(u"<4>WC01 通番 00000002 受信: 5100/9999 "_s)) << failed.lines[1].toStdString();
+    EXPECT_TRUE(failed.lines[0].startsWith(u"<3>WC01 通番 00000002 WC01 異常終了 9999 "_s)) << failed.lines[0].toStdString();
+    EXPECT_TRUE(failed.lines[1].startsWith(u"<4>WC01 通番 00000002 受信: 持込ファイル "_s)) << failed.lines[1].toStdString();
+
+    // Nothing handed over is no failure: information, and the program's exit status 0.
+    const Log empty = runJob(u"WC01"_s, true);
+    ASSERT_EQ(empty.exitCode, 0);
+    ASSERT_GE(empty.lines.size(), 2);
+    EXPECT_EQ(empty.lines[0], u"<6>WC01 通番 00000003 WC01 正常終了 (0000/0100 受信データなし) / 端末 TESTPC"_s);
+    EXPECT_TRUE(empty.lines[1].startsWith(u"<6>WC01 通番 00000003 受信: 受信データなし: 持込ファイル "_s)) << empty.lines[1].toStdString();
 
     // A variable left from a parent whose standard error was another stream changes nothing.
     QProcess process;

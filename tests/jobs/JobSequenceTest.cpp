@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 #include <chrono>
 #include <thread>
 
@@ -76,15 +78,57 @@ TEST_P(JobSequenceTest, HandOverTakesTheFileThatWasPut)
     EXPECT_FALSE(QFile::exists(path(u"handover/WC01.CII"_s)));
     EXPECT_EQ(readFile(path(u"received/00000001_RCV_WC01________.CII"_s)), demoCii(1));
 
-    // Nothing put: the hand-over fails and creates nothing.
-    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
-    EXPECT_EQ(history().last(), u"2|1|R|1|10|WC01|done| | | |0|0| |5100|9999| "_s);
+    // Nothing put: no data, which is no failure; nothing is converted, nothing created.
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:ﾃﾞｰﾀなし"_s}));
+    EXPECT_EQ(history().mid(history().size() - 2), (QStringList{u"2|0|R|1|01|WC01|done| | | |0|0| |0000|0100| "_s,
+                                                               u"2|1|R|1|10|WC01|done| | | |0|0| |0000|0100| "_s}));
     EXPECT_FALSE(files(u"received"_s).join(u' ').contains(u"00000002"_s));
 
     // A full-width format letter.
     db_->execute({u"UPDATE FL1903EDI制御マスタ SET 送受信データ形式 = ? WHERE センターコード = ?"_s, {u"Ｃ"_s, u"WC01"_s}});
     writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
     EXPECT_EQ(run(u"WC01"_s), RowState::Finished);
+}
+
+// A reception that finds nothing new, or a file still being written, ends well without data: its
+// job and transfer rows end "0000" with the detail that says which, nothing is converted or
+// registered, the line is finished, and the history lists no failure.
+TEST_P(JobSequenceTest, AReceptionThatBringsNothingEndsWellWithoutConverting)
+{
+    setPackage(u"TAKE=YES"_s);  // each of the partner's files is delivered once
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:ﾃﾞｰﾀなし"_s}));
+    EXPECT_EQ(observer_.states, (QList<int>{1, 2}));
+    EXPECT_EQ(history().mid(4), (QStringList{u"2|0|R|1|01|ZC01|done| | | |0|0| |0000|0100| "_s,
+                                            u"2|1|R|1|10|ZC01|done| | | |0|0| |0000|0100| "_s}));
+
+    // A hand-over file its writer still holds open stays where it is for the next reception.
+    settings_.reception.settleSeconds = 1;
+    rebuildJobContext();
+    const QString handOver = path(u"handover/WC01.CII"_s);
+    writeFile(path(u"partner/WC01.CII"_s), demoCii(1));
+    QProcess writer;
+    writer.start(u"/bin/sh"_s, {u"-c"_s, u"exec 3>'%1'; cat '%2' >&3; sleep 3"_s.arg(handOver, path(u"partner/WC01.CII"_s))});
+    for (int tries = 0; tries < 500 && !(QFile::exists(handOver) && readFile(handOver) == demoCii(1)); ++tries)
+        QThread::msleep(10);
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:書込中"_s}));
+    EXPECT_EQ(history().mid(6), (QStringList{u"3|0|R|1|01|WC01|done| | | |0|0| |0000|0101| "_s,
+                                            u"3|1|R|1|10|WC01|done| | | |0|0| |0000|0101| "_s}));
+    EXPECT_TRUE(notes().last().startsWith(u"3|1|書込み中のため受信せず: 持込ファイル %1 はプロセス "_s.arg(handOver)))
+        << notes().last().toStdString();
+    EXPECT_EQ(observer_.reported.first(), u"通番 00000003 WC01 正常終了 (0000/0101 書込み中のため受信せず) / 端末 TESTPC"_s);
+    EXPECT_EQ(readFile(handOver), demoCii(1));
+    EXPECT_FALSE(files(u"received"_s).join(u' ').contains(u"00000003"_s));
+
+    ASSERT_TRUE(writer.waitForFinished(10000));
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished);
+    EXPECT_EQ(observer_.texts.last(), u"8:OK"_s);
+    EXPECT_EQ(readFile(path(u"received/00000004_RCV_WC01________.CII"_s)), demoCii(1));
+
+    EXPECT_TRUE(job_->history().jobs({QDate(2003, 4, 1), QDate(2003, 4, 1), {}, true}).empty());
 }
 
 TEST_P(JobSequenceTest, AJobWhoseCentreAnotherProcessReceivesTouchesNothing)
@@ -225,10 +269,9 @@ TEST_P(JobSequenceTest, TheJobsReportTellsWhatHappenedInWords)
               u"登録: 区分 0101 入力 2 件 出力 2 件 "_s + path(u"received/00000001_RCV_ZC01________0101.LOC"_s));
 
     // Nothing handed over: the path that held no file.
-    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
-    EXPECT_EQ(observer_.reported.first(), u"通番 00000002 WC01 異常終了 5100 メール・持込の受信エラー / 端末 TESTPC / 受信ｴﾗｰ"_s);
-    EXPECT_EQ(reportLine(u"受信:"_s), u"受信: 5100/9999 メール・持込の受信エラー 受信データなし: 持込ファイル %1 がありません"_s.arg(
-                                         path(u"handover/WC01.CII"_s)));
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished);
+    EXPECT_EQ(observer_.reported.first(), u"通番 00000002 WC01 正常終了 (0000/0100 受信データなし) / 端末 TESTPC"_s);
+    EXPECT_EQ(reportLine(u"受信:"_s), u"受信: 受信データなし: 持込ファイル %1 がありません"_s.arg(path(u"handover/WC01.CII"_s)));
 
     // A text file handed over: the converter's reason.
     writeFile(path(u"handover/WC01.CII"_s), "not a message group\r\n");

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace edi::test {
@@ -88,8 +90,11 @@ TEST_P(RerunTest, JobsThatCannotRunAgain)
 {
     EXPECT_TRUE(rerun(7).refusal.contains(u"履歴にありません"_s));
 
-    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);  // nothing was put there: the transfer failed
+    // A FIFO where the file is handed over: the transfer failed.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"handover/WC01.CII"_s)).constData(), 0600), 0);
+    ASSERT_EQ(run(u"WC01"_s), RowState::Failed);
     EXPECT_TRUE(rerun(1).refusal.contains(u"受信できていません"_s));
+    ASSERT_TRUE(QFile::remove(path(u"handover/WC01.CII"_s)));
 
     // A job whose rows are open still runs, or its process ended and it waits for recovery.
     writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
@@ -105,6 +110,10 @@ TEST_P(RerunTest, JobsThatCannotRunAgain)
     QDir().mkpath(path(u"received"_s));
     EXPECT_TRUE(rerun(2).refusal.contains(u"受信ファイルがありません"_s));
     EXPECT_EQ(registered(), 0);
+
+    // A reception that brought no data has nothing to run again.
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished);
+    EXPECT_TRUE(rerun(3).refusal.contains(u"受信ファイルがありません"_s)) << rerun(3).refusal.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RerunTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),

@@ -109,8 +109,8 @@ TEST_P(MonitorEngineTest, TheRowOfTheMinuteOfTheStartRuns)
 TEST_P(MonitorEngineTest, ARowWhoseMinutePassedDuringAJobIsMissedWithoutCatchUp)
 {
     startEngine({{"WC01", 4, QTime(10, 0)}, {"WX01", 4, QTime(10, 0)}, {"ZC01", 4, QTime(11, 0)}}, QTime(9, 0));
-    EXPECT_TRUE(tickAt(QTime(10, 0), QTime(10, 0, 40)));  // fails (nothing handed over) and ends in time
-    EXPECT_EQ(row(0).displayState, RowState::Failed);
+    EXPECT_TRUE(tickAt(QTime(10, 0), QTime(10, 0, 40)));  // nothing handed over; ends in time
+    EXPECT_EQ(row(0).displayState, RowState::Finished);
     EXPECT_EQ(engine_->timetable().cursor(), 1);
     EXPECT_TRUE(tickAt(QTime(10, 0, 41), QTime(10, 1, 5)));  // ends after its minute
     EXPECT_EQ(engine_->timetable().cursor(), 2);
@@ -137,7 +137,7 @@ TEST_P(MonitorEngineTest, RowsPassedDuringALongJobAreCaughtUpInOrder)
     EXPECT_TRUE(tickAt(QTime(10, 0), QTime(10, 36)));  // 10:05 is 31 minutes late, 10:10 26
     EXPECT_TRUE(tickAt(QTime(10, 36, 1), QTime(10, 36, 10)));
     EXPECT_EQ(row(1).displayState, RowState::Missed);
-    EXPECT_EQ(row(2).displayState, RowState::Failed);  // it ran (nothing was handed over)
+    EXPECT_EQ(row(2).displayState, RowState::Finished);  // it ran (nothing was handed over)
     EXPECT_TRUE(row(2).jobTip().contains(u"26 分遅れ"_s)) << row(2).jobTip().toStdString();
     const QStringList notes = jobNotes();
     ASSERT_EQ(notes.size(), 2);
@@ -218,7 +218,7 @@ TEST_P(MonitorEngineTest, TheTimetableRollsOnDayAfterDay)
         EXPECT_FALSE(tickAt(QDateTime(date, QTime(10, 1))));
         tickAt(QDateTime(date, QTime(23, 59, 59)));
         EXPECT_EQ(row(0).date, date);
-        EXPECT_EQ(row(0).displayState, RowState::Failed);  // nothing was handed over: its job ran
+        EXPECT_EQ(row(0).displayState, RowState::Finished);  // nothing was handed over: its job ran
         EXPECT_EQ(engine_->timetable().rowCount(), 14);
     }
     EXPECT_EQ(started.size(), 20);

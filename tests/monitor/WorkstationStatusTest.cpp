@@ -46,9 +46,9 @@ protected:
     }
 
     // A job of the centre that the machine ran, started at `started`, its transfer and job rows
-    // ended with the codes given; the serial.
+    // ended with the codes given (and the detail code, when given); the serial.
     qint32 job(const QString& centre, const QString& machine, const QDateTime& started, const QString& transferCode,
-               const QString& jobCode, const QString& note = {})
+               const QString& jobCode, const QString& note = {}, const QString& detailCode = {})
     {
         ManualClock clock(started);
         History history(*db_, clock);
@@ -61,10 +61,12 @@ protected:
         transferEnd.serial = start.serial;
         transferEnd.branch = transfer.branch;
         transferEnd.endCode = transferCode;
+        transferEnd.detailCode = detailCode;
         history.closeRow(transferEnd);
         HistoryCompletion jobEnd;
         jobEnd.serial = start.serial;
         jobEnd.endCode = jobCode;
+        jobEnd.detailCode = detailCode;
         history.closeRow(jobEnd);
         return start.serial;
     }
@@ -144,6 +146,9 @@ TEST_P(WorkstationStatusTest, TellsWhoAnswersWhatFailedAndWhatWaits)
     job(u"WC01"_s, u"WS-C"_s, morning, JobCode::interrupted, JobCode::interrupted);  // the data went back
     job(u"ZC01"_s, u"WS-A"_s, morning, JobCode::centreBusy, JobCode::centreBusy);       // busy is no failure
     job(u"MX01"_s, u"HAND-PC"_s, morning, u"5100"_s, u"5100"_s);                        // a job run by hand elsewhere
+    // Receptions that brought nothing: no failure, and nothing to run again after an interruption.
+    job(u"WC01"_s, u"WS-A"_s, morning, ResultCode::ok, ResultCode::ok, {}, JobCode::noData);
+    job(u"WC01"_s, u"WS-A"_s, morning.addDays(-2), ResultCode::ok, JobCode::interrupted, {}, JobCode::notSettled);
 
     const std::vector<WorkstationStatus> all = readWorkstationStatus(*db_, kNow);
     QStringList names;

@@ -102,6 +102,15 @@ SchedulerSettings readSchedulerSettings(const IniFile& ini)
     return settings;
 }
 
+ReceptionSettings readReceptionSettings(const IniFile& ini)
+{
+    ReceptionSettings settings;
+    const QString settle = ini.value(kEnvironment, u"SETTLE"_s, kEnvironmentBuffer).trimmed();
+    if (!settle.isEmpty())
+        settings.settleSeconds = std::clamp(leadingConfigNumber(settle), 0, ReceptionSettings::kMaxSettleSeconds);
+    return settings;
+}
+
 std::optional<ProgramSettings> readProgramSettings(const IniFile& ini, QString* failedKey)
 {
     StrictReader reader(ini);

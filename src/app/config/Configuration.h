@@ -41,6 +41,16 @@ struct SchedulerSettings {
 };
 SchedulerSettings readSchedulerSettings(const IniFile& ini);
 
+// What a reception reads from "動作環境".
+struct ReceptionSettings {
+    static constexpr int kDefaultSettleSeconds = 5;
+    static constexpr int kMaxSettleSeconds = 3600;
+    // SETTLE: seconds a hand-over file or a package delivery must have stood still, with no
+    // process writing it, before it is taken; 0 takes it as it is. Empty or missing: the default.
+    int settleSeconds = kDefaultSettleSeconds;
+};
+ReceptionSettings readReceptionSettings(const IniFile& ini);
+
 struct FontSettings {  // text values, checked only when applied to a window
     QString bold, italic, name, size, strikethru, underline;
 };

@@ -21,16 +21,43 @@ fs::path toPath(const QString& path)
     return fs::path(path.toStdU16String());
 }
 
+QString fromPath(const fs::path& path)
+{
+    return QString::fromStdU16String(path.u16string());
+}
+
+// fsync through a descriptor of its own; never blocks on a FIFO. A file system that cannot sync
+// such a file (EINVAL, EROFS) has nothing to lose by it.
+bool syncOne(const QByteArray& path)
+{
+    const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0)
+        return false;
+    const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL || errno == EROFS;
+    ::close(descriptor);
+    return synced;
+}
+
+bool syncFolderOf(const QString& path)
+{
+    return syncOne(QFile::encodeName(QFileInfo(path).absolutePath()));
+}
+
 // Copies through a temporary name beside the target, so an interrupted copy never leaves a
-// partial file under the target's name.
+// partial file under the target's name; the copy is on the disk before it gets that name, and
+// the name after.
 bool copyReplacing(const fs::path& source, const fs::path& target)
 {
     std::error_code ec;
     fs::path temporary = target;
     temporary += ".part";
     fs::copy_file(source, temporary, fs::copy_options::overwrite_existing, ec);
+    if (!ec && !syncOne(QFile::encodeName(fromPath(temporary))))
+        ec = std::make_error_code(std::errc::io_error);
     if (!ec)
         fs::rename(temporary, target, ec);
+    if (!ec && !syncFolderOf(fromPath(target)))
+        ec = std::make_error_code(std::errc::io_error);
     if (ec) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
@@ -84,8 +111,12 @@ FileStatus moveFile(const QString& source, const QString& target)
         return FileStatus::Done;  // already in place: removing the "source" would lose it
     // A rename replaces the target in one step; across file systems it cannot work, so copy.
     fs::rename(from, to, ec);
-    if (!ec)
+    if (!ec) {
+        // The file is in its new place whether or not the names reach the disk now: Done.
+        syncToDisk(target);
+        syncFolderOf(source);
         return FileStatus::Done;
+    }
     if (!copyReplacing(from, to))
         return FileStatus::Error;
     // A source that is gone by now was taken by someone else meanwhile: the copy is not ours.
@@ -94,7 +125,8 @@ FileStatus moveFile(const QString& source, const QString& target)
         fs::remove(to, ignored);
         return FileStatus::Error;
     }
-    return FileStatus::Done;
+    // The source's folder on the disk too: after a power cut the file is in one place only.
+    return syncFolderOf(source) ? FileStatus::Done : FileStatus::Error;
 }
 
 FileStatus renameWithoutReplacing(const QString& source, const QString& target)
@@ -127,6 +159,25 @@ bool sameContent(const QString& first, const QString& second)
             return false;
     }
     return true;
+}
+
+bool syncToDisk(const QString& path)
+{
+    return syncOne(QFile::encodeName(path)) && syncFolderOf(path);
+}
+
+bool syncToDisk(const QStringList& paths)
+{
+    bool synced = true;
+    for (const QString& path : paths)
+        synced = syncToDisk(path) && synced;
+    return synced;
+}
+
+bool isPartialUploadName(const QString& fileName)
+{
+    return fileName.startsWith(u'.') || fileName.endsWith(u'~') || fileName.endsWith(u".tmp", Qt::CaseInsensitive)
+        || fileName.endsWith(u".part", Qt::CaseInsensitive);
 }
 
 QString unusedNameBeside(const QString& path, const QString& suffix)

@@ -1,5 +1,6 @@
 #include "app/files/JobFiles.h"
 
+#include "app/files/FileHelpers.h"
 #include "app/text/TextHelpers.h"
 
 #include <QDir>
@@ -26,10 +27,19 @@ QStringList JobFiles::xmlFilesIn(const QString& folder) const
     if (folder.isEmpty() || !dir.exists())
         return found;
     for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
-        if (patternMatches(xmlPattern(), name) && QFileInfo(dir.filePath(name)).isFile())
+        if (patternMatches(xmlPattern(), name) && !isPartialUploadName(name) && QFileInfo(dir.filePath(name)).isFile())
             found << dir.filePath(name);
     }
     return found;
+}
+
+QStringList JobFiles::serialFilesIn(const QString& folder, qint64 serial)
+{
+    const QDir dir(folder);
+    QStringList files;
+    for (const QString& name : dir.entryList({serialText(serial) + u'*'}, QDir::Files, QDir::Name))
+        files << dir.filePath(name);
+    return files;
 }
 
 QString JobFiles::joinPath(const QString& folder, const QString& name)

@@ -26,11 +26,15 @@ public:
     // The pattern that finds the job's XML files among other names.
     QString xmlPattern() const { return baseName_ + QStringLiteral("*.XML"); }
     // The files of a folder whose names contain a match of the pattern (a regular expression,
-    // case ignored), as full paths by name; none for a folder that is not there.
+    // case ignored), as full paths by name, but none of an upload or copy in progress
+    // (isPartialUploadName); none for a folder that is not there.
     QStringList xmlFilesIn(const QString& folder) const;
     QString inReceivedFolder(const QString& name) const { return joinPath(receivedFolder_, name); }
 
     static QString joinPath(const QString& folder, const QString& name);
+    // The files of a folder whose names begin with the serial, as full paths by name: every file
+    // of the job there.
+    static QStringList serialFilesIn(const QString& folder, qint64 serial);
 
 private:
     QString receivedFolder_;

@@ -3,10 +3,14 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <cerrno>
 #include <csignal>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace edi {
 namespace {
@@ -43,6 +47,38 @@ bool liveMemberOf(const QString& processFolder, qint64 groupId)
         return false;
     const bool zombie = fields[0] == "Z" || fields[0] == "X";
     return !zombie && fields[2].toLongLong() == groupId;
+}
+
+// Whether the descriptor's flags ("flags:\t0100002" in octal) allow writing.
+bool openForWriting(const QString& fdinfoPath)
+{
+    QFile fdinfo(fdinfoPath);
+    if (!fdinfo.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : fdinfo.read(4096).split('\n')) {
+        if (line.startsWith("flags:")) {
+            bool octal = false;
+            const int flags = line.mid(6).trimmed().toInt(&octal, 8);
+            return octal && (flags & O_ACCMODE) != O_RDONLY;
+        }
+    }
+    return false;
+}
+
+// Whether one of the process's descriptors is the file (same device and inode) open for writing.
+bool writesFile(const QString& processFolder, const struct stat& file)
+{
+    const QDir descriptors(processFolder + QStringLiteral("/fd"));
+    // Files only: the links of sockets and pipes are no files, and an unreadable folder lists nothing.
+    for (const QString& name : descriptors.entryList(QDir::Files)) {
+        struct stat target {};
+        if (::stat(QFile::encodeName(descriptors.filePath(name)).constData(), &target) != 0)
+            continue;  // closed meanwhile
+        if (target.st_dev == file.st_dev && target.st_ino == file.st_ino
+            && openForWriting(processFolder + QStringLiteral("/fdinfo/") + name))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -89,6 +125,23 @@ bool processWithArgumentRuns(const QString& argument)
         const QList<QByteArray> arguments = commandLine.read(1 << 20).split('\0');
         return arguments.contains(wanted);
     });
+}
+
+std::optional<ProcessHoldingFile> processWritingFile(const QString& path)
+{
+    struct stat file {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return std::nullopt;
+    std::optional<ProcessHoldingFile> found;
+    anyProcess([&](const QString& folder) {
+        if (!writesFile(folder, file))
+            return false;
+        QFile name(folder + QStringLiteral("/comm"));
+        found = ProcessHoldingFile{QFileInfo(folder).fileName().toLongLong(),
+                                   name.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(name.readAll().trimmed()) : QString()};
+        return true;
+    });
+    return found;
 }
 
 }  // namespace edi

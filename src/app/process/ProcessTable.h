@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QString>
 #include <chrono>
+#include <optional>
 
 namespace edi {
 
@@ -23,5 +24,17 @@ bool terminateProcessGroup(qint64 groupId, std::chrono::milliseconds grace);
 
 // Whether a live process has `argument` as one of its command-line arguments.
 bool processWithArgumentRuns(const QString& argument);
+
+// A process that has a file open.
+struct ProcessHoldingFile {
+    qint64 pid = 0;
+    QString name;  // the program's short name (/proc/PID/comm)
+};
+
+// A process of this machine that has the file open for writing (or for reading and writing),
+// found through the descriptors in /proc/PID/fd and their flags in /proc/PID/fdinfo; none when
+// no process has. Processes whose descriptors this program may not read (another user's, unless
+// it runs as root; another container's) are not seen.
+std::optional<ProcessHoldingFile> processWritingFile(const QString& path);
 
 }  // namespace edi
