@@ -27,9 +27,14 @@ struct RecordingMailProgress final : MailProgress {
 QByteArray textPart(const QByteArray& text);
 // A base64 attachment: disposition "attachment" with the given parameters (e.g. filename="A.CII").
 QByteArray base64Part(const QByteArray& content, const QByteArray& dispositionParameters = "filename=\"ORDERS.DAT\"");
+// A part with the given header lines (each ending in CR LF), its content base64-encoded.
+QByteArray encodedPart(const QByteArray& headers, const QByteArray& content);
 // A message to `to` from a partner: multipart/mixed of the parts, or a plain text body without parts.
 // Its subject is "orders" unless moreHeaders has one.
 QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, const QByteArray& moreHeaders = {});
+// Data of a CII centre as the mail reception tells it: a message-group header block ("0C" and 249
+// bytes of header) in front of the text.
+QByteArray ciiFile(const QByteArray& text);
 
 // The Dovecot server the ctest fixture started (scripts/test-dovecot.sh); nullopt without one.
 struct ImapServer {
@@ -60,6 +65,9 @@ public:
     QString deliver(const QByteArray& message, const QString& flags = {});
     // Delivers the message a file holds, moving the file.
     QString deliverFile(const QString& file);
+    // Delivers a message of an IMAP folder through the server itself (APPEND, the message as a
+    // literal that may hold any byte), which keeps it as it must to give it back unchanged.
+    QString deliverThroughServer(const QByteArray& message);
     QString flags(const QString& unique) const;
     bool isRead(const QString& unique) const { return flags(unique).contains(QLatin1Char('S')); }
     // The unique names of all messages that are read, from one listing.
