@@ -41,6 +41,7 @@ const EndCodeWords kEndCodes[] = {
 // Detail codes that say more than their end code.
 const DetailCodeWords kDetailCodes[] = {
     {ResultCode::ok, JobCode::backupFailed, u"バックアップエラー"},
+    {ResultCode::ok, JobCode::noData, u"受信データなし"},
     {JobCode::registrationFailed, JobCode::noStatusFile, u"登録プログラムがステータスファイルを残しませんでした"},
 };
 

@@ -25,6 +25,8 @@ inline const QString interrupted = QStringLiteral("8002");
 // Detail codes.
 inline const QString programNotRun = QStringLiteral("0001");
 inline const QString noStatusFile = QStringLiteral("0002");
+// The reception found nothing to receive (transfer row, end code "0000").
+inline const QString noData = QStringLiteral("0100");
 // The job's received files could not be copied to the backup folder (detail code of the job row
 // of a job that otherwise succeeded).
 inline const QString backupFailed = QStringLiteral("8003");

@@ -2,6 +2,7 @@
 
 #include "app/ResultCode.h"
 #include "jobs/ControlRow.h"
+#include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobObserver.h"
 #include "transport/CommunicationPackageDriver.h"
@@ -23,10 +24,12 @@ struct TransferOutcome {
     std::unique_ptr<SourceClaim> claim;
 };
 
-// The job's codes for a transport's receipt: "0000", or the method's failure code with the
-// transport's own code as the detail.
+// The job's codes for a transport's receipt: "0000", "0000" with the detail that there was
+// nothing to receive, or the method's failure code with the transport's own code as the detail.
 TransferOutcome outcomeOf(TransferReceipt receipt, const QString& failureCode)
 {
+    if (receipt.code == TransferCode::nothingToReceive)
+        return {ResultCode::ok, JobCode::noData, std::move(receipt.note), {}};
     if (receipt.code == ResultCode::ok)
         return {ResultCode::ok, {}, std::move(receipt.note), std::move(receipt.claim)};
     return {failureCode, receipt.code, std::move(receipt.note), {}};

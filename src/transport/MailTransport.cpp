@@ -278,7 +278,7 @@ TransferReceipt MailTransport::run(const MailRequest& request)
         return {ResultCode::failed, unexpected.message(), {}};
     }
     if (!taken)
-        return {ResultCode::ok, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()), {}};
+        return {TransferCode::nothingToReceive, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()), {}};
     return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + taken->header.described(),
             std::make_unique<MailClaim>(settings, configFolder, taken->claimed, target)};
 }

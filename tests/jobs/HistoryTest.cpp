@@ -330,6 +330,7 @@ TEST(CodeMeaning, EveryCodeTheSystemWritesHasWords)
     EXPECT_EQ(codeMeaning(u"31"_s, JobCode::interrupted), codeMeaning(job, JobCode::interrupted));
 
     EXPECT_NE(codeMeaning(job, ResultCode::ok, JobCode::backupFailed), codeMeaning(job, ResultCode::ok));
+    EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, JobCode::noData), u"受信データなし"_s);
     EXPECT_NE(codeMeaning(job, JobCode::registrationFailed, JobCode::noStatusFile),
               codeMeaning(job, JobCode::registrationFailed, JobCode::programNotRun));
 }
