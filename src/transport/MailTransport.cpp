@@ -10,9 +10,11 @@
 #include "transport/mail/MailError.h"
 #include "transport/mail/MailStore.h"
 #include "transport/mail/MimeAttachment.h"
+#include "transport/mail/UnmarkedMessages.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cstdio>
@@ -76,9 +78,10 @@ private:
     QString name_;
 };
 
-// What a reception took: the claimed message and its header.
+// What a reception took: the claimed message, its mailbox and its header.
 struct TakenMessage {
     QString claimed;
+    QString mailbox;
     HeaderFields header;
 };
 
@@ -96,6 +99,7 @@ public:
     {
         store_.signOn();
         progress_.line(u"ログオン"_s);
+        const QSet<QString> stillUnread = markEarlierReceptionsRead();
         const QStringList messages = store_.unreadMessages();
         progress_.line(u"受信トレイ検索"_s);
 
@@ -103,6 +107,8 @@ public:
         std::unique_ptr<ClaimedMessage> keptMessage;
         HeaderFields keptHeader;
         for (const QString& message : messages) {
+            if (stillUnread.contains(message))
+                continue;  // received before: it only waits to be marked read
             const std::optional<HeaderFields> header = headerFields(message);
             if (!header || !sameAddress(header->firstRecipient, request_.partnerAddress)) {
                 progress_.detail(passedOver(message, header));
@@ -125,10 +131,19 @@ public:
         if (!kept)
             return std::nullopt;
         kept->commit(target);
-        return TakenMessage{keptMessage->handOn(), keptHeader};
+        return TakenMessage{keptMessage->handOn(), store_.mailboxName(), keptHeader};
     }
 
 private:
+    // Messages an earlier reception received and could not mark read are marked now, before the
+    // search lists them again. Returns those that still cannot be.
+    QSet<QString> markEarlierReceptionsRead()
+    {
+        UnmarkedMessages::Marked marked = UnmarkedMessages(folder_).markRead(store_);
+        for (const QString& line : marked.lines)
+            progress_.detail(line);
+        return marked.stillUnread;
+    }
 
     // Why a message is not the partner's: for the administrator's log.
     QString passedOver(const QString& message, const std::optional<HeaderFields>& header) const
@@ -279,8 +294,9 @@ TransferReceipt MailTransport::run(const MailRequest& request)
     }
     if (!taken)
         return {TransferCode::nothingToReceive, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()), {}};
-    return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + taken->header.described(),
-            std::make_unique<MailClaim>(settings, configFolder, taken->claimed, target)};
+    const QString described = taken->header.described();
+    return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + described,
+            std::make_unique<MailClaim>(settings, configFolder, taken->mailbox, taken->claimed, described, target)};
 }
 
 }  // namespace edi

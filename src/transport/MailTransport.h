@@ -9,7 +9,8 @@ class MailProgress;
 // RunMailTransfer: receives the partner's data attachment as the job's received file.
 //
 // It checks the request, reads [MAPI] and [MAIL] from the configuration at every job, signs on
-// to the mail store [MAPI] Store names, and looks at the unread messages in the order they arrived. A
+// to the mail store [MAPI] Store names, marks read what earlier receptions received and could
+// not mark (see UnmarkedMessages), and looks at the unread messages in the order they arrived. A
 // message qualifies when its first recipient is the partner address; it is claimed for the job
 // (see MailStore::claim) and its data attachment decoded into the received-files folder as the
 // job's received file (serial + "_RCV_" + padded centre + ".CII" for data format "C", ".XML" for

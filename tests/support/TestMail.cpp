@@ -49,6 +49,19 @@ int connectTo(int port)
     return socket;
 }
 
+// Copies what comes from one socket to the other until either goes.
+void pump(int from, int to)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got <= 0 || ::write(to, buffer, size_t(got)) != got)
+            break;
+    }
+    ::shutdown(to, SHUT_RDWR);
+    ::shutdown(from, SHUT_RDWR);
+}
+
 // Reads the server's answer up to the whole line that begins with the tag.
 QByteArray readUntilTagged(int socket, const QByteArray& tag)
 {
@@ -251,6 +264,73 @@ QStringList TestMailbox::readMessages() const
             read << name.left(name.indexOf(QLatin1Char(':')));
     }
     return read;
+}
+
+CuttableRelay::CuttableRelay(int serverPort)
+    : serverPort_(serverPort)
+{
+    restore();
+}
+
+CuttableRelay::~CuttableRelay()
+{
+    cut();
+}
+
+void CuttableRelay::restore()
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int reuse = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address = loopback(port_);
+    socklen_t length = sizeof address;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 8) != 0)
+        throw std::runtime_error("the relay cannot listen");
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    cut_ = false;
+    acceptor_ = std::thread([this, listener = listener_] { acceptConnections(listener); });
+}
+
+void CuttableRelay::acceptConnections(int listener)
+{
+    for (;;) {
+        const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            return;  // cut
+        const int server = connectTo(serverPort_);
+        const std::lock_guard lock(mutex_);
+        connections_.insert(connections_.end(), {client, server});
+        if (cut_) {
+            ::shutdown(client, SHUT_RDWR);
+            ::shutdown(server, SHUT_RDWR);
+            continue;
+        }
+        pumps_.emplace_back(pump, client, server);
+        pumps_.emplace_back(pump, server, client);
+    }
+}
+
+void CuttableRelay::cut()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (listener_ < 0)
+            return;
+        cut_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        for (const int connection : connections_)
+            ::shutdown(connection, SHUT_RDWR);
+    }
+    acceptor_.join();
+    for (std::thread& pumping : pumps_)
+        pumping.join();
+    pumps_.clear();
+    for (const int connection : connections_)
+        ::close(connection);
+    connections_.clear();
+    ::close(listener_);
+    listener_ = -1;
 }
 
 void resetPeakMemory()

@@ -8,7 +8,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
 
 namespace edi::test {
 
@@ -84,6 +87,32 @@ private:
     QString folder_;
     QString store_;
     std::optional<std::pair<uint, uint>> owner_;
+};
+
+// A relay on 127.0.0.1 in front of a server, whose line can be cut as a network or a server restart
+// cuts it: while cut, connections are refused and those open are closed.
+class CuttableRelay {
+public:
+    explicit CuttableRelay(int serverPort);
+    ~CuttableRelay();
+    CuttableRelay(const CuttableRelay&) = delete;
+    CuttableRelay& operator=(const CuttableRelay&) = delete;
+
+    int port() const { return port_; }
+    void cut();
+    void restore();
+
+private:
+    void acceptConnections(int listener);
+
+    int serverPort_;
+    int port_ = 0;  // the first listener's, kept when the line is restored
+    int listener_ = -1;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    bool cut_ = false;
+    std::vector<int> connections_;
+    std::vector<std::thread> pumps_;
 };
 
 // Peak resident memory of this process since the last reset, in bytes (Linux /proc).

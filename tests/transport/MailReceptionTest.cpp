@@ -602,6 +602,34 @@ TEST_P(MailReceptionTest, WithoutBinaryAServerCannotSendDataThatWasSentUnencoded
     server.join();
 }
 
+TEST_P(MailReceptionTest, AMessageTheServerCouldNotMarkReadIsMarkedByTheNextSession)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "a Maildir needs no second connection";
+    CuttableRelay relay(testImapServer()->port);
+    writeIni(u"imap://127.0.0.1:%1/"_s.arg(relay.port()) + ImapStore::folderName(mailbox_->store()));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("ONCE"))}));
+
+    // The line goes down between the reception and marking its message read.
+    TransferReceipt receipt = receiveHeld(12);
+    ASSERT_EQ(receipt.code, u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    relay.cut();
+    const QString said = receipt.claim->release();
+    EXPECT_TRUE(said.startsWith(u"受信済みのメールを既読にできません。次の受信の前に既読にします: Error 103: "_s)) << said.toStdString();
+    EXPECT_TRUE(said.endsWith(u"件名 「orders」 Message-ID なし"_s)) << said.toStdString();
+    EXPECT_FALSE(mailbox_->isRead(mine));
+
+    // Back up, the next reception (a transport of its own, as after a restart) marks it read
+    // before it searches, and finds nothing to receive.
+    relay.restore();
+    EXPECT_EQ(receive(u"C"_s, 13), u"0100"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_TRUE(mailbox_->isRead(mine));
+    EXPECT_FALSE(QFile::exists(path(u"received/00000013_RCV_ABC_________.CII"_s)));
+    EXPECT_TRUE(progress_.details.join(u'\n').contains(u"前回既読にできなかった受信済みのメールを既読にしました: "_s))
+        << progress_.details.join(u'\n').toStdString();
+    EXPECT_EQ(received(), QStringList{kJobCii});
+}
+
 TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
 {
     const QList<QByteArray> broken{
