@@ -189,7 +189,7 @@ Copy copyContent(GMimeObject* attachment, QFile& target)
 }
 
 // The part, as the store fetched it apart, as the whole of the target file.
-Copy fetchPart(const UnencodedPartSource& source, const QByteArray& section, QFile& target)
+Copy copyFetchedPart(const UnencodedPartSource& source, const QByteArray& section, QFile& target)
 {
     if (!target.resize(0) || !target.seek(0))
         return Copy::WriteFailed;
@@ -267,6 +267,38 @@ bool sameAddress(const QString& recipient, const QString& partner)
 
 namespace {
 
+// The first of the attachments whose content is of the form, into the target; the others are
+// written there in turn and passed over.
+SavedAttachment firstOfForm(const AttachmentList& listed, DataForm form, const UnencodedPartSource& unencoded, QFile& target)
+{
+    SavedAttachment saved;
+    for (const ListedAttachment& attachment : listed.attachments) {
+        const bool sentUnencoded = isSentUnencoded(attachment.part);
+        const bool fetchedApart = sentUnencoded && unencoded.parts == UnencodedParts::FetchedApart;
+        const Copy copied = fetchedApart ? copyFetchedPart(unencoded, attachment.section, target) : copyContent(attachment.part, target);
+        if (copied == Copy::Cut) {
+            saved.outcome = AttachmentOutcome::Broken;
+            saved.detail = u"the attachment's base64 is cut off"_s;
+            return saved;
+        }
+        if (copied == Copy::WriteFailed) {
+            saved.outcome = AttachmentOutcome::WriteFailed;
+            return saved;
+        }
+        if (!holdsDataForm(target, form)) {
+            saved.seen << describedAttachment(attachment.part);
+            continue;
+        }
+        saved.fileName = attachmentName(attachment.part);
+        saved.outcome = sentUnencoded && unencoded.parts == UnencodedParts::Changed ? AttachmentOutcome::Changed
+                                                                                   : AttachmentOutcome::Saved;
+        return saved;
+    }
+    saved.outcome = AttachmentOutcome::NoAttachment;
+    saved.detail = listed.notFound;
+    return saved;
+}
+
 // saveDataAttachment, whatever it leaves in the target.
 SavedAttachment findAndSaveDataAttachment(const QString& messagePath, DataForm form, const UnencodedPartSource& unencoded,
                                           QFile& target)
@@ -298,32 +330,7 @@ SavedAttachment findAndSaveDataAttachment(const QString& messagePath, DataForm f
         return saved;
     }
 
-    const AttachmentList listed = listAttachments(message.get());
-    for (const ListedAttachment& attachment : listed.attachments) {
-        const bool sentUnencoded = isSentUnencoded(attachment.part);
-        const bool fetchedApart = sentUnencoded && unencoded.parts == UnencodedParts::FetchedApart;
-        const Copy copied = fetchedApart ? fetchPart(unencoded, attachment.section, target) : copyContent(attachment.part, target);
-        if (copied == Copy::Cut) {
-            saved.outcome = AttachmentOutcome::Broken;
-            saved.detail = u"the attachment's base64 is cut off"_s;
-            return saved;
-        }
-        if (copied == Copy::WriteFailed) {
-            saved.outcome = AttachmentOutcome::WriteFailed;
-            return saved;
-        }
-        if (!holdsDataForm(target, form)) {
-            saved.seen << describedAttachment(attachment.part);
-            continue;
-        }
-        saved.fileName = attachmentName(attachment.part);
-        saved.outcome = sentUnencoded && unencoded.parts == UnencodedParts::Changed ? AttachmentOutcome::Changed
-                                                                                   : AttachmentOutcome::Saved;
-        return saved;
-    }
-    saved.outcome = AttachmentOutcome::NoAttachment;
-    saved.detail = listed.notFound;
-    return saved;
+    return firstOfForm(listAttachments(message.get()), form, unencoded, target);
 }
 
 }  // namespace
