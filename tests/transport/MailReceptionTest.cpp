@@ -630,6 +630,33 @@ TEST_P(MailReceptionTest, AMessageTheServerCouldNotMarkReadIsMarkedByTheNextSess
     EXPECT_EQ(received(), QStringList{kJobCii});
 }
 
+TEST_P(MailReceptionTest, ARememberedMessageOfAFolderMadeAnewIsForgotten)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "Maildir names keep their meaning";
+    CuttableRelay relay(testImapServer()->port);
+    writeIni(u"imap://127.0.0.1:%1/"_s.arg(relay.port()) + ImapStore::folderName(mailbox_->store()));
+    const QString first = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("FIRST"))}));
+    TransferReceipt receipt = receiveHeld(12);
+    ASSERT_EQ(receipt.code, u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    relay.cut();
+    receipt.claim->release();
+    relay.restore();
+
+    // The folder is made anew (its message moved away, its index gone): a new UIDVALIDITY, and the
+    // next message gets the UID the remembered one had. It is new data, not the one to mark read.
+    QFile::remove(mailbox_->folder() + u"/new/"_s + first);
+    for (const QString& index : QDir(mailbox_->folder()).entryList({u"dovecot*"_s}, QDir::Files))
+        QFile::remove(mailbox_->folder() + u'/' + index);
+    const QString next = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("NEXT"))}));
+    EXPECT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), ciiFile("NEXT"));
+    EXPECT_TRUE(mailbox_->isRead(next));
+    EXPECT_TRUE(progress_.details.join(u'\n').contains(u"メールフォルダの UIDVALIDITY が変わったため"_s))
+        << progress_.details.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"received/.unmarked-messages"_s)));
+}
+
 TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
 {
     const QList<QByteArray> broken{
