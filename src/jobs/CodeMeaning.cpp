@@ -42,6 +42,7 @@ const EndCodeWords kEndCodes[] = {
 const DetailCodeWords kDetailCodes[] = {
     {ResultCode::ok, JobCode::backupFailed, u"バックアップエラー"},
     {ResultCode::ok, JobCode::noData, u"受信データなし"},
+    {ResultCode::ok, JobCode::notSettled, u"書込み中のため受信せず"},
     {JobCode::registrationFailed, JobCode::noStatusFile, u"登録プログラムがステータスファイルを残しませんでした"},
 };
 

@@ -24,14 +24,23 @@ struct TransferOutcome {
     std::unique_ptr<SourceClaim> claim;
 };
 
-// The job's codes for a transport's receipt: "0000", "0000" with the detail that there was
-// nothing to receive, or the method's failure code with the transport's own code as the detail.
+// The detail code of a transfer that ended well: none when it brought data.
+QString detailOf(SourceFinding found)
+{
+    switch (found) {
+    case SourceFinding::Data: break;
+    case SourceFinding::NoData: return JobCode::noData;
+    case SourceFinding::NotSettled: return JobCode::notSettled;
+    }
+    return {};
+}
+
+// The job's codes for a transport's receipt: "0000" (with the detail of a transfer that brought
+// nothing), or the method's failure code with the transport's own code as the detail.
 TransferOutcome outcomeOf(TransferReceipt receipt, const QString& failureCode)
 {
-    if (receipt.code == TransferCode::nothingToReceive)
-        return {ResultCode::ok, JobCode::noData, std::move(receipt.note), {}};
     if (receipt.code == ResultCode::ok)
-        return {ResultCode::ok, {}, std::move(receipt.note), std::move(receipt.claim)};
+        return {ResultCode::ok, detailOf(receipt.found), std::move(receipt.note), std::move(receipt.claim)};
     return {failureCode, receipt.code, std::move(receipt.note), {}};
 }
 

@@ -293,7 +293,7 @@ TransferReceipt MailTransport::run(const MailRequest& request)
         return {ResultCode::failed, unexpected.message(), {}};
     }
     if (!taken)
-        return {TransferCode::nothingToReceive, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()), {}};
+        return nothingTaken(SourceFinding::NoData, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()));
     const QString described = taken->header.described();
     return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + described,
             std::make_unique<MailClaim>(settings, configFolder, taken->mailbox, taken->claimed, described, target)};

@@ -17,8 +17,8 @@ class MailProgress;
 // "X"), replacing it, so the last qualifying message wins; an earlier one is given back, unread,
 // for the next reception. The data attachment is the first attachment a mail program lists whose
 // content is of the centre's form (a CII file, an XML document): a cover letter before it is
-// passed over. Without a qualifying message nothing is stored and the reception reports
-// TransferCode::nothingToReceive ("受信データなし").
+// passed over. Without a qualifying message nothing is stored and the reception ends well with
+// nothing taken (SourceFinding::NoData, "受信データなし").
 //
 // The stored message stays claimed in the receipt: it is marked read only once the reception is
 // recorded, and given back otherwise. A qualifying message without a data attachment (error 204,
@@ -32,11 +32,10 @@ class MailProgress;
 // every message unread. Any error of the sign-on, the reception or the sign-off is shown as
 // "Error <number>: <description>" (numbers in transport/mail/MailError.h) and fails the job.
 //
-// Results: "0000", "0100" when there was nothing to receive, or "9999" for an invalid request (no
-// centre code or one longer than 12 characters, a direction other than reception, a data format
-// other than "C" or "X", no partner address; no message), an unreadable configuration file
-// ("INIﾌｧｲﾙ読込エラー") and every error above. Safe to use from a job thread; each call works on
-// its own session.
+// Results: "0000", or "9999" for an invalid request (no centre code or one longer than
+// 12 characters, a direction other than reception, a data format other than "C" or "X", no
+// partner address; no message), an unreadable configuration file ("INIﾌｧｲﾙ読込エラー") and every
+// error above. Safe to use from a job thread; each call works on its own session.
 class MailTransport final : public MailReceiver {
 public:
     MailTransport(QString configPath, QString receivedFolder, MailProgress& progress);

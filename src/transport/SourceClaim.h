@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ResultCode.h"
+
 #include <QString>
 #include <memory>
 
@@ -21,13 +23,27 @@ public:
     virtual QString giveBack() = 0;
 };
 
+// What a transport that did not fail found at its source.
+enum class SourceFinding : qint16 {
+    Data,        // it brought the data in
+    NoData,      // nothing to receive: the job ends well without data
+    NotSettled,  // a file still being written, or changed while it was taken: left for the next reception
+};
+
 // What a transport brought in.
 struct TransferReceipt {
     QString code;  // the transport's result code; for the package its status code, empty when the driver failed
     // For the operator and the transfer row's note: where the data came from, or why there was none
-    // ("受信データなし" and what was looked for).
+    // ("受信データなし" and what was looked for; "書込み中のため受信せず" and which file).
     QString note;
     std::unique_ptr<SourceClaim> claim;  // null: nothing to give up or back
+    SourceFinding found = SourceFinding::Data;  // of a receipt with code "0000"
 };
+
+// The receipt of a transport that ended well without taking anything.
+inline TransferReceipt nothingTaken(SourceFinding found, QString note)
+{
+    return {ResultCode::ok, std::move(note), {}, found};
+}
 
 }  // namespace edi

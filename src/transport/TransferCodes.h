@@ -28,8 +28,4 @@ inline const QString receptionFailed = QStringLiteral("5100");
 
 inline const QString endCodes[] = {packageFailed, receptionFailed};
 
-// What a transport returns when it found nothing to receive (no unread mail of the partner): no
-// failure, the job ends without data.
-inline const QString nothingToReceive = QStringLiteral("0100");
-
 }  // namespace edi::TransferCode

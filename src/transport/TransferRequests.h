@@ -22,7 +22,7 @@ struct MailRequest {
     QString direction;       // "R"
     QString dataFormat;      // "X" XML or "C" CII
     QString partnerAddress;
-    QString resultCode;      // out: "0000", "0100" (nothing to receive) or "9999"
+    QString resultCode;      // out: "0000" or "9999"
 };
 
 // What the job runner asks of the manual hand-over.

@@ -331,6 +331,7 @@ TEST(CodeMeaning, EveryCodeTheSystemWritesHasWords)
 
     EXPECT_NE(codeMeaning(job, ResultCode::ok, JobCode::backupFailed), codeMeaning(job, ResultCode::ok));
     EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, JobCode::noData), u"受信データなし"_s);
+    EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, JobCode::notSettled), u"書込み中のため受信せず"_s);
     EXPECT_NE(codeMeaning(job, JobCode::registrationFailed, JobCode::noStatusFile),
               codeMeaning(job, JobCode::registrationFailed, JobCode::programNotRun));
 }

@@ -214,6 +214,7 @@ protected:
         TransferReceipt receipt = transport.receive(request);
         EXPECT_EQ(request.resultCode, receipt.code);
         note_ = receipt.note;
+        found_ = receipt.found;
         return receipt;
     }
     TransferReceipt receiveHeld(qint32 serial)
@@ -230,6 +231,7 @@ protected:
     std::optional<TestMailbox> mailbox_;
     RecordingMailProgress progress_;
     QString note_;  // the last reception's note
+    SourceFinding found_ = SourceFinding::Data;  // what the last reception found
 };
 
 TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
@@ -254,9 +256,10 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     for (const QString& skipped : {other, copied, second, otherCase})
         EXPECT_FALSE(mailbox_->isRead(skipped)) << skipped.toStdString();
 
-    // The next reception finds nothing new: nothing to receive, no failure; it stores nothing and
-    // says so.
-    ASSERT_EQ(receive(u"X"_s, 13), u"0100"_s);
+    // The next reception finds nothing new: nothing to receive, which is no failure; it stores
+    // nothing and says so.
+    ASSERT_EQ(receive(u"X"_s, 13), u"0000"_s);
+    EXPECT_EQ(found_, SourceFinding::NoData);
     EXPECT_EQ(progress_.events, kSuccess);
     EXPECT_EQ(received(), QStringList{kJobCii});
     EXPECT_EQ(note_, u"受信データなし: orders@kansai.example.jp 宛の未読メールはありません"_s);
@@ -622,7 +625,8 @@ TEST_P(MailReceptionTest, AMessageTheServerCouldNotMarkReadIsMarkedByTheNextSess
     // Back up, the next reception (a transport of its own, as after a restart) marks it read
     // before it searches, and finds nothing to receive.
     relay.restore();
-    EXPECT_EQ(receive(u"C"_s, 13), u"0100"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(found_, SourceFinding::NoData);
     EXPECT_TRUE(mailbox_->isRead(mine));
     EXPECT_FALSE(QFile::exists(path(u"received/00000013_RCV_ABC_________.CII"_s)));
     EXPECT_TRUE(progress_.details.join(u'\n').contains(u"前回既読にできなかった受信済みのメールを既読にしました: "_s))
