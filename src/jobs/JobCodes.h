@@ -25,15 +25,15 @@ inline const QString interrupted = QStringLiteral("8002");
 // Detail codes.
 inline const QString programNotRun = QStringLiteral("0001");
 inline const QString noStatusFile = QStringLiteral("0002");
-// The job's received files could not be copied to the backup folder (detail code of the job row
-// of a job that otherwise succeeded).
-inline const QString backupFailed = QStringLiteral("8003");
 // The reception found nothing to receive: no conversion or registration ran (detail code of the
 // job and transfer rows, which end "0000").
 inline const QString noData = QStringLiteral("0100");
 // The reception found a file still being written, or one that changed while it was taken, and left
 // it for the next reception (detail code of the job and transfer rows, which end "0000").
 inline const QString notSettled = QStringLiteral("0101");
+// The job's received files could not be copied to the backup folder (detail code of the job row
+// of a job that otherwise succeeded).
+inline const QString backupFailed = QStringLiteral("8003");
 
 // The detail codes a row that ended "0000" may have, each saying more than "正常終了".
 inline const QString successDetails[] = {backupFailed, noData, notSettled};

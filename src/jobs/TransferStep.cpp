@@ -123,11 +123,15 @@ QString runTransfer(JobContext& job, const QString& centreCode, qint32 serial, J
     // A row that went missing turns the completion's end code into the failure code.
     const bool recorded = closed == ResultCode::ok && completion.endCode != ResultCode::failed;
 
-    // The source is given up once the reception is on record, and given back otherwise.
+    // The source is given up once the reception is on record, and given back otherwise. What
+    // giving it up tells (a mail that could not be marked read) stays in the row's note.
     if (outcome.claim) {
-        const QString said = transferred && recorded ? outcome.claim->release() : outcome.claim->giveBack();
+        const bool release = transferred && recorded;
+        const QString said = release ? outcome.claim->release() : outcome.claim->giveBack();
         if (!said.isEmpty())
             observer.note(said);
+        if (!said.isEmpty() && release)
+            job.history().annotateRow(serial, start.branch, said);
     }
     if (!transferred)
         return outcome.endCode;

@@ -10,9 +10,11 @@
 #include "transport/mail/MailError.h"
 #include "transport/mail/MailStore.h"
 #include "transport/mail/MimeAttachment.h"
+#include "transport/mail/UnmarkedMessages.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cstdio>
@@ -76,25 +78,28 @@ private:
     QString name_;
 };
 
-// What a reception took: the claimed message and its header.
+// What a reception took: the claimed message, its mailbox and its header.
 struct TakenMessage {
     QString claimed;
+    QString mailbox;
     HeaderFields header;
 };
 
 class Reception {
 public:
-    Reception(MailStore& store, const MailRequest& request, const QString& receivedFolder, MailProgress& progress)
-        : store_(store), request_(request), folder_(receivedFolder), progress_(progress)
+    Reception(MailStore& store, const MailRequest& request, DataForm form, const QString& receivedFolder,
+              MailProgress& progress)
+        : store_(store), request_(request), form_(form), folder_(receivedFolder), progress_(progress)
     {
     }
 
-    // Stores the attachment of the last qualifying message as target and returns that message,
-    // still claimed; none when no message qualifies.
+    // Stores the data attachment of the last qualifying message as target and returns that
+    // message, still claimed; none when no message qualifies.
     std::optional<TakenMessage> run(const QString& target)
     {
         store_.signOn();
         progress_.line(u"ログオン"_s);
+        const QSet<QString> stillUnread = markEarlierReceptionsRead();
         const QStringList messages = store_.unreadMessages();
         progress_.line(u"受信トレイ検索"_s);
 
@@ -102,6 +107,8 @@ public:
         std::unique_ptr<ClaimedMessage> keptMessage;
         HeaderFields keptHeader;
         for (const QString& message : messages) {
+            if (stillUnread.contains(message))
+                continue;  // received before: it only waits to be marked read
             const std::optional<HeaderFields> header = headerFields(message);
             if (!header || !sameAddress(header->firstRecipient, request_.partnerAddress)) {
                 progress_.detail(passedOver(message, header));
@@ -124,10 +131,20 @@ public:
         if (!kept)
             return std::nullopt;
         kept->commit(target);
-        return TakenMessage{keptMessage->handOn(), keptHeader};
+        return TakenMessage{keptMessage->handOn(), store_.mailboxName(), keptHeader};
     }
 
 private:
+    // Messages an earlier reception received and could not mark read are marked now, before the
+    // search lists them again. Returns those that still cannot be.
+    QSet<QString> markEarlierReceptionsRead()
+    {
+        UnmarkedMessages::Marked marked = UnmarkedMessages(folder_).markRead(store_);
+        for (const QString& line : marked.lines)
+            progress_.detail(line);
+        return marked.stillUnread;
+    }
+
     // Why a message is not the partner's: for the administrator's log.
     QString passedOver(const QString& message, const std::optional<HeaderFields>& header) const
     {
@@ -156,18 +173,23 @@ private:
         return std::nullopt;
     }
 
-    // The message's first attachment into the file. A message of the partner that can never be
-    // received (no attachment, a broken structure) fails the reception and is rejected, so that
-    // the partner's later messages are not held up behind it.
+    // The message's data attachment into the file. A message of the partner that can never be
+    // received (no data attachment, a broken structure, data the server cannot send unchanged)
+    // fails the reception and is rejected, so that the partner's later messages are not held up
+    // behind it.
     void save(ClaimedMessage& message, const HeaderFields& header, QFile& file)
     {
         MessageFile content;
+        SavedAttachment saved;
         try {
             content = store_.content(message.name(), folder_);
+            const UnencodedPartSource unencoded{store_.unencodedParts(), [&](const QByteArray& section, QIODevice& target) {
+                                                    store_.fetchPart(message.name(), section, target);
+                                                }};
+            saved = saveDataAttachment(content.path, form_, unencoded, file);
         } catch (const MailError& error) {
             throw MailError(error.number(), error.description() + u": "_s + header.described());
         }
-        const SavedAttachment saved = saveFirstAttachment(content.path, file);
         auto rejected = [&](MailErrorNumber number, const QString& description) {
             message.reject();
             progress_.line(u"受信できないメールに印を付けて残しました: "_s + header.described());
@@ -177,8 +199,11 @@ private:
         case AttachmentOutcome::Saved:
             return;
         case AttachmentOutcome::NoAttachment:
-            throw rejected(MailErrorNumber::NoAttachment, saved.detail.isEmpty() ? u"添付ファイルがありません"_s
-                                                                                 : u"添付ファイルがありません ("_s + saved.detail + u')');
+            throw rejected(MailErrorNumber::NoAttachment, noDataAttachment(saved));
+        case AttachmentOutcome::Changed:
+            throw rejected(MailErrorNumber::BinaryUnavailable,
+                           u"添付ファイル %1 は変換なし (8bit, binary) で送られており、BINARY に対応していないサーバからは"
+                           u"変わらずに受け取れません"_s.arg(saved.fileName.isEmpty() ? u"(名前なし)"_s : saved.fileName));
         case AttachmentOutcome::Broken:
             throw rejected(MailErrorNumber::MessageBroken, u"メッセージの形式が正しくありません ("_s + saved.detail + u')');
         case AttachmentOutcome::Unreadable:
@@ -188,8 +213,22 @@ private:
         }
     }
 
+    // Why a message has no data attachment, naming the attachments it has.
+    QString noDataAttachment(const SavedAttachment& saved) const
+    {
+        QStringList why;
+        if (!saved.seen.isEmpty())
+            why << u"添付ファイル: "_s + saved.seen.join(u", "_s);
+        if (!saved.detail.isEmpty())
+            why << saved.detail;
+        const QString missing = saved.seen.isEmpty() ? u"添付ファイルがありません"_s
+                                                     : dataFormName(form_) + u"の添付ファイルがありません"_s;
+        return why.isEmpty() ? missing : missing + u" ("_s + why.join(u"; "_s) + u')';
+    }
+
     MailStore& store_;
     const MailRequest& request_;
+    DataForm form_;
     QString folder_;
     MailProgress& progress_;
 };
@@ -220,8 +259,9 @@ TransferReceipt MailTransport::receive(MailRequest& request)
 TransferReceipt MailTransport::run(const MailRequest& request)
 {
     const QString extension = receivedFileExtension(request.dataFormat);
+    const std::optional<DataForm> form = dataFormOf(request.dataFormat);
     if (request.centreCode.isEmpty() || request.centreCode.size() > 12 || !isReceptionDirection(request.direction)
-        || extension.isEmpty() || request.partnerAddress.trimmed().isEmpty())
+        || !form || request.partnerAddress.trimmed().isEmpty())
         return {ResultCode::failed, u"メールの受信要求が正しくありません (送受信データ形式 \"%1\"、相手先メールアドレス \"%2\")"_s
                                         .arg(request.dataFormat, request.partnerAddress), {}};
     const JobFiles files(receivedFolder_, request.serial, request.centreCode);
@@ -243,7 +283,7 @@ TransferReceipt MailTransport::run(const MailRequest& request)
     std::optional<TakenMessage> taken;
     try {
         std::unique_ptr<MailStore> store = openMailStore(settings, configFolder);
-        taken = Reception(*store, request, files.inReceivedFolder({}), progress_).run(target);
+        taken = Reception(*store, request, *form, files.inReceivedFolder({}), progress_).run(target);
     } catch (const MailError& error) {
         progress_.error(error.message());
         return {ResultCode::failed, error.message(), {}};
@@ -253,9 +293,10 @@ TransferReceipt MailTransport::run(const MailRequest& request)
         return {ResultCode::failed, unexpected.message(), {}};
     }
     if (!taken)
-        return {ResultCode::ok, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()), {}};
-    return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + taken->header.described(),
-            std::make_unique<MailClaim>(settings, configFolder, taken->claimed, target)};
+        return nothingTaken(SourceFinding::NoData, u"受信データなし: %1 宛の未読メールはありません"_s.arg(request.partnerAddress.trimmed()));
+    const QString described = taken->header.described();
+    return {ResultCode::ok, u"メールの添付ファイルを %1 として受信しました: "_s.arg(target) + described,
+            std::make_unique<MailClaim>(settings, configFolder, taken->mailbox, taken->claimed, described, target)};
 }
 
 }  // namespace edi

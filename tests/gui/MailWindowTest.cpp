@@ -75,7 +75,7 @@ protected:
 TEST_F(MailWindowTest, ShowsTheStepsOfAReceptionAndClosesAtItsEnd)
 {
     writeIni(mailbox_.store());
-    mailbox_.deliver(mailMessage("orders@kansai.example.jp", {textPart("orders"), base64Part("CII DATA")}));
+    mailbox_.deliver(mailMessage("orders@kansai.example.jp", {textPart("orders"), base64Part(ciiFile("CII DATA"))}));
     window_.progressList()->addItem(u"a line of the last job"_s);
     bool shownDuringTheJob = false;
     QObject::connect(window_.progressList()->model(), &QAbstractItemModel::rowsInserted, &window_,
@@ -89,7 +89,7 @@ TEST_F(MailWindowTest, ShowsTheStepsOfAReceptionAndClosesAtItsEnd)
     EXPECT_EQ(lines(*window_.progressList()),
               (QStringList{u"パラメータチェック"_s, u"INIファイル読込み"_s, u"受信処理開始"_s, u"ログオン"_s,
                            u"受信トレイ検索"_s, u"添付ファイル格納"_s, u"ログオフ"_s}));
-    EXPECT_EQ(readFile(dir_.filePath(u"received/00000007_RCV_MX01________.CII"_s)), "CII DATA");
+    EXPECT_EQ(readFile(dir_.filePath(u"received/00000007_RCV_MX01________.CII"_s)), ciiFile("CII DATA"));
 }
 
 TEST_F(MailWindowTest, AnErrorWaitsInAMessageBoxWithoutHoldingTheJob)

@@ -333,6 +333,8 @@ TEST(CodeMeaning, EveryCodeTheSystemWritesHasWords)
         EXPECT_NE(codeMeaning(job, ResultCode::ok, detail), codeMeaning(job, ResultCode::ok)) << detail.toStdString();
         EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, detail), codeMeaning(job, ResultCode::ok, detail)) << detail.toStdString();
     }
+    EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, JobCode::noData), u"受信データなし"_s);
+    EXPECT_EQ(codeMeaning(u"10"_s, ResultCode::ok, JobCode::notSettled), u"書込み中のため受信せず"_s);
     EXPECT_NE(codeMeaning(job, JobCode::registrationFailed, JobCode::noStatusFile),
               codeMeaning(job, JobCode::registrationFailed, JobCode::programNotRun));
 }

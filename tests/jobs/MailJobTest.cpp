@@ -1,8 +1,11 @@
 #include "JobFixture.h"
 #include "convert/ciixml/CiiXmlConverter.h"
+#include "jobs/JobSequence.h"
 #include "support/TestFiles.h"
 
 #include <QFile>
+#include <algorithm>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -67,10 +70,10 @@ TEST_P(MailJobTest, ACiiCentreTakesOnlyItsOwnPartnersMail)
     EXPECT_TRUE(mailbox_.isRead(mail));
     EXPECT_FALSE(mailbox_.isRead(forKansai));
 
-    // Nothing new from the partner: the reception succeeds empty-handed and the conversion of
-    // the CII centre finds no file.
-    ASSERT_EQ(run(u"MC01"_s), RowState::Failed);
-    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:OK"_s, u"7:変換中"_s, u"7:変換ｴﾗｰ"_s}));
+    // Nothing new from the partner: the reception ends without data, which is no failure.
+    run(u"MC01"_s);
+    EXPECT_EQ(history().value(5), u"2|1|R|1|10|MC01|done| | | |0|0| |0000|0100| "_s) << history().join(u'\n').toStdString();
+    EXPECT_EQ(notes().value(5), u"2|1|受信データなし: cii@chubu.example.jp 宛の未読メールはありません"_s);
 }
 
 TEST_P(MailJobTest, AMailErrorFailsTheReceptionStep)
@@ -82,6 +85,61 @@ TEST_P(MailJobTest, AMailErrorFailsTheReceptionStep)
     EXPECT_TRUE(mailProgress_.events.value(7).startsWith(u"error: Error 204: "_s));
     EXPECT_TRUE(files(u"received"_s).isEmpty());
     EXPECT_FALSE(mailbox_.isRead(bare));
+}
+
+// Hears what a job tells and cuts the line to the mail server once the reception has taken its
+// message: before the message is marked read.
+struct LineCuttingObserver final : JobObserver {
+    explicit LineCuttingObserver(CuttableRelay& relay) : relay_(relay) {}
+    void statusText(StatusColumn, const QString&) override {}
+    void rowState(RowState) override {}
+    void note(const QString& text) override
+    {
+        notes << text;
+        if (text.startsWith(u"メールの添付ファイルを "_s))
+            relay_.cut();
+    }
+    void report(const QStringList& lines) override { reported = lines; }
+    QStringList notes;
+    QStringList reported;
+
+private:
+    CuttableRelay& relay_;
+};
+
+TEST_P(MailJobTest, AMailTheServerCouldNotMarkReadIsNotReceivedAgain)
+{
+    const std::optional<ImapServer> server = testImapServer();
+    ASSERT_TRUE(server) << "the test IMAP server is not running; run the tests through ctest";
+    TestMailbox folder = TestMailbox::imapFolder(*server, u"J%1x%2"_s.arg(::getpid()).arg(int(GetParam())));
+    CuttableRelay relay(server->port);
+    const QString store = u"imap://127.0.0.1:%1/"_s.arg(relay.port()) + folder.store().section(u'/', 3);
+    writeFile(path(u"EDI.ini"_s), readFile(path(u"EDI.ini"_s))
+                                      .replace("Password=\nStore=mail/Maildir\n", (u"Password=secret\nStore="_s + store + u"\nCAFILE="_s
+                                                                                  + server->caFile + u'\n').toUtf8()));
+    const QString mail = folder.deliver(mailMessage("cii@chubu.example.jp", {base64Part(demoCii(2), "filename=\"MC01.CII\"")}));
+
+    LineCuttingObserver cutting(relay);
+    ASSERT_EQ(runScheduledJob(*job_, u"MC01"_s, cutting), RowState::Finished) << cutting.notes.join(u'\n').toStdString();
+    EXPECT_EQ(history().first(), u"1|0|R|1|01|MC01|done|K0003| |0101|2|2| |0000|0000|received/00000001_RCV_MC01________0101.LOC"_s);
+    // The job tells it, and its history keeps it: the data is in, the mail is still unread.
+    const QString told = u"受信済みのメールを既読にできません。次の受信の前に既読にします: Error 103: "_s;
+    EXPECT_TRUE(notes().value(1).startsWith(u"1|1|メールの添付ファイルを "_s) && notes().value(1).contains(u" / "_s + told))
+        << notes().join(u'\n').toStdString();
+    EXPECT_TRUE(cutting.reported.join(u'\n').contains(u"受信: メールの添付ファイルを "_s)
+                && cutting.reported.join(u'\n').contains(told))
+        << cutting.reported.join(u'\n').toStdString();
+    EXPECT_FALSE(folder.isRead(mail));
+
+    // The server back and the program started again, the next reception marks the mail read
+    // before it searches: nothing to receive, nothing registered twice.
+    relay.restore();
+    rebuildJobContext();
+    run(u"MC01"_s);
+    EXPECT_TRUE(folder.isRead(mail));
+    const QStringList rows = history();
+    EXPECT_EQ(rows.value(5), u"2|1|R|1|10|MC01|done| | | |0|0| |0000|0100| "_s) << rows.join(u'\n').toStdString();
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const QString& row) { return row.contains(u"|41|"_s); }), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, MailJobTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
+#include <netinet/in.h>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace edi::test {
@@ -25,6 +27,55 @@ QByteArray base64Lines(const QByteArray& content)
     for (qsizetype at = 0; at < encoded.size(); at += 76)
         lines += encoded.mid(at, 76) + "\r\n";
     return lines;
+}
+
+sockaddr_in loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(port));
+    return address;
+}
+
+int connectTo(int port)
+{
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = loopback(port);
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(socket);
+        throw std::runtime_error("cannot connect to port " + std::to_string(port));
+    }
+    return socket;
+}
+
+// Copies what comes from one socket to the other until either goes.
+void pump(int from, int to)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got <= 0 || ::write(to, buffer, size_t(got)) != got)
+            break;
+    }
+    ::shutdown(to, SHUT_RDWR);
+    ::shutdown(from, SHUT_RDWR);
+}
+
+// Reads the server's answer up to the whole line that begins with the tag.
+QByteArray readUntilTagged(int socket, const QByteArray& tag)
+{
+    QByteArray answer;
+    char buffer[4096];
+    for (;;) {
+        const qsizetype line = answer.startsWith(tag + ' ') ? 0 : answer.indexOf("\n" + tag + ' ');
+        if (line >= 0 && answer.indexOf("\r\n", line + 1) >= 0)
+            return answer;
+        const ssize_t got = ::read(socket, buffer, sizeof buffer);
+        if (got <= 0)
+            throw std::runtime_error("the IMAP server went away: " + answer.toStdString());
+        answer.append(buffer, got);
+    }
 }
 
 qint64 statusValue(const char* key)
@@ -52,6 +103,11 @@ QByteArray base64Part(const QByteArray& content, const QByteArray& dispositionPa
          + dispositionParameters + "\r\n\r\n" + base64Lines(content);
 }
 
+QByteArray encodedPart(const QByteArray& headers, const QByteArray& content)
+{
+    return headers + "Content-Transfer-Encoding: base64\r\n\r\n" + base64Lines(content);
+}
+
 QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, const QByteArray& moreHeaders)
 {
     QByteArray message = "From: EDI Centre <edi@partner.example.jp>\r\nTo: " + to
@@ -64,6 +120,11 @@ QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, con
     for (const QByteArray& part : parts)
         message += "--" + kBoundary + "\r\n" + part;
     return message + "--" + kBoundary + "--\r\n";
+}
+
+QByteArray ciiFile(const QByteArray& text)
+{
+    return "0C" + QByteArray(249, ' ') + text;
 }
 
 std::optional<ImapServer> testImapServer()
@@ -131,6 +192,33 @@ QString TestMailbox::deliverFile(const QString& file)
     return place(temporary, unique, {});
 }
 
+QString TestMailbox::deliverThroughServer(const QByteArray& message)
+{
+    const QStringList before = QDir(folder_ + QStringLiteral("/new")).entryList(QDir::Files)
+                             + QDir(folder_ + QStringLiteral("/cur")).entryList(QDir::Files);
+    const QString url = store_.section(QLatin1Char('/'), 2, 2);  // 127.0.0.1:PORT
+    const int socket = connectTo(url.section(QLatin1Char(':'), 1).toInt());
+    auto send = [socket](const QByteArray& bytes) {
+        if (::write(socket, bytes.constData(), size_t(bytes.size())) != bytes.size())
+            throw std::runtime_error("cannot write to the IMAP server");
+    };
+    readUntilTagged(socket, "*");
+    send("a LOGIN edi secret\r\n");
+    readUntilTagged(socket, "a");
+    const QByteArray folder = store_.section(QLatin1Char('/'), 3).toUtf8();
+    send("b APPEND \"" + folder + "\" ~{" + QByteArray::number(message.size()) + "+}\r\n" + message + "\r\n");
+    const QByteArray appended = readUntilTagged(socket, "b");
+    send("c LOGOUT\r\n");
+    ::close(socket);
+    if (!appended.contains("b OK"))
+        throw std::runtime_error("APPEND refused: " + appended.toStdString());
+    for (const char* sub : {"/new", "/cur"})
+        for (const QString& name : QDir(folder_ + QString::fromLatin1(sub)).entryList(QDir::Files))
+            if (!before.contains(name))
+                return name.left(name.indexOf(QLatin1Char(':')));
+    throw std::runtime_error("the appended message is nowhere");
+}
+
 QString TestMailbox::nextUnique()
 {
     const int n = ++deliveries;
@@ -176,6 +264,73 @@ QStringList TestMailbox::readMessages() const
             read << name.left(name.indexOf(QLatin1Char(':')));
     }
     return read;
+}
+
+CuttableRelay::CuttableRelay(int serverPort)
+    : serverPort_(serverPort)
+{
+    restore();
+}
+
+CuttableRelay::~CuttableRelay()
+{
+    cut();
+}
+
+void CuttableRelay::restore()
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int reuse = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address = loopback(port_);
+    socklen_t length = sizeof address;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener_, 8) != 0)
+        throw std::runtime_error("the relay cannot listen");
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    cut_ = false;
+    acceptor_ = std::thread([this, listener = listener_] { acceptConnections(listener); });
+}
+
+void CuttableRelay::acceptConnections(int listener)
+{
+    for (;;) {
+        const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            return;  // cut
+        const int server = connectTo(serverPort_);
+        const std::lock_guard lock(mutex_);
+        connections_.insert(connections_.end(), {client, server});
+        if (cut_) {
+            ::shutdown(client, SHUT_RDWR);
+            ::shutdown(server, SHUT_RDWR);
+            continue;
+        }
+        pumps_.emplace_back(pump, client, server);
+        pumps_.emplace_back(pump, server, client);
+    }
+}
+
+void CuttableRelay::cut()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (listener_ < 0)
+            return;
+        cut_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        for (const int connection : connections_)
+            ::shutdown(connection, SHUT_RDWR);
+    }
+    acceptor_.join();
+    for (std::thread& pumping : pumps_)
+        pumping.join();
+    pumps_.clear();
+    for (const int connection : connections_)
+        ::close(connection);
+    connections_.clear();
+    ::close(listener_);
+    listener_ = -1;
 }
 
 void resetPeakMemory()

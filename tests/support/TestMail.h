@@ -8,7 +8,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
 
 namespace edi::test {
 
@@ -27,9 +30,14 @@ struct RecordingMailProgress final : MailProgress {
 QByteArray textPart(const QByteArray& text);
 // A base64 attachment: disposition "attachment" with the given parameters (e.g. filename="A.CII").
 QByteArray base64Part(const QByteArray& content, const QByteArray& dispositionParameters = "filename=\"ORDERS.DAT\"");
+// A part with the given header lines (each ending in CR LF), its content base64-encoded.
+QByteArray encodedPart(const QByteArray& headers, const QByteArray& content);
 // A message to `to` from a partner: multipart/mixed of the parts, or a plain text body without parts.
 // Its subject is "orders" unless moreHeaders has one.
 QByteArray mailMessage(const QByteArray& to, const QList<QByteArray>& parts, const QByteArray& moreHeaders = {});
+// Data of a CII centre as the mail reception tells it: a message-group header block ("0C" and 249
+// bytes of header) in front of the text.
+QByteArray ciiFile(const QByteArray& text);
 
 // The Dovecot server the ctest fixture started (scripts/test-dovecot.sh); nullopt without one.
 struct ImapServer {
@@ -60,6 +68,9 @@ public:
     QString deliver(const QByteArray& message, const QString& flags = {});
     // Delivers the message a file holds, moving the file.
     QString deliverFile(const QString& file);
+    // Delivers a message of an IMAP folder through the server itself (APPEND, the message as a
+    // literal that may hold any byte), which keeps it as it must to give it back unchanged.
+    QString deliverThroughServer(const QByteArray& message);
     QString flags(const QString& unique) const;
     bool isRead(const QString& unique) const { return flags(unique).contains(QLatin1Char('S')); }
     // The unique names of all messages that are read, from one listing.
@@ -76,6 +87,32 @@ private:
     QString folder_;
     QString store_;
     std::optional<std::pair<uint, uint>> owner_;
+};
+
+// A relay on 127.0.0.1 in front of a server, whose line can be cut as a network or a server restart
+// cuts it: while cut, connections are refused and those open are closed.
+class CuttableRelay {
+public:
+    explicit CuttableRelay(int serverPort);
+    ~CuttableRelay();
+    CuttableRelay(const CuttableRelay&) = delete;
+    CuttableRelay& operator=(const CuttableRelay&) = delete;
+
+    int port() const { return port_; }
+    void cut();
+    void restore();
+
+private:
+    void acceptConnections(int listener);
+
+    int serverPort_;
+    int port_ = 0;  // the first listener's, kept when the line is restored
+    int listener_ = -1;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    bool cut_ = false;
+    std::vector<int> connections_;
+    std::vector<std::thread> pumps_;
 };
 
 // Peak resident memory of this process since the last reset, in bytes (Linux /proc).

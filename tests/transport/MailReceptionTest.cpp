@@ -13,6 +13,8 @@
 #include <functional>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <map>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <optional>
@@ -28,9 +30,10 @@ namespace {
 
 enum class StoreKind { Maildir, Imap };
 
-// A played IMAP server for one session: it greets, answers CAPABILITY and signs anyone on, and
-// answers every command with `answer` (untagged lines) and OK, until `answer` gives nothing
-// (the server falls silent until the client gives up) or LOGOUT.
+// A played IMAP server for one session: it greets, answers CAPABILITY (IMAP4rev1 alone) and signs
+// anyone on, and answers every command (the line after its tag) with `answer` (untagged lines)
+// and OK, until `answer` gives nothing (the server falls silent until the client gives up) or
+// LOGOUT.
 void serveImap(int listener, const std::function<std::optional<QByteArray>(const QByteArray& command)>& answer)
 {
     pollfd waiting{listener, POLLIN, 0};
@@ -52,17 +55,18 @@ void serveImap(int listener, const std::function<std::optional<QByteArray>(const
             pending.append(buffer, got);
             continue;
         }
-        const QList<QByteArray> words = pending.left(newline).split(' ');
+        const QByteArray line = pending.left(newline);
         pending.remove(0, newline + 2);
-        const QByteArray command = words.value(1).toUpper();
+        const QByteArray tag = line.left(line.indexOf(' '));
+        const QByteArray command = line.mid(tag.size() + 1);
         const std::optional<QByteArray> untagged =
-            command == "CAPABILITY" ? std::optional<QByteArray>("* CAPABILITY IMAP4rev1\r\n") : answer(command);
+            command.toUpper() == "CAPABILITY" ? std::optional<QByteArray>("* CAPABILITY IMAP4rev1\r\n") : answer(command);
         if (!untagged) {
             silent = true;
             break;
         }
-        send(*untagged + words.value(0) + " OK done\r\n");
-        if (command == "LOGOUT")
+        send(*untagged + tag + " OK done\r\n");
+        if (command.toUpper() == "LOGOUT")
             break;
     }
     // What comes now is read and never answered, until the client goes.
@@ -79,7 +83,7 @@ void serveImap(int listener, const std::function<std::optional<QByteArray>(const
 void serveBoastfulImap(int listener)
 {
     serveImap(listener, [](const QByteArray& command) -> std::optional<QByteArray> {
-        if (command == "SELECT")
+        if (command.startsWith("SELECT"))
             return "* 9223372036854775807 EXISTS\r\n";
         return command == "LOGOUT" ? "* BYE\r\n" : "";
     });
@@ -89,11 +93,56 @@ void serveBoastfulImap(int listener)
 void serveStallingImap(int listener)
 {
     serveImap(listener, [](const QByteArray& command) -> std::optional<QByteArray> {
-        if (command == "SELECT")
+        if (command.startsWith("SELECT"))
             return std::nullopt;
         return QByteArray();
     });
 }
+
+// A folder of a played IMAP server that offers no BINARY: it holds messages by UID, sends them as
+// they are and keeps the flags the client stores.
+class PlayedFolder {
+public:
+    explicit PlayedFolder(std::map<int, QByteArray> messages) : messages_(std::move(messages)) {}
+
+    std::optional<QByteArray> answer(const QByteArray& command)
+    {
+        const std::lock_guard lock(mutex_);
+        const QList<QByteArray> words = command.split(' ');
+        if (words[0] == "SELECT")
+            return "* " + QByteArray::number(qsizetype(messages_.size())) + " EXISTS\r\n* OK [UIDVALIDITY 7] UIDs valid\r\n";
+        if (words[0] == "LOGOUT")
+            return "* BYE\r\n";
+        const int uid = words.value(2).toInt();
+        if (words.value(1) == "SEARCH") {
+            QByteArray found = "* SEARCH";
+            for (const auto& [each, message] : messages_)
+                if (flags_[each].isEmpty())
+                    found += ' ' + QByteArray::number(each);
+            return found + "\r\n";
+        }
+        if (words.value(1) == "FETCH") {
+            const QByteArray& message = messages_.at(uid);
+            const bool header = words.value(3) == "BODY.PEEK[HEADER]";
+            const QByteArray content = header ? message.left(message.indexOf("\r\n\r\n") + 4) : message;
+            return "* 1 FETCH (UID " + words[2] + (header ? " BODY[HEADER] {" : " BODY[] {")
+                 + QByteArray::number(content.size()) + "}\r\n" + content + ")\r\n";
+        }
+        if (words.value(1) == "STORE")
+            flags_[uid] += command.mid(command.indexOf('('));
+        return QByteArray();
+    }
+    QByteArray flags(int uid)
+    {
+        const std::lock_guard lock(mutex_);
+        return flags_[uid];
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<int, QByteArray> messages_;
+    std::map<int, QByteArray> flags_;
+};
 
 // A listening socket on a free port of 127.0.0.1, and the port.
 std::pair<int, int> listenOnLoopback()
@@ -165,6 +214,7 @@ protected:
         TransferReceipt receipt = transport.receive(request);
         EXPECT_EQ(request.resultCode, receipt.code);
         note_ = receipt.note;
+        found_ = receipt.found;
         return receipt;
     }
     TransferReceipt receiveHeld(qint32 serial)
@@ -181,6 +231,7 @@ protected:
     std::optional<TestMailbox> mailbox_;
     RecordingMailProgress progress_;
     QString note_;  // the last reception's note
+    SourceFinding found_ = SourceFinding::Data;  // what the last reception found
 };
 
 TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
@@ -192,21 +243,23 @@ TEST_P(MailReceptionTest, OnlyThePartnersUnreadMailIsTakenAndMarkedRead)
     const QString second = mailbox_->deliver(mailMessage("first@example.jp, " + kPartner, {base64Part("SECOND")}));
     // A display name in encoded words and the domain in other letter case are still the partner.
     const QString mine = mailbox_->deliver(
-        mailMessage("=?ISO-2022-JP?B?GyRCPHVDbRsoQg==?= <orders@Kansai.EXAMPLE.jp>", {textPart("body"), base64Part("CII DATA\r\n")}));
+        mailMessage("=?ISO-2022-JP?B?GyRCPHVDbRsoQg==?= <orders@Kansai.EXAMPLE.jp>", {textPart("body"), base64Part(ciiFile("CII DATA\r\n"))}));
     // The local part in other letter case is another mailbox.
     const QString otherCase = mailbox_->deliver(mailMessage("Orders@kansai.example.jp", {base64Part("NOT OURS")}));
 
     ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
     EXPECT_EQ(progress_.events, kSuccess);
     EXPECT_EQ(received(), QStringList{kJobCii});  // no temporary file is left behind
-    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), QByteArray("CII DATA\r\n"));
+    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), ciiFile("CII DATA\r\n"));
     EXPECT_TRUE(mailbox_->isRead(mine));
     EXPECT_TRUE(mailbox_->isRead(old));
     for (const QString& skipped : {other, copied, second, otherCase})
         EXPECT_FALSE(mailbox_->isRead(skipped)) << skipped.toStdString();
 
-    // The next reception finds nothing new: it succeeds, stores nothing and says so.
+    // The next reception finds nothing new: nothing to receive, which is no failure; it stores
+    // nothing and says so.
     ASSERT_EQ(receive(u"X"_s, 13), u"0000"_s);
+    EXPECT_EQ(found_, SourceFinding::NoData);
     EXPECT_EQ(progress_.events, kSuccess);
     EXPECT_EQ(received(), QStringList{kJobCii});
     EXPECT_EQ(note_, u"受信データなし: orders@kansai.example.jp 宛の未読メールはありません"_s);
@@ -218,11 +271,11 @@ TEST_P(MailReceptionTest, JunkWithAHeaderBeyondAnyLimitIsPassedOver)
     while (junkHeader.size() <= 2 * 1024 * 1024)
         junkHeader += "X-Junk: " + QByteArray(990, 'j') + "\r\n";
     const QString junk = mailbox_->deliver(mailMessage("nobody@example.jp", {base64Part("JUNK")}, junkHeader));
-    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("CII DATA")}));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("CII DATA"))}));
 
     ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
     EXPECT_EQ(progress_.events, kSuccess);
-    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), QByteArray("CII DATA"));
+    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), ciiFile("CII DATA"));
     EXPECT_TRUE(mailbox_->isRead(mine));
     EXPECT_FALSE(mailbox_->isRead(junk));
 
@@ -231,9 +284,9 @@ TEST_P(MailReceptionTest, JunkWithAHeaderBeyondAnyLimitIsPassedOver)
         const QString fifo = mailbox_->folder() + u"/new/1.fifo.host"_s;
         ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         ASSERT_TRUE(QFile::link(fifo, mailbox_->folder() + u"/new/2.link.host"_s));
-        mailbox_->deliver(mailMessage(kPartner, {base64Part("MORE DATA")}));
+        mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("MORE DATA"))}));
         ASSERT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
-        EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), QByteArray("MORE DATA"));
+        EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), ciiFile("MORE DATA"));
     }
 }
 
@@ -256,7 +309,7 @@ TEST_P(MailReceptionTest, TheLastQualifyingMessageWinsAndTheEarlierOneWaitsForTh
 
 TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
 {
-    const QString good = mailbox_->deliver(mailMessage(kPartner, {base64Part("GOOD")}));
+    const QString good = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("GOOD"))}));
     const QString bare = mailbox_->deliver(
         mailMessage(kPartner, {}, "Subject: =?ISO-2022-JP?B?GyRCQ21KOBsoQg==?=\r\nMessage-ID: <bare.1@kansai.example.jp>\r\n"));  // 注文, and no attachment
 
@@ -275,20 +328,20 @@ TEST_P(MailReceptionTest, AFailedReceptionStoresNothingAndMarksNothingRead)
 
     // The message that cannot be received is marked and passed over from now on, unread for a
     // person: the partner's next message comes in.
-    const QString next = mailbox_->deliver(mailMessage(kPartner, {base64Part("NEXT")}));
+    const QString next = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("NEXT"))}));
     ASSERT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
-    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), "NEXT");
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), ciiFile("NEXT"));
     EXPECT_TRUE(mailbox_->isRead(next));
     EXPECT_FALSE(mailbox_->isRead(bare));
     EXPECT_FALSE(mailbox_->isRead(good));  // replaced by the later one: the next reception takes it
     ASSERT_EQ(receive(u"C"_s, 14), u"0000"_s);
-    EXPECT_EQ(readFile(path(u"received/00000014_RCV_ABC_________.CII"_s)), "GOOD");
+    EXPECT_EQ(readFile(path(u"received/00000014_RCV_ABC_________.CII"_s)), ciiFile("GOOD"));
     EXPECT_FALSE(mailbox_->isRead(bare));
 }
 
 TEST_P(MailReceptionTest, TheStoredMessageIsHeldUntilTheReceptionIsRecorded)
 {
-    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA"))}));
     TransferReceipt receipt = receiveHeld(12);
     ASSERT_EQ(receipt.code, u"0000"_s) << progress_.events.join(u'\n').toStdString();
     EXPECT_FALSE(mailbox_->isRead(mine));
@@ -306,7 +359,7 @@ TEST_P(MailReceptionTest, TheStoredMessageIsHeldUntilTheReceptionIsRecorded)
     EXPECT_TRUE(receipt.note.startsWith(u"メールの添付ファイルを "_s)) << receipt.note.toStdString();
     EXPECT_TRUE(receipt.claim->release().isEmpty());
     EXPECT_TRUE(mailbox_->isRead(mine));
-    EXPECT_EQ(readFile(path(u"received/00000014_RCV_ABC_________.CII"_s)), "DATA");
+    EXPECT_EQ(readFile(path(u"received/00000014_RCV_ABC_________.CII"_s)), ciiFile("DATA"));
 }
 
 TEST_P(MailReceptionTest, TheAttachmentsNameNeverChoosesWhereItGoes)
@@ -317,9 +370,9 @@ TEST_P(MailReceptionTest, TheAttachmentsNameNeverChoosesWhereItGoes)
     const QStringList before = QDir(path({})).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     qint32 serial = 20;
     for (const QByteArray& name : names) {
-        mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA " + name, name)}));
+        mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA " + name), name)}));
         ASSERT_EQ(receive(u"C"_s, serial), u"0000"_s) << name.toStdString();
-        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), "DATA " + name);
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), ciiFile("DATA " + name));
         ++serial;
     }
     EXPECT_EQ(received().size(), names.size());
@@ -343,9 +396,9 @@ TEST_P(MailReceptionTest, EncodingsAndShapesOfThePartnersMail)
     // A message that is nothing but its attachment.
     mailbox_->deliver("To: " + kPartner + "\r\nSubject: =?UTF-8?Q?=E6=B3=A8=E6=96=87?=\r\nMIME-Version: 1.0\r\n"
                       "Content-Type: application/octet-stream\r\nContent-Disposition: attachment; filename=\"A.CII\"\r\n"
-                      "Content-Transfer-Encoding: base64\r\n\r\n" + QByteArray("\x01\x02\xff\xfe CII", 8).toBase64() + "\r\n");
+                      "Content-Transfer-Encoding: base64\r\n\r\n" + ciiFile(QByteArray("\x01\x02\xff\xfe CII", 8)).toBase64() + "\r\n");
     ASSERT_EQ(receive(u"C"_s, 13), u"0000"_s);
-    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), QByteArray("\x01\x02\xff\xfe CII", 8));
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), ciiFile(QByteArray("\x01\x02\xff\xfe CII", 8)));
 }
 
 TEST_P(MailReceptionTest, Base64WithoutItsPaddingIsDecodedWhole)
@@ -354,10 +407,10 @@ TEST_P(MailReceptionTest, Base64WithoutItsPaddingIsDecodedWhole)
         return "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
                "Content-Disposition: attachment; filename=\"A.CII\"\r\n\r\n" + encoded + "\r\n";
     };
-    // "ABCD", "ABCDE" and 76 bytes, their last quantum without "=": what a mail client shows.
-    const QByteArray long76(76, 'x');
+    // Data whose last quantum holds one byte, two bytes, and one byte after full lines, without
+    // "=": what a mail client shows.
     qint32 serial = 30;
-    for (const QByteArray& data : {QByteArray("ABCD"), QByteArray("ABCDE"), long76}) {
+    for (const QByteArray& data : {ciiFile("AB"), ciiFile("ABC"), ciiFile(QByteArray(77, 'x'))}) {
         QByteArray encoded = data.toBase64();
         while (encoded.endsWith('='))
             encoded.chop(1);
@@ -381,21 +434,21 @@ TEST_P(MailReceptionTest, FlawsMailProgramsReadThroughAreReadThrough)
     const QByteArray head = "To: " + kPartner + "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n";
     const QByteArray text = "--b\r\nContent-Type: text/plain\r\n\r\norders\r\n";
     const QList<std::pair<const char*, QByteArray>> flawed{
-        {"no closing boundary", head + "\r\n" + text + "--b\r\n" + base64Part("DATA")},
+        {"no closing boundary", head + "\r\n" + text + "--b\r\n" + base64Part(ciiFile("DATA"))},
         {"a part header without its blank line",
-         head + "\r\n--b\r\nContent-Type: text/plain\r\n--b\r\n" + base64Part("DATA") + "--b--\r\n"},
+         head + "\r\n--b\r\nContent-Type: text/plain\r\n--b\r\n" + base64Part(ciiFile("DATA")) + "--b--\r\n"},
         {"a parameter twice",
-         head + "\r\n" + text + "--b\r\n" + base64Part("DATA", "filename=\"A.CII\"; filename=\"B.CII\"") + "--b--\r\n"},
-        {"a header name with a blank", head + "X Mailer Name: old\r\n\r\n" + text + "--b\r\n" + base64Part("DATA") + "--b--\r\n"},
+         head + "\r\n" + text + "--b\r\n" + base64Part(ciiFile("DATA"), "filename=\"A.CII\"; filename=\"B.CII\"") + "--b--\r\n"},
+        {"a header name with a blank", head + "X Mailer Name: old\r\n\r\n" + text + "--b\r\n" + base64Part(ciiFile("DATA")) + "--b--\r\n"},
         {"a Received line folded without indentation",
          "Received: from relay.example.jp\r\nby mx.example.jp; Tue, 1 Apr 2003 09:00:00 +0900\r\n" + head + "\r\n" + text
-             + "--b\r\n" + base64Part("DATA") + "--b--\r\n"},
+             + "--b\r\n" + base64Part(ciiFile("DATA")) + "--b--\r\n"},
     };
     qint32 serial = 50;
     for (const auto& [what, message] : flawed) {
         mailbox_->deliver(message);
         EXPECT_EQ(receive(u"C"_s, serial), u"0000"_s) << what << "\n" << progress_.events.join(u'\n').toStdString();
-        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), "DATA") << what;
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), ciiFile("DATA")) << what;
         ++serial;
     }
 }
@@ -404,17 +457,17 @@ TEST_P(MailReceptionTest, TheAttachmentAMailProgramListsFirstIsTheData)
 {
     // Messages as mail programs write them (tests/transport/corpus), each with orders of its own
     // after the parts a mail program does not list as attachments.
-    auto orders = [](const char* name) { return QByteArray("CII ") + name + " ORDERS\r\n"; };
+    auto orders = [](const char* name) { return ciiFile((QByteArray("CII ") + name + " ORDERS\r\n").repeated(3)); };
     const QList<std::pair<const char*, QByteArray>> stored{
-        {"outlook-inline-logo.eml", orders("outlook").repeated(3)},
-        {"inline-image-then-attachment.eml", orders("apple").repeated(3)},
-        {"pgp-signed.eml", orders("pgp").repeated(3)},
-        {"smime-signed.eml", orders("smime").repeated(3)},
-        {"forwarded-inline.eml", orders("inline").repeated(3)},
-        {"forwarded-as-attachment.eml", orders("forwarded").repeated(3)},
-        {"forwarded-beside-own-attachment.eml", orders("own").repeated(3)},
-        {"base64-without-padding.eml", orders("unpadded").repeated(3) + "X"},
-        {"without-closing-boundary.eml", orders("unclosed").repeated(3)},
+        {"outlook-inline-logo.eml", orders("outlook")},
+        {"inline-image-then-attachment.eml", orders("apple")},
+        {"pgp-signed.eml", orders("pgp")},
+        {"smime-signed.eml", orders("smime")},
+        {"forwarded-inline.eml", orders("inline")},
+        {"forwarded-as-attachment.eml", orders("forwarded")},
+        {"forwarded-beside-own-attachment.eml", orders("own")},
+        {"base64-without-padding.eml", orders("unpadded") + "XY"},
+        {"without-closing-boundary.eml", orders("unclosed")},
     };
     qint32 serial = 60;
     for (const auto& [file, data] : stored) {
@@ -438,6 +491,174 @@ TEST_P(MailReceptionTest, TheAttachmentAMailProgramListsFirstIsTheData)
         }
         ++serial;
     }
+}
+
+TEST_P(MailReceptionTest, TheDataAttachmentIsTheFirstOfTheCentresForm)
+{
+    const QByteArray coverLetter = encodedPart("Content-Type: application/pdf; name=\"cover.pdf\"\r\n"
+                                               "Content-Disposition: attachment; filename=\"cover.pdf\"\r\n",
+                                               "%PDF-1.4\n% cover letter\n");
+    const QByteArray photo = encodedPart("Content-Type: image/jpeg\r\nContent-Disposition: inline\r\n", "\xff\xd8\xff\xe0 JFIF");
+    const QByteArray unnamedCii = encodedPart("Content-Type: application/octet-stream\r\n", ciiFile("ORDERS"));
+    const QByteArray xml = encodedPart("Content-Type: text/xml; name=\"orders.xml\"\r\n"
+                                       "Content-Disposition: attachment; filename=\"orders.xml\"\r\n",
+                                       "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<orders/>\r\n");
+
+    // A cover letter and a photo without Content-ID come first; the data is an unnamed part.
+    const QString cii = mailbox_->deliver(mailMessage(kPartner, {textPart("orders attached"), coverLetter, photo, unnamedCii}));
+    ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), ciiFile("ORDERS"));
+    EXPECT_TRUE(mailbox_->isRead(cii));
+
+    // An XML centre passes over CII data as it passes over a cover letter.
+    const QString forXml = mailbox_->deliver(mailMessage(kPartner, {coverLetter, unnamedCii, xml}));
+    ASSERT_EQ(receive(u"X"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.XML"_s)),
+              "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<orders/>\r\n");
+    EXPECT_TRUE(mailbox_->isRead(forXml));
+
+    // Nothing of the centre's form: the error names what was attached, and the mail stays unread.
+    const QString without = mailbox_->deliver(mailMessage(kPartner, {textPart("orders attached"), coverLetter, photo, xml}));
+    EXPECT_EQ(receive(u"C"_s, 14), u"9999"_s);
+    EXPECT_TRUE(progress_.events.value(7).startsWith(
+        u"error: Error 204: CII 形式の添付ファイルがありません (添付ファイル: cover.pdf (application/pdf), "
+        u"名前なし (image/jpeg), orders.xml (text/xml)): 日付 "_s))
+        << progress_.events.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"received/00000014_RCV_ABC_________.CII"_s)));
+    EXPECT_FALSE(mailbox_->isRead(without));
+    if (GetParam() == StoreKind::Maildir) {
+        EXPECT_TRUE(mailbox_->flags(without).contains(u'F'));
+    }
+}
+
+TEST_P(MailReceptionTest, AttachmentsSentWithoutTransferEncodingArriveByteForByte)
+{
+    auto unencoded = [](const QByteArray& headers, const QByteArray& content) { return headers + "\r\n" + content + "\r\n"; };
+    QByteArray everyByte;
+    for (int byte = 0; byte < 256; ++byte)
+        if (byte != '\n' && byte != '\r')
+            everyByte += char(byte);
+    const QByteArray withNuls = ciiFile(QByteArray("\0NUL\0", 5) + everyByte + "\r\n" + QByteArray(3, '\0'));
+    const QByteArray shiftJis = ciiFile("\x92\x8d\x95\xb6 \x83\x5c\x95\x5c \xb1\xb2\r\n");  // 注文 ソ表 ｱｲ
+    const QByteArray bareLineFeeds = ciiFile("line one\nline two\n\n\r\nlast\n");
+    const QString xmlText = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><orders>注文</orders>"_s;
+    const QByteArray utf16Xml = "\xff\xfe" + QByteArray(reinterpret_cast<const char*>(xmlText.utf16()), xmlText.size() * 2);
+
+    const QByteArray binary = "Content-Type: application/octet-stream; name=\"DATA\"\r\nContent-Transfer-Encoding: binary\r\n";
+    const QList<std::tuple<const char*, QByteArray, QByteArray, QString>> messages{
+        {"NUL bytes", mailMessage(kPartner, {textPart("orders"), unencoded(binary, withNuls)}), withNuls, u"C"_s},
+        {"8bit Shift-JIS",
+         mailMessage(kPartner, {unencoded("Content-Type: text/plain; charset=Shift_JIS; name=\"SJIS.CII\"\r\n"
+                                          "Content-Disposition: attachment; filename=\"SJIS.CII\"\r\n"
+                                          "Content-Transfer-Encoding: 8bit\r\n",
+                                          shiftJis)}),
+         shiftJis, u"C"_s},
+        {"bare line feeds", mailMessage(kPartner, {unencoded(binary, bareLineFeeds)}), bareLineFeeds, u"C"_s},
+        {"UTF-16 XML", mailMessage(kPartner, {textPart("orders"), unencoded(binary, utf16Xml)}), utf16Xml, u"X"_s},
+    };
+    qint32 serial = 90;
+    for (const auto& [what, message, data, format] : messages) {
+        // A server reads a bare line feed in a message file as the end of a line, also when it
+        // sends the part as binary: a message with one must have gone in through the server,
+        // which keeps such a part so that it can give it back unchanged.
+        const bool throughServer = GetParam() == StoreKind::Imap && data == bareLineFeeds;
+        const QString delivered = throughServer ? mailbox_->deliverThroughServer(message) : mailbox_->deliver(message);
+        ASSERT_EQ(receive(format, serial), u"0000"_s) << what << "\n" << progress_.events.join(u'\n').toStdString();
+        const QString stored = path(u"received/%1_RCV_ABC_________.%2"_s.arg(serial, 8, 10, QChar(u'0')).arg(format == u"C"_s ? u"CII"_s : u"XML"_s));
+        EXPECT_EQ(readFile(stored).toHex(' '), data.toHex(' ')) << what;
+        EXPECT_TRUE(mailbox_->isRead(delivered)) << what;
+        ++serial;
+    }
+}
+
+TEST_P(MailReceptionTest, WithoutBinaryAServerCannotSendDataThatWasSentUnencoded)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "a Maildir file holds every byte as it was sent";
+    const QByteArray data = ciiFile("\x92\x8d\x95\xb6 \x83\x5c\x95\x5c\r\n");
+    const QByteArray unencoded = mailMessage(kPartner, {textPart("orders"), "Content-Type: application/octet-stream; name=\"A.CII\"\r\n"
+                                                                            "Content-Transfer-Encoding: 8bit\r\n\r\n" + data + "\r\n"});
+    // A cover letter sent unencoded does not matter when the data is encoded.
+    const QByteArray encoded = mailMessage(kPartner, {"Content-Type: text/plain; charset=Shift_JIS; name=\"cover.txt\"\r\n"
+                                                      "Content-Disposition: attachment; filename=\"cover.txt\"\r\n"
+                                                      "Content-Transfer-Encoding: 8bit\r\n\r\n\x92\x8d\x95\xb6\r\n",
+                                                      base64Part(data)});
+    PlayedFolder folder({{5, unencoded}, {6, encoded}});
+    const auto [listener, port] = listenOnLoopback();
+    const auto closeListener = qScopeGuard([listener = listener] { ::close(listener); });
+    // The refused reception, the one that receives, and the session that marks its message read.
+    std::thread server([&folder, listener = listener] {
+        for (int session = 0; session < 3; ++session)
+            serveImap(listener, [&folder](const QByteArray& command) { return folder.answer(command); });
+    });
+    writeIni(u"imap://127.0.0.1:%1/INBOX"_s.arg(port), u"edi"_s, u"secret"_s, u"TLS=none\n"_s);
+
+    EXPECT_EQ(receive(), u"9999"_s);
+    EXPECT_TRUE(progress_.events.value(7).startsWith(u"error: Error 208: 添付ファイル A.CII は変換なし (8bit, binary) で送られており、"_s))
+        << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(folder.flags(5), "($EdiRejected)");  // unread, and passed over from now on
+    EXPECT_TRUE(received().isEmpty());
+
+    EXPECT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), data);
+    EXPECT_EQ(folder.flags(6), "(\\Seen)");
+    server.join();
+}
+
+TEST_P(MailReceptionTest, AMessageTheServerCouldNotMarkReadIsMarkedByTheNextSession)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "a Maildir needs no second connection";
+    CuttableRelay relay(testImapServer()->port);
+    writeIni(u"imap://127.0.0.1:%1/"_s.arg(relay.port()) + ImapStore::folderName(mailbox_->store()));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("ONCE"))}));
+
+    // The line goes down between the reception and marking its message read.
+    TransferReceipt receipt = receiveHeld(12);
+    ASSERT_EQ(receipt.code, u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    relay.cut();
+    const QString said = receipt.claim->release();
+    EXPECT_TRUE(said.startsWith(u"受信済みのメールを既読にできません。次の受信の前に既読にします: Error 103: "_s)) << said.toStdString();
+    EXPECT_TRUE(said.endsWith(u"件名 「orders」 Message-ID なし"_s)) << said.toStdString();
+    EXPECT_FALSE(mailbox_->isRead(mine));
+
+    // Back up, the next reception (a transport of its own, as after a restart) marks it read
+    // before it searches, and finds nothing to receive.
+    relay.restore();
+    EXPECT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(found_, SourceFinding::NoData);
+    EXPECT_TRUE(mailbox_->isRead(mine));
+    EXPECT_FALSE(QFile::exists(path(u"received/00000013_RCV_ABC_________.CII"_s)));
+    EXPECT_TRUE(progress_.details.join(u'\n').contains(u"前回既読にできなかった受信済みのメールを既読にしました: "_s))
+        << progress_.details.join(u'\n').toStdString();
+    EXPECT_EQ(received(), QStringList{kJobCii});
+}
+
+TEST_P(MailReceptionTest, ARememberedMessageOfAFolderMadeAnewIsForgotten)
+{
+    if (GetParam() != StoreKind::Imap)
+        GTEST_SKIP() << "Maildir names keep their meaning";
+    CuttableRelay relay(testImapServer()->port);
+    writeIni(u"imap://127.0.0.1:%1/"_s.arg(relay.port()) + ImapStore::folderName(mailbox_->store()));
+    const QString first = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("FIRST"))}));
+    TransferReceipt receipt = receiveHeld(12);
+    ASSERT_EQ(receipt.code, u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    relay.cut();
+    receipt.claim->release();
+    relay.restore();
+
+    // The folder is made anew (its message moved away, its index gone): a new UIDVALIDITY, and the
+    // next message gets the UID the remembered one had. It is new data, not the one to mark read.
+    QFile::remove(mailbox_->folder() + u"/new/"_s + first);
+    for (const QString& index : QDir(mailbox_->folder()).entryList({u"dovecot*"_s}, QDir::Files))
+        QFile::remove(mailbox_->folder() + u'/' + index);
+    const QString next = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("NEXT"))}));
+    EXPECT_EQ(receive(u"C"_s, 13), u"0000"_s) << progress_.events.join(u'\n').toStdString();
+    EXPECT_EQ(readFile(path(u"received/00000013_RCV_ABC_________.CII"_s)), ciiFile("NEXT"));
+    EXPECT_TRUE(mailbox_->isRead(next));
+    EXPECT_TRUE(progress_.details.join(u'\n').contains(u"メールフォルダの UIDVALIDITY が変わったため"_s))
+        << progress_.details.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(path(u"received/.unmarked-messages"_s)));
 }
 
 TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
@@ -480,7 +701,7 @@ TEST_P(MailReceptionTest, ABrokenMimeStructureFailsTheReception)
 
 TEST_P(MailReceptionTest, RequestsAndSettingsThatCannotWork)
 {
-    mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+    mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA"))}));
     const QList<MailRequest> invalid{
         {{}, 12, u"R"_s, u"C"_s, QString::fromLatin1(kPartner), {}},
         {u"ABCDEFGHIJKLM"_s, 12, u"R"_s, u"C"_s, QString::fromLatin1(kPartner), {}},
@@ -522,7 +743,7 @@ TEST_P(MailReceptionTest, ImapSignOnFailures)
 {
     if (GetParam() != StoreKind::Imap)
         GTEST_SKIP() << "a Maildir has no sign-on to refuse";
-    const QString waiting = mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+    const QString waiting = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA"))}));
 
     writeIni(mailbox_->store(), u"edi"_s, u"wrong"_s);
     EXPECT_EQ(receive(), u"9999"_s);
@@ -579,10 +800,11 @@ protected:
 
 TEST_P(MailLimitsTest, AHugeAttachmentIsStreamedToItsFile)
 {
-    // 64 MiB of attachment, written into the mailbox piece by piece.
+    // 64 MiB of attachment, written into the mailbox piece by piece; its head is a CII header block.
     QByteArray block(3 * 256 * 1024, Qt::Uninitialized);
     for (qsizetype i = 0; i < block.size(); ++i)
         block[i] = char((i * 7 + i / 251) & 0xff);
+    block.replace(0, 251, ciiFile({}));
     const qint64 blocks = 64 * kMiB / block.size() + 1;
     QCryptographicHash expected(QCryptographicHash::Sha256);
     const QString name = path(u"huge.eml"_s);
@@ -620,10 +842,10 @@ TEST_P(MailLimitsTest, ThousandsOfUnreadMessagesForOthers)
     const int count = GetParam() == StoreKind::Imap ? 2500 : 5000;
     for (int i = 0; i < count; ++i)
         mailbox_->deliver(mailMessage("centre" + QByteArray::number(i % 7) + "@example.jp", {base64Part("OTHER")}));
-    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("MINE")}));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("MINE"))}));
 
     EXPECT_LT(receiveMeasured(), 16 * kMiB);
-    EXPECT_EQ(readFile(path(u"received/00000012_RCV_ABC_________.CII"_s)), QByteArray("MINE"));
+    EXPECT_EQ(readFile(path(u"received/00000012_RCV_ABC_________.CII"_s)), ciiFile("MINE"));
     EXPECT_EQ(mailbox_->readMessages(), QStringList{mine});
 }
 
@@ -638,7 +860,7 @@ TEST_P(MailLimitsTest, AMillionEmptyPartsAreRefusedWithoutParsingThem)
         const QByteArray empty = QByteArray("--p\r\n\r\n").repeated(100000);
         for (int i = 0; i < 10; ++i)
             file.write(empty);
-        file.write(base64Part("DATA") + "--p--\r\n");
+        file.write(base64Part(ciiFile("DATA")) + "--p--\r\n");
     }
     const QString parts = mailbox_->deliverFile(name);
     const qint64 before = currentMemory();
@@ -661,7 +883,7 @@ TEST_P(MailReceptionTest, ImapOverTlsWithTheSitesOwnCertificateAuthority)
     const QString ca = u"CAFILE="_s + server.caFile + u'\n';
     qint32 serial = 70;
     auto receivesWith = [&](const QString& store, const QString& keys) {
-        mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+        mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA"))}));
         ini(store, keys);
         const QString code = receive(u"C"_s, serial++);
         return code == u"0000"_s ? code : code + u'\n' + progress_.events.join(u'\n');
@@ -678,7 +900,7 @@ TEST_P(MailReceptionTest, ImapOverTlsWithTheSitesOwnCertificateAuthority)
     EXPECT_EQ(receivesWith(mailbox_->store(), u"TLS=none\n"_s), u"0000"_s);
 
     // A certificate nobody trusts here, a CA file that is not there, a key that means nothing.
-    mailbox_->deliver(mailMessage(kPartner, {base64Part("WAITING")}));
+    mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("WAITING"))}));
     ini(mailbox_->store(), {});
     EXPECT_EQ(receive(), u"9999"_s);
     EXPECT_TRUE(progress_.events.value(4).startsWith(u"error: Error 106: サーバの証明書を信頼できません"_s)
@@ -729,10 +951,10 @@ TEST_P(MailReceptionTest, FolderNamesAsTheyAreWritten)
     qint32 serial = 80;
     for (const auto& [kept, written] : folders) {
         TestMailbox folder = TestMailbox::imapFolder(server, kept, written);
-        const QString mine = folder.deliver(mailMessage(kPartner, {base64Part("DATA " + written.toUtf8())}));
+        const QString mine = folder.deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA " + written.toUtf8()))}));
         writeIni(folder.store());
         ASSERT_EQ(receive(u"C"_s, serial), u"0000"_s) << written.toStdString() << "\n" << progress_.events.join(u'\n').toStdString();
-        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), "DATA " + written.toUtf8());
+        EXPECT_EQ(readFile(path(u"received/%1_RCV_ABC_________.CII"_s.arg(serial, 8, 10, QChar(u'0')))), ciiFile("DATA " + written.toUtf8()));
         EXPECT_TRUE(folder.isRead(mine));
         ++serial;
     }
@@ -764,9 +986,9 @@ TEST_P(MailReceptionTest, DeletedMailIsPassedOver)
 {
     // Deleted in a mail program (Maildir "T", IMAP \Deleted) but not yet expunged.
     const QString deleted = mailbox_->deliver(mailMessage(kPartner, {}), u"T"_s);
-    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part("DATA")}));
+    const QString mine = mailbox_->deliver(mailMessage(kPartner, {base64Part(ciiFile("DATA"))}));
     ASSERT_EQ(receive(), u"0000"_s) << progress_.events.join(u'\n').toStdString();
-    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), "DATA");
+    EXPECT_EQ(readFile(path(u"received/"_s + kJobCii)), ciiFile("DATA"));
     EXPECT_TRUE(mailbox_->isRead(mine));
     EXPECT_EQ(mailbox_->flags(deleted), u"T"_s);
 }

@@ -33,6 +33,10 @@ QString sealedOrPacked(GMimeObject* part)
 
 bool isAttachment(GMimeObject* object)
 {
+    // Mail programs list these without a name too: data of no particular kind, and an image no
+    // HTML body shows (those it shows are passed over before).
+    if (isType(object, "application", "octet-stream") || isType(object, "image", "*"))
+        return true;
     if (GMIME_IS_PART(object))
         return g_mime_part_is_attachment(GMIME_PART(object)) || g_mime_part_get_filename(GMIME_PART(object));
     GMimeContentDisposition* disposition = g_mime_object_get_content_disposition(object);
@@ -55,32 +59,48 @@ bool shownInline(GMimeObject* part, bool inRelated)
     return inline_ && isType(part, "image", "*");
 }
 
-class Finder {
+QByteArray subsection(const QByteArray& section, int number)
+{
+    return section.isEmpty() ? QByteArray::number(number) : section + '.' + QByteArray::number(number);
+}
+
+class Lister {
 public:
-    DataAttachment find(GMimeObject* body)
+    AttachmentList list(GMimeMessage* message)
     {
-        walk(body, false);
-        // Forwarded messages count only when the message has no attachment of its own.
-        while (!found_.part && !forwarded_.empty()) {
-            GMimeMessage* message = forwarded_.front();
+        walkMessage(message, {});
+        // Forwarded messages come after the message's own attachments.
+        while (!forwarded_.empty()) {
+            const auto [inner, section] = forwarded_.front();
             forwarded_.pop_front();
-            walk(g_mime_message_get_mime_part(message), false);
+            walkMessage(inner, section);
         }
         return found_;
     }
 
 private:
-    void walk(GMimeObject* object, bool inRelated)
+    // A message's body: its parts numbered from 1 below the message's section; a body that is
+    // no multipart is part 1.
+    void walkMessage(GMimeMessage* message, const QByteArray& section)
     {
-        if (!object || found_.part)
+        GMimeObject* body = g_mime_message_get_mime_part(message);
+        if (body && GMIME_IS_MULTIPART(body))
+            walkMultipart(GMIME_MULTIPART(body), section);
+        else
+            walk(body, subsection(section, 1), false);
+    }
+
+    void walk(GMimeObject* object, const QByteArray& section, bool inRelated)
+    {
+        if (!object)
             return;
         if (GMIME_IS_MULTIPART(object)) {
-            walkMultipart(GMIME_MULTIPART(object));
+            walkMultipart(GMIME_MULTIPART(object), section);
             return;
         }
         if (GMIME_IS_MESSAGE_PART(object)) {
             if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
-                forwarded_.push_back(inner);
+                forwarded_.emplace_back(inner, section);
             return;
         }
         if (isSignature(object) || shownInline(object, inRelated) || !isAttachment(object))
@@ -90,10 +110,10 @@ private:
                 found_.notFound = why;
             return;
         }
-        found_.part = object;
+        found_.attachments.push_back({object, section});
     }
 
-    void walkMultipart(GMimeMultipart* multipart)
+    void walkMultipart(GMimeMultipart* multipart, const QByteArray& section)
     {
         GMimeObject* object = GMIME_OBJECT(multipart);
         if (isType(object, "multipart", "encrypted")) {
@@ -105,19 +125,31 @@ private:
         const int count = isType(object, "multipart", "signed") ? std::min(1, g_mime_multipart_get_count(multipart))
                                                                : g_mime_multipart_get_count(multipart);
         const bool related = isType(object, "multipart", "related");
-        for (int i = 0; i < count && !found_.part; ++i)
-            walk(g_mime_multipart_get_part(multipart, i), related);
+        for (int i = 0; i < count; ++i)
+            walk(g_mime_multipart_get_part(multipart, i), subsection(section, i + 1), related);
     }
 
-    DataAttachment found_;
-    std::deque<GMimeMessage*> forwarded_;
+    AttachmentList found_;
+    std::deque<std::pair<GMimeMessage*, QByteArray>> forwarded_;
 };
 
 }  // namespace
 
-DataAttachment findDataAttachment(GMimeObject* body)
+AttachmentList listAttachments(GMimeMessage* message)
 {
-    return Finder().find(body);
+    return Lister().list(message);
+}
+
+QString describedAttachment(GMimeObject* part)
+{
+    const char* name = GMIME_IS_PART(part) ? g_mime_part_get_filename(GMIME_PART(part)) : nullptr;
+    QString described = name && *name ? QString::fromUtf8(name) : u"名前なし"_s;
+    if (GMimeContentType* type = g_mime_object_get_content_type(part)) {
+        char* mimeType = g_mime_content_type_get_mime_type(type);
+        described += u" ("_s + QString::fromUtf8(mimeType) + u')';
+        g_free(mimeType);
+    }
+    return described;
 }
 
 }  // namespace edi

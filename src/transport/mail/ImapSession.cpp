@@ -197,9 +197,10 @@ ImapSession::Response ImapSession::run(const QByteArray& command, const LiteralS
     Response response;
     for (;;) {
         QByteArray line = readLine();
-        // A line ending in "{N}" announces N bytes of literal, after which the line goes on.
+        // A line ending in "{N}" (or "~{N}", a literal that may hold any byte) announces N bytes
+        // of literal, after which the line goes on.
         while (const std::optional<qint64> size = literalSize(line)) {
-            const bool forSink = sink && line.startsWith("* ") && line.contains("BODY[");
+            const bool forSink = sink && line.startsWith("* ") && (line.contains("BODY[") || line.contains("BINARY["));
             line.truncate(line.lastIndexOf('{'));
             readLiteral(*size, forSink ? sink : LiteralSink(), forSink ? nullptr : &line);
             line += readLine();

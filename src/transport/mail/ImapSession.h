@@ -44,7 +44,7 @@ public:
     ImapSession& operator=(const ImapSession&) = delete;
 
     // Sends a command (without tag and line end) and reads its response. The literal of a FETCH
-    // response holding "BODY[" goes to the sink when one is given.
+    // response holding "BODY[" or "BINARY[" goes to the sink when one is given.
     Response run(const QByteArray& command, const LiteralSink& sink = {});
 
     // Ends the session politely; a session that is dropped without it just closes.

@@ -59,6 +59,28 @@ QString caFileOf(const QString& value, const QString& configFolder)
     return qEnvironmentVariable("SSL_CERT_FILE");
 }
 
+// The value of the response code "[UIDVALIDITY N]" among the answer's lines; empty without one.
+QByteArray uidValidity(const QList<QByteArray>& lines)
+{
+    for (const QByteArray& line : lines) {
+        const qsizetype at = line.indexOf("[UIDVALIDITY ");
+        if (at >= 0)
+            return line.mid(at + 13, line.indexOf(']', at) - at - 13).trimmed();
+    }
+    return {};
+}
+
+// Whether the answer to CAPABILITY names the capability.
+bool offers(const QList<QByteArray>& lines, const QByteArray& capability)
+{
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> words = line.toUpper().simplified().split(' ');
+        if (words.value(1) == "CAPABILITY" && words.contains(capability))
+            return true;
+    }
+    return false;
+}
+
 // The value of "* N EXISTS" among the answer's lines; -1 without one.
 qint64 existsCount(const QList<QByteArray>& lines)
 {
@@ -126,6 +148,11 @@ void ImapStore::signOn()
     // the reception searching for ever.
     if (messageCount_ > kMaxMessages)
         throw MailError(MailErrorNumber::SearchFailed, u"受信トレイを検索できません: %1 通のメッセージ"_s.arg(messageCount_));
+    mailboxName_ = QString::fromUtf8(options_.serverUrl).replace(u"://"_s, u"://"_s + QString::fromUtf8(options_.user) + u'@')
+                 + folder + u";UIDVALIDITY="_s + QString::fromLatin1(uidValidity(selected.untagged));
+    // What a server offers after the log-in may be more than before it.
+    const ImapSession::Response capabilities = session_->run("CAPABILITY");
+    binary_ = capabilities.ok && offers(capabilities.untagged, "BINARY");
 }
 
 QStringList ImapStore::unreadMessages()
@@ -180,26 +207,45 @@ QByteArray ImapStore::header(const QString& message)
     return header;
 }
 
+void ImapStore::fetchInto(const QString& message, const QByteArray& item, QIODevice& target, const QString& where)
+{
+    bool written = true;
+    const ImapSession::Response fetched =
+        session().run("UID FETCH " + QByteArray::number(uidOf(message)) + ' ' + item, [&](const char* data, qint64 size) {
+            written = target.write(data, size) == size;
+            return written;
+        });
+    if (!written)
+        throw MailError(MailErrorNumber::StoreFailed, u"受信フォルダに書き込めません: "_s + where);
+    if (!fetched.ok)
+        throw MailError(MailErrorNumber::MessageUnreadable,
+                        u"メッセージを読めません: UID "_s + message + u' ' + QString::fromUtf8(fetched.status));
+}
+
 MessageFile ImapStore::content(const QString& message, const QString& workFolder)
 {
     MessageFile file;
     file.download = std::make_unique<QTemporaryFile>(QDir(workFolder).filePath(u".mail-XXXXXX"_s));
     if (!file.download->open())
         throw MailError(MailErrorNumber::StoreFailed, u"受信フォルダに書き込めません: "_s + workFolder);
-    bool written = true;
-    const ImapSession::Response fetched =
-        session().run("UID FETCH " + QByteArray::number(uidOf(message)) + " BODY.PEEK[]", [&](const char* data, qint64 size) {
-            written = file.download->write(data, size) == size;
-            return written;
-        });
-    if (!written || !file.download->flush())
+    fetchInto(message, "BODY.PEEK[]", *file.download, workFolder);
+    if (!file.download->flush())
         throw MailError(MailErrorNumber::StoreFailed, u"受信フォルダに書き込めません: "_s + workFolder);
-    if (!fetched.ok)
-        throw MailError(MailErrorNumber::MessageUnreadable,
-                        u"メッセージを読めません: UID "_s + message + u' ' + QString::fromUtf8(fetched.status));
     file.download->close();
     file.path = file.download->fileName();
     return file;
+}
+
+UnencodedParts ImapStore::unencodedParts() const
+{
+    return binary_ ? UnencodedParts::FetchedApart : UnencodedParts::Changed;
+}
+
+void ImapStore::fetchPart(const QString& message, const QByteArray& section, QIODevice& target)
+{
+    if (!binary_)
+        return MailStore::fetchPart(message, section, target);
+    fetchInto(message, "BINARY.PEEK[" + section + ']', target, u"UID "_s + message);
 }
 
 void ImapStore::store(const QString& message, const QByteArray& flags, MailErrorNumber failure, const QString& what)

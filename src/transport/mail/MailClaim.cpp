@@ -3,6 +3,9 @@
 #include "app/files/FileHelpers.h"
 #include "transport/mail/MailError.h"
 #include "transport/mail/MailStore.h"
+#include "transport/mail/UnmarkedMessages.h"
+
+#include <QFileInfo>
 
 #include <functional>
 
@@ -27,10 +30,13 @@ QString inSession(const MailSettings& settings, const QString& configFolder, con
 
 }  // namespace
 
-MailClaim::MailClaim(MailSettings settings, QString configFolder, QString message, QString receivedFile)
+MailClaim::MailClaim(MailSettings settings, QString configFolder, QString mailbox, QString message, QString described,
+                     QString receivedFile)
     : settings_(std::move(settings))
     , configFolder_(std::move(configFolder))
+    , mailbox_(std::move(mailbox))
     , message_(std::move(message))
+    , described_(std::move(described))
     , receivedFile_(std::move(receivedFile))
 {
 }
@@ -45,7 +51,13 @@ QString MailClaim::release()
 {
     settled_ = true;
     const QString error = inSession(settings_, configFolder_, [this](MailStore& store) { store.markRead(message_); });
-    return error.isEmpty() ? QString() : u"受信済みのメールを既読にできません: "_s + error;
+    if (error.isEmpty())
+        return {};
+    // Unread, the message would be received again by the next reception.
+    if (UnmarkedMessages(QFileInfo(receivedFile_).absolutePath()).add(mailbox_, message_, described_))
+        return u"受信済みのメールを既読にできません。次の受信の前に既読にします: %1: %2"_s.arg(error, described_);
+    return u"受信済みのメールを既読にできず、記録もできません。次の受信で同じメールをもう一度受信するおそれがあります: %1: %2"_s.arg(
+        error, described_);
 }
 
 QString MailClaim::giveBack()

@@ -8,10 +8,13 @@ namespace edi {
 // The message whose attachment became a job's received file, held by the store's claim until the
 // reception is recorded: released, it is marked read; given back, the received file goes and the
 // message is unread again for the next reception. Each settlement signs on to the store anew,
-// since the reception signed off long before.
+// since the reception signed off long before. A message that cannot be marked read when released
+// is remembered (UnmarkedMessages, beside the received file) for the next session to mark.
 class MailClaim final : public SourceClaim {
 public:
-    MailClaim(MailSettings settings, QString configFolder, QString message, QString receivedFile);
+    // The message of the mailbox (MailStore::mailboxName), told by its description.
+    MailClaim(MailSettings settings, QString configFolder, QString mailbox, QString message, QString described,
+              QString receivedFile);
     ~MailClaim() override;
 
     QString release() override;
@@ -20,7 +23,9 @@ public:
 private:
     MailSettings settings_;
     QString configFolder_;
+    QString mailbox_;
     QString message_;
+    QString described_;
     QString receivedFile_;
     bool settled_ = false;
 };

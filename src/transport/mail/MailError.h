@@ -19,10 +19,12 @@ enum class MailErrorNumber : int {
     MessageUnreadable = 202,  // a message cannot be read or fetched
     MessageBroken = 203,      // a message to the partner is broken; a header that is too long or does not
                               // parse only makes its message pass over
-    NoAttachment = 204,       // a message to the partner address has no attachment
+    NoAttachment = 204,       // a message to the partner address has no attachment of the centre's data form
     StoreFailed = 205,        // the attachment cannot be written into the received-files folder
     MarkFailed = 206,         // the stored message cannot be marked read
     GiveBackFailed = 207,     // a claimed message cannot be given back or marked as rejected
+    BinaryUnavailable = 208,  // the data attachment was sent without transfer encoding (8bit, binary) and
+                              // the server cannot send it unchanged (it offers no BINARY)
     Unexpected = 901,         // anything else that went wrong inside the reception
 };
 

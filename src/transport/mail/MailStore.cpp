@@ -10,6 +10,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace edi {
 
+void MailStore::fetchPart(const QString& message, const QByteArray& section, QIODevice&)
+{
+    throw MailError(MailErrorNumber::MessageUnreadable,
+                    u"メッセージの部分 %1 を取り出せません: %2"_s.arg(QString::fromLatin1(section), message));
+}
+
 std::unique_ptr<MailStore> openMailStore(const MailSettings& settings, const QString& configFolder)
 {
     const QString store = settings.store.trimmed();

@@ -19,6 +19,14 @@ struct MessageFile {
 // The longest header block a message may have; a longer one makes the message broken.
 inline constexpr qint64 kMaxHeaderBytes = 1024 * 1024;
 
+// How a store gives the parts of a message that were sent without a transfer encoding (8bit,
+// binary): NUL bytes and line ends that a server may change when it sends a message as text.
+enum class UnencodedParts {
+    InContent,     // the message's content holds them as they were sent (a Maildir file)
+    FetchedApart,  // content() may have changed them; fetchPart gives them as they were sent
+    Changed,       // content() may have changed them, and the store cannot give them otherwise
+};
+
 // A mailbox the mail transport receives from. Messages are named by the store (a Maildir file
 // name, an IMAP UID). Every operation throws MailError when it fails.
 class MailStore {
@@ -27,12 +35,19 @@ public:
 
     // Reaches the mailbox with the configured user and password.
     virtual void signOn() = 0;
+    // The mailbox as one text, once signed on: the same for every session of the same mailbox
+    // while its message names keep their meaning (an IMAP folder's UIDVALIDITY is part of it).
+    virtual QString mailboxName() const = 0;
     // The unread messages, in the order they arrived.
     virtual QStringList unreadMessages() = 0;
     // The message's header block, with the empty line that ends it (at most kMaxHeaderBytes).
     virtual QByteArray header(const QString& message) = 0;
     // The whole message as a file; a download goes into workFolder.
     virtual MessageFile content(const QString& message, const QString& workFolder) = 0;
+    virtual UnencodedParts unencodedParts() const = 0;
+    // The content of the message's part with the IMAP part specifier ("2", "1.3"), exactly as it
+    // was sent, into target. Only for a store whose unencoded parts are FetchedApart.
+    virtual void fetchPart(const QString& message, const QByteArray& section, QIODevice& target);
     // The message was looked at and not taken: it stays unread.
     virtual void leaveUnread(const QString& message) = 0;
     // Takes an unread message for the job with the serial alone: no reception lists it until it

@@ -20,9 +20,11 @@ public:
     explicit MaildirStore(QString folder);
 
     void signOn() override;
+    QString mailboxName() const override { return folder_; }
     QStringList unreadMessages() override;
     QByteArray header(const QString& message) override;
     MessageFile content(const QString& message, const QString& workFolder) override;
+    UnencodedParts unencodedParts() const override { return UnencodedParts::InContent; }
     void leaveUnread(const QString&) override {}
     std::optional<QString> claim(const QString& message, qint32 serial) override;
     void markRead(const QString& claimed) override;

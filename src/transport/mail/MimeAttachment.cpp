@@ -172,6 +172,41 @@ Copy copyContent(GMimeObject* attachment, GMimeStream* target)
     return g_mime_data_wrapper_write_to_stream(content, target) < 0 ? Copy::WriteFailed : Copy::Done;
 }
 
+// The attachment's content, decoded, as the whole of the target file.
+Copy copyContent(GMimeObject* attachment, QFile& target)
+{
+    if (!target.resize(0) || !target.seek(0))
+        return Copy::WriteFailed;
+    const int output = ::dup(target.handle());
+    if (output < 0)
+        return Copy::WriteFailed;
+    Ref<GMimeStream> fileStream(g_mime_stream_fs_new(output));
+    Ref<GMimeStream> buffered(g_mime_stream_buffer_new(fileStream.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
+    const Copy copied = copyContent(attachment, buffered.get());
+    if (copied == Copy::Done && g_mime_stream_flush(buffered.get()) != 0)
+        return Copy::WriteFailed;
+    return copied;
+}
+
+// The part, as the store fetched it apart, as the whole of the target file.
+Copy copyFetchedPart(const UnencodedPartSource& source, const QByteArray& section, QFile& target)
+{
+    if (!target.resize(0) || !target.seek(0))
+        return Copy::WriteFailed;
+    source.fetch(section, target);
+    return target.flush() ? Copy::Done : Copy::WriteFailed;
+}
+
+// A part sent without transfer encoding, its bytes as they are: what a server may change when
+// it sends the message as text.
+bool isSentUnencoded(GMimeObject* part)
+{
+    if (!GMIME_IS_PART(part))
+        return false;
+    const GMimeContentEncoding encoding = g_mime_part_get_content_encoding(GMIME_PART(part));
+    return encoding == GMIME_CONTENT_ENCODING_8BIT || encoding == GMIME_CONTENT_ENCODING_BINARY;
+}
+
 }  // namespace
 
 HeaderFields readHeaderFields(const QByteArray& header)
@@ -230,9 +265,44 @@ bool sameAddress(const QString& recipient, const QString& partner)
     return a.left(atA) == b.left(atB) && a.mid(atA).compare(b.mid(atB), Qt::CaseInsensitive) == 0;
 }
 
-SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
+namespace {
+
+// The first of the attachments whose content is of the form, into the target; the others are
+// written there in turn and passed over.
+SavedAttachment firstOfForm(const AttachmentList& listed, DataForm form, const UnencodedPartSource& unencoded, QFile& target)
 {
-    initialiseGMime();
+    SavedAttachment saved;
+    for (const ListedAttachment& attachment : listed.attachments) {
+        const bool sentUnencoded = isSentUnencoded(attachment.part);
+        const bool fetchedApart = sentUnencoded && unencoded.parts == UnencodedParts::FetchedApart;
+        const Copy copied = fetchedApart ? copyFetchedPart(unencoded, attachment.section, target) : copyContent(attachment.part, target);
+        if (copied == Copy::Cut) {
+            saved.outcome = AttachmentOutcome::Broken;
+            saved.detail = u"the attachment's base64 is cut off"_s;
+            return saved;
+        }
+        if (copied == Copy::WriteFailed) {
+            saved.outcome = AttachmentOutcome::WriteFailed;
+            return saved;
+        }
+        if (!holdsDataForm(target, form)) {
+            saved.seen << describedAttachment(attachment.part);
+            continue;
+        }
+        saved.fileName = attachmentName(attachment.part);
+        saved.outcome = sentUnencoded && unencoded.parts == UnencodedParts::Changed ? AttachmentOutcome::Changed
+                                                                                   : AttachmentOutcome::Saved;
+        return saved;
+    }
+    saved.outcome = AttachmentOutcome::NoAttachment;
+    saved.detail = listed.notFound;
+    return saved;
+}
+
+// saveDataAttachment, whatever it leaves in the target.
+SavedAttachment findAndSaveDataAttachment(const QString& messagePath, DataForm form, const UnencodedPartSource& unencoded,
+                                          QFile& target)
+{
     SavedAttachment saved;
     // The parser keeps header blocks, preambles, epilogues and every part in memory: a message
     // whose pieces outgrow what any mail program writes is broken rather than read.
@@ -259,33 +329,20 @@ SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target)
         saved.detail = message.get() ? problems.first : u"no message"_s;
         return saved;
     }
-    const DataAttachment found = findDataAttachment(g_mime_message_get_mime_part(message.get()));
-    GMimeObject* attachment = found.part;
-    if (!attachment) {
-        saved.outcome = AttachmentOutcome::NoAttachment;
-        saved.detail = found.notFound;
-        return saved;
-    }
-    saved.fileName = attachmentName(attachment);
 
-    const int output = ::dup(target.handle());
-    if (output < 0) {
-        saved.outcome = AttachmentOutcome::WriteFailed;
-        return saved;
-    }
-    Ref<GMimeStream> fileStream(g_mime_stream_fs_new(output));
-    Ref<GMimeStream> buffered(g_mime_stream_buffer_new(fileStream.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
-    const Copy copied = copyContent(attachment, buffered.get());
-    if (copied == Copy::Cut) {
-        saved.outcome = AttachmentOutcome::Broken;
-        saved.detail = u"the attachment's base64 is cut off"_s;
-        return saved;
-    }
-    if (copied == Copy::WriteFailed || g_mime_stream_flush(buffered.get()) != 0) {
-        saved.outcome = AttachmentOutcome::WriteFailed;
-        return saved;
-    }
-    saved.outcome = AttachmentOutcome::Saved;
+    return firstOfForm(listAttachments(message.get()), form, unencoded, target);
+}
+
+}  // namespace
+
+SavedAttachment saveDataAttachment(const QString& messagePath, DataForm form, const UnencodedPartSource& unencoded,
+                                   QFile& target)
+{
+    initialiseGMime();
+    const SavedAttachment saved = findAndSaveDataAttachment(messagePath, form, unencoded, target);
+    // What was passed over is no content of the file.
+    if (saved.outcome != AttachmentOutcome::Saved)
+        target.resize(0);
     return saved;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "transport/mail/DataForm.h"
+#include "transport/mail/MailStore.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QFile;
 
@@ -30,23 +34,33 @@ HeaderFields readHeaderFields(const QByteArray& header);
 bool sameAddress(const QString& recipient, const QString& partner);
 
 enum class AttachmentOutcome {
-    Saved,         // the first attachment's content, decoded, is in the target file
-    NoAttachment,  // the message has none
+    Saved,         // the data attachment's content, decoded, is in the target file
+    NoAttachment,  // no attachment is of the centre's data form
     Broken,        // the MIME structure is broken (no boundary, truncated, overflowing nesting, ...)
     Unreadable,    // the message file cannot be read
     WriteFailed,   // the target file could not take the content
+    Changed,       // the data attachment was sent without transfer encoding and the store may have changed it
 };
 struct SavedAttachment {
     AttachmentOutcome outcome = AttachmentOutcome::Unreadable;
     QString fileName;  // the name the sender gave it, decoded; only for the operator's messages
-    QString detail;    // what was broken; without an attachment, what was there instead
+    QString detail;    // what was broken; without a data attachment, why sealed parts are none
+    QStringList seen;  // without a data attachment: the attachments there were, as a mail program lists them
 };
 
-// Finds the first attachment of the message in messagePath as a mail program lists attachments
-// (see findDataAttachment; a part is an attachment when its disposition says so or it carries a
-// file name) and writes its decoded content (base64, quoted-printable, ...) to target, which is
-// open for writing. The message is parsed from the file and the content streamed, so memory does
-// not grow with its size.
-SavedAttachment saveFirstAttachment(const QString& messagePath, QFile& target);
+// Where the content of a part sent without transfer encoding (8bit, binary) comes from.
+struct UnencodedPartSource {
+    UnencodedParts parts = UnencodedParts::InContent;
+    // For FetchedApart: the part with the IMAP part specifier, as it was sent, into the file;
+    // throws MailError.
+    std::function<void(const QByteArray& section, QIODevice& target)> fetch;
+};
+
+// Finds the data attachment of the message in messagePath: of the attachments a mail program
+// lists (see listAttachments), the first whose decoded content (base64, quoted-printable, ...) is
+// of the form, which it leaves in target, open for reading and writing. The message is parsed
+// from the file and contents are streamed, so memory does not grow with their size.
+SavedAttachment saveDataAttachment(const QString& messagePath, DataForm form, const UnencodedPartSource& unencoded,
+                                   QFile& target);
 
 }  // namespace edi
