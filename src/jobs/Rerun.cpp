@@ -98,7 +98,7 @@ private:
             if (row.processingKind == u"41"_s && row.endCode == ResultCode::ok)
                 return u"通番 %1 のデータは登録済みです"_s.arg(serialText(serial));
         const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
-        if (statusFileRegistered(JobFiles::joinPath(settings.statusFolder, serialText(serial) + u"_K_IN_STATUS.TXT"_s)))
+        if (statusFileOfThisRun(settings, serial) && statusFileRegistered(registrationStatusFile(settings, serial)))
             return u"通番 %1 のデータは登録プログラムが登録済みです (ステータスファイル)"_s.arg(serialText(serial));
         for (const qint32 rerun : rerunsOf(serial)) {
             if (!registeredAs(rerun, job_.history().jobRows(rerun)).isEmpty())
