@@ -218,11 +218,14 @@ RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& o
     bool failed = false;
     const QString machine = History::machineNote(job.settings().machineName);
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote.isEmpty() ? machine : machine + u" / "_s + jobNote};
-    if (job.history().openJob(start) != ResultCode::ok) {
+    QString serialsSkipped;
+    if (job.history().openJob(start, &serialsSkipped) != ResultCode::ok) {
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
         failed = true;
     } else {
         observer.serialOpened(start.serial);
+        if (!serialsSkipped.isEmpty())
+            observer.note(serialsSkipped);
         const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer, receive);
         if (outcome.failed && !outcome.registrationRan)
             closeStoppedJob(job, start.serial, outcome);

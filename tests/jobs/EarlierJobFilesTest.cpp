@@ -13,7 +13,8 @@ namespace edi::test {
 namespace {
 
 // A job's files are its own: a registration status file an earlier job of the same serial left
-// is never recorded as this job's.
+// is never recorded as this job's, and a serial whose files are still in the folders (the
+// database was restored from an older copy) is not taken again.
 class EarlierJobFilesTest : public JobFixture {
 protected:
     QString statusFile(qint32 serial) const
@@ -51,6 +52,14 @@ protected:
             if (note.startsWith(prefix))
                 return note.mid(prefix.size());
         return {};
+    }
+    void emptyFolders()
+    {
+        for (const char* folder : {"received", "backup", "registration/status", "registration/command"}) {
+            const QString dir = path(QString::fromLatin1(folder));
+            for (const QString& name : files(QString::fromLatin1(folder)))
+                QFile::remove(dir + u'/' + name);
+        }
     }
 };
 
@@ -96,6 +105,39 @@ TEST_P(EarlierJobFilesTest, RecoveryLeavesAStatusFileOlderThanTheCommandFile)
     EXPECT_TRUE(jobRowNote(serial).contains(movedAside)) << jobRowNote(serial).toStdString();
     ASSERT_EQ(log.size(), 1);
     EXPECT_TRUE(log[0].contains(movedAside)) << log[0].toStdString();
+}
+
+TEST_P(EarlierJobFilesTest, ASerialWhoseFilesAreStillThereIsNotTakenAgain)
+{
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s));
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished);
+    const QByteArray firstStatus = readFile(statusFile(1));
+
+    // The database comes back from a copy made before that job: its files name serial 1.
+    db_->execute({u"DELETE FROM FL1102処理履歴ファイル"_s, {}});
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(3));
+    ASSERT_EQ(run(u"WC01"_s), RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    EXPECT_TRUE(history().first().startsWith(u"2|0|R|1|01|WC01|done|K0005| |0101|3|3|"_s)) << history().first().toStdString();
+    const QString why = u"通番 00000001 は前のジョブのファイルがあるため使いません"
+                        u" (データベースが古い写しから戻された可能性があります): %1 があります"_s.arg(
+                            path(u"received/00000001_RCV_WC01________.CII"_s));
+    EXPECT_TRUE(observer_.notes.contains(why)) << observer_.notes.join(u'\n').toStdString();
+    EXPECT_EQ(jobRowNote(2), u"端末 TESTPC / "_s + why);
+    EXPECT_EQ(readFile(statusFile(1)), firstStatus);
+    EXPECT_EQ(readFile(path(u"received/00000001_RCV_WC01________.CII"_s)), demoCii(2));
+
+    // Any one of the job's files keeps its serial: in the received-files or the backup folder,
+    // or the registration's command or status file.
+    for (const char* leftOver : {"received/00000001_RCV_WC01________.LOC", "backup/00000001_RCV_WC01________.CII",
+                                 "registration/command/EDI00000001.INI", "registration/status/00000001_K_IN_STATUS.TXT"}) {
+        db_->execute({u"DELETE FROM FL1102処理履歴ファイル"_s, {}});
+        emptyFolders();
+        writeFile(path(QString::fromLatin1(leftOver)), "earlier");
+        writeFile(path(u"handover/WC01.CII"_s), demoCii(1));
+        ASSERT_EQ(run(u"WC01"_s), RowState::Finished) << leftOver;
+        EXPECT_TRUE(history().first().startsWith(u"2|0|"_s)) << leftOver;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, EarlierJobFilesTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
