@@ -8,6 +8,7 @@
 #include "app/text/TextHelpers.h"
 #include "jobs/Alerts.h"
 #include "jobs/ControlRow.h"
+#include "jobs/DuplicateCheck.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobReport.h"
@@ -39,7 +40,7 @@ QString guarded(const std::function<QString()>& step)
 // One step of a job as its grid column shows it.
 struct JobStep {
     StatusColumn column;
-    const char16_t* runningText;
+    const char16_t* runningText;  // null: the step shows nothing while it runs, nor when it ends well
     const char16_t* errorText;
     bool showsBusyAgain;  // the step's transport or converter may have hidden the busy window
     std::function<QString()> run;
@@ -57,12 +58,20 @@ struct StepsOutcome {
 // earlier job received.
 using Reception = std::function<QString(qint32 serial)>;
 
+// The grid text of a step that did not end well: a duplicate delivery says so.
+QString errorTextOf(const JobStep& step, const QString& code)
+{
+    return code == JobCode::duplicate ? u"重複"_s : QString::fromUtf16(step.errorText);
+}
+
 // Reception, conversion and registration in order; the first that fails ends the job.
 StepsOutcome runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
-                         const Reception& receive)
+                         const Reception& receive, Duplicates duplicates)
 {
     const JobStep steps[] = {
         {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true, [&] { return receive(serial); }},
+        {StatusColumn::Reception, nullptr, u"受信ｴﾗｰ", false,
+         [&] { return checkDuplicateDelivery(job, centreCode, serial, duplicates, observer); }},
         {StatusColumn::Conversion, u"変換中", u"変換ｴﾗｰ", true,
          [&] { return collectReceivedFiles(job, centreCode, serial); }},
         {StatusColumn::Registration, u"登録中", u"登録ｴﾗｰ", false,
@@ -70,16 +79,19 @@ StepsOutcome runJobSteps(JobContext& job, const QString& centreCode, qint32 seri
     };
     StepsOutcome outcome;
     for (const JobStep& step : steps) {
-        observer.statusText(step.column, QString::fromUtf16(step.runningText));
+        if (step.runningText)
+            observer.statusText(step.column, QString::fromUtf16(step.runningText));
         outcome.registrationRan = step.column == StatusColumn::Registration;
         const QString code = guarded(step.run);
         if (step.showsBusyAgain)
             observer.busyAgain();
         if (code != ResultCode::ok) {
-            observer.statusText(step.column, QString::fromUtf16(step.errorText));
-            return {true, outcome.registrationRan, code, QString::fromUtf16(step.errorText)};
+            const QString errorText = errorTextOf(step, code);
+            observer.statusText(step.column, errorText);
+            return {true, outcome.registrationRan, code, errorText};
         }
-        observer.statusText(step.column, u"OK"_s);
+        if (step.runningText)
+            observer.statusText(step.column, u"OK"_s);
     }
     return outcome;
 }
@@ -213,7 +225,7 @@ Refusal refusalUnderLock(JobContext& job, const QString& centreCode, JobObserver
 // A job whose centre's lock is held: the job's row, its steps, and the backup copy, which runs
 // after every job.
 RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& jobNote,
-                      const Reception& receive)
+                      const Reception& receive, Duplicates duplicates)
 {
     bool failed = false;
     const QString machine = History::machineNote(job.settings().machineName);
@@ -226,7 +238,7 @@ RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& o
         observer.serialOpened(start.serial);
         if (!serialsSkipped.isEmpty())
             observer.note(serialsSkipped);
-        const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer, receive);
+        const StepsOutcome outcome = runJobSteps(job, centreCode, start.serial, observer, receive, duplicates);
         if (outcome.failed && !outcome.registrationRan)
             closeStoppedJob(job, start.serial, outcome);
         failed = outcome.failed;
@@ -268,8 +280,9 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         observer.rowState(RowState::Failed);
         return RowState::Failed;
     }
-    return runLockedJob(job, centreCode, observer, jobNote,
-                        [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); });
+    return runLockedJob(
+        job, centreCode, observer, jobNote, [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); },
+        Duplicates::KeepAside);
 }
 
 RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& observer)
@@ -291,9 +304,14 @@ RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& o
     if (!plan.refusal.isEmpty())
         return {RowState::Failed, plan.refusal};
     observer.rowState(RowState::Running);
-    const RowState state = runLockedJob(job, plan.centreCode, observer, rerunNote(serial), [&](qint32 newSerial) {
-        return restoreReceivedFiles(job, plan, newSerial, observer);
-    });
+    const RowState state = runLockedJob(
+        job, plan.centreCode, observer, rerunNote(serial),
+        [&](qint32 newSerial) { return restoreReceivedFiles(job, plan, newSerial, observer); },
+        force ? Duplicates::Register : Duplicates::KeepAside);
+    if (state == RowState::Finished) {
+        for (const QString& line : restoreKeptAsideNames(plan.sources))
+            observer.note(line);
+    }
     return {state, {}};
 }
 

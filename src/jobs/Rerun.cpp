@@ -10,12 +10,14 @@
 #include "app/text/ShiftJis.h"
 #include "app/text/TextHelpers.h"
 #include "jobs/ControlRow.h"
+#include "jobs/DuplicateCheck.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobObserver.h"
 #include "jobs/Registration.h"
 #include "transport/TransferCodes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <stdexcept>
@@ -58,7 +60,10 @@ public:
         if (!transfer || (transfer->endCode != ResultCode::ok && transfer->endCode != JobCode::interrupted))
             return refuse(u"通番 %1 のジョブは受信できていません"_s.arg(serialText(serial_)));
         if (!force) {
-            if (const QString registered = registeredAs(serial_, rows); !registered.isEmpty())
+            QString registered = registeredAs(serial_, rows);
+            if (registered.isEmpty() && rows.front().endCode == JobCode::duplicate)
+                registered = u"通番 %1 のデータは受信済みのデータと同じため登録していません"_s.arg(serialText(serial_));
+            if (!registered.isEmpty())
                 return refuse(registered + u" (--force で再実行できます)"_s);
         }
         findSources();
@@ -139,9 +144,11 @@ private:
             return;
         }
         const QString name = QFileInfo(files.receivedCii()).fileName();
-        for (const QString& candidate : {files.receivedCii(), JobFiles::joinPath(backup, name)}) {
-            if (QFileInfo(candidate).isFile()) {
-                plan_.sources = {candidate};
+        for (const QString& folder : {files.inReceivedFolder({}), backup}) {
+            // The file under its own name, or kept aside as a duplicate.
+            const QStringList found = QDir(folder).entryList({name, name + kDuplicateSuffix + u'*'}, QDir::Files, QDir::Name);
+            if (!found.isEmpty()) {
+                plan_.sources = {JobFiles::joinPath(folder, found.first())};
                 return;
             }
         }
@@ -187,7 +194,7 @@ QString restoreReceivedFiles(JobContext& job, const RerunPlan& plan, qint32 seri
     QStringList copied;
     for (const QString& source : plan.sources) {
         // The same name under the new serial: the job's names begin with it.
-        const QString name = newPrefix + QFileInfo(source).fileName().mid(oldPrefix.size());
+        const QString name = newPrefix + withoutDuplicateSuffix(QFileInfo(source).fileName()).mid(oldPrefix.size());
         const QString target = JobFiles::joinPath(job.settings().paths.receivedFolder, name);
         if (copyFile(source, target) != FileStatus::Done) {
             code = ResultCode::failed;

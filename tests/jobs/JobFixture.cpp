@@ -65,10 +65,10 @@ void JobFixture::writeIni(const QString& registrationCommand, const QString& cat
                                                     path(u"backup/"_s), path(u"registration/status"_s),
                                                     path(u"registration/command"_s), registrationCommand, morePathKeys,
                                                     categories);
-    writeFile(path(u"EDI.ini"_s), database_.environmentSection() + settings.toUtf8());
+    writeFile(path(u"EDI.ini"_s), database_.environmentSection() + (environmentKeys_ + settings).toUtf8());
 }
 
-QByteArray JobFixture::demoCii(int orders) const
+QByteArray JobFixture::demoCii(int orders, const GroupFields& fields) const
 {
     QList<QByteArray> bodies;
     for (int i = 1; i <= orders; ++i) {
@@ -81,7 +81,7 @@ QByteArray JobFixture::demoCii(int orders) const
                       .endGroup()
                       .bytes();
     }
-    return ciiGroup({}, bodies);
+    return ciiGroup(fields, bodies);
 }
 
 RowState JobFixture::run(const QString& centre)

@@ -102,6 +102,15 @@ SchedulerSettings readSchedulerSettings(const IniFile& ini)
     return settings;
 }
 
+ReceptionSettings readReceptionSettings(const IniFile& ini)
+{
+    ReceptionSettings settings;
+    const QString days = ini.value(kEnvironment, u"DUPDAYS"_s, kEnvironmentBuffer).trimmed();
+    if (!days.isEmpty())
+        settings.duplicateDays = std::clamp(leadingConfigNumber(days), 0, ReceptionSettings::kMaxDuplicateDays);
+    return settings;
+}
+
 std::optional<ProgramSettings> readProgramSettings(const IniFile& ini, QString* failedKey)
 {
     StrictReader reader(ini);

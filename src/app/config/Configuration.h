@@ -41,6 +41,16 @@ struct SchedulerSettings {
 };
 SchedulerSettings readSchedulerSettings(const IniFile& ini);
 
+// What a reception reads from "動作環境" at every job.
+struct ReceptionSettings {
+    // The longest DUPDAYS kept: ten years.
+    static constexpr int kMaxDuplicateDays = 3650;
+    // DUPDAYS: a delivery equal to one registered within this many days is not registered again
+    // (default 30); 0 turns the check off.
+    int duplicateDays = 30;
+};
+ReceptionSettings readReceptionSettings(const IniFile& ini);
+
 struct FontSettings {  // text values, checked only when applied to a window
     QString bold, italic, name, size, strikethru, underline;
 };
