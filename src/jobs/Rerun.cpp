@@ -53,6 +53,9 @@ public:
         if (rows.empty() || rows.front().branch != 0)
             return refuse(u"通番 %1 のジョブは履歴にありません"_s.arg(serialText(serial_)));
         plan_.centreCode = centreOf(serial_);
+        const QString machine = History::machineNamedIn(rows.front().note);
+        if (machine != job_.settings().machineName)
+            plan_.machine = machine;
         for (const HistoryRow& row : rows)
             if (!row.completed)
                 return refuse(u"通番 %1 のジョブはまだ完了していません (実行中、または中断後の完了待ち)"_s.arg(serialText(serial_)));
@@ -75,7 +78,8 @@ public:
 private:
     RerunPlan refuse(const QString& text)
     {
-        plan_.refusal = text;
+        // Its files lie in that machine's folders, and only its program completes its rows.
+        plan_.refusal = plan_.machine.isEmpty() ? text : text + u" (端末 %1 のジョブ)"_s.arg(plan_.machine);
         plan_.sources.clear();
         return plan_;
     }
@@ -202,7 +206,8 @@ QString restoreReceivedFiles(JobContext& job, const RerunPlan& plan, qint32 seri
         }
         copied << source;
     }
-    const QString note = code == ResultCode::ok ? u"再実行: 通番 %1 の受信ファイル %2 から"_s.arg(oldPrefix, copied.join(u", "_s))
+    const QString earlier = plan.machine.isEmpty() ? u"通番 "_s + oldPrefix : u"端末 %1 の通番 %2"_s.arg(plan.machine, oldPrefix);
+    const QString note = code == ResultCode::ok ? u"再実行: %1 の受信ファイル %2 から"_s.arg(earlier, copied.join(u", "_s))
                                                 : u"再実行: 受信ファイルを受信フォルダにコピーできません"_s;
     observer.note(note);
     HistoryCompletion completion;
