@@ -56,8 +56,8 @@ public:
         const ControlRowLookup centre = loadControlRow(job_.database(), centreCode_);
         if (settings.duplicateDays == 0 || !centre.row)
             return ResultCode::ok;
-        const JobFiles files(job_.settings().paths.receivedFolder, serial_, centreCode_);
-        const QStringList received = receivedDataFiles(*centre.row, files);
+        const QStringList received =
+            receivedDataFiles(*centre.row, JobFiles(job_.settings().paths.receivedFolder, serial_, centreCode_));
         if (received.isEmpty())
             return ResultCode::ok;
         const auto fingerprints = fingerprintsOf(received, !isXmlDataFormat(centre.row->dataFormat.toString()));
@@ -65,11 +65,7 @@ public:
             return failed(u"受信ファイルを読めないため照合できません: "_s + received.join(u", "_s));
         std::optional<RegisteredDelivery> earlier;
         try {
-            ReceivedDataTable table(job_.database());
-            const QDate today = job_.clock().today();
-            const QDate since = today.addDays(-settings.duplicateDays);
-            earlier = table.registeredEarlier(centreCode_, serial_, *fingerprints, since);
-            table.record(centreCode_, serial_, *fingerprints, today, since);
+            earlier = recordAndFindEarlier(*fingerprints, settings.duplicateDays);
         } catch (const DatabaseError& error) {
             return failed(u"受信データを照合できません: "_s + error.message());
         }
@@ -87,6 +83,17 @@ public:
     }
 
 private:
+    // The earlier registered delivery the job repeats, if any; the job's fingerprints are kept
+    // either way, and those older than the days forgotten. Throws DatabaseError.
+    std::optional<RegisteredDelivery> recordAndFindEarlier(const std::vector<DeliveryFingerprint>& fingerprints, int days)
+    {
+        ReceivedDataTable table(job_.database());
+        const QDate today = job_.clock().today();
+        const QDate since = today.addDays(-days);
+        std::optional<RegisteredDelivery> earlier = table.registeredEarlier(centreCode_, serial_, fingerprints, since);
+        table.record(centreCode_, serial_, fingerprints, today, since);
+        return earlier;
+    }
     // The operator's log and the job row's note.
     void tell(const QString& line)
     {

@@ -30,17 +30,20 @@ bool ReceivedDataTable::tableExists()
 
 void ReceivedDataTable::makeTable()
 {
-    if (tableExists())
+    if (tableSeen_)
         return;
-    try {
-        database_.execute({u"CREATE TABLE EDI受信データ照合 ("
-                           u" センターコード VARCHAR(12) NOT NULL, 照合値 VARCHAR(100) NOT NULL,"
-                           u" 照合種別 VARCHAR(8) NOT NULL, 通番 INTEGER NOT NULL, 受信日付 DATE, ファイル名 VARCHAR(4096),"
-                           u" PRIMARY KEY (センターコード, 照合値, 照合種別, 通番))"_s,
-                           {}});
-    } catch (const DatabaseError&) {
-        // Another workstation may have made it at the same moment: the next statement tells.
+    if (!tableExists()) {
+        try {
+            database_.execute({u"CREATE TABLE EDI受信データ照合 ("
+                               u" センターコード VARCHAR(12) NOT NULL, 照合値 VARCHAR(100) NOT NULL,"
+                               u" 照合種別 VARCHAR(8) NOT NULL, 通番 INTEGER NOT NULL, 受信日付 DATE, ファイル名 VARCHAR(4096),"
+                               u" PRIMARY KEY (センターコード, 照合値, 照合種別, 通番))"_s,
+                               {}});
+        } catch (const DatabaseError&) {
+            // Another workstation may have made it at the same moment: the next statement tells.
+        }
     }
+    tableSeen_ = true;
 }
 
 std::optional<RegisteredDelivery> ReceivedDataTable::registeredEarlier(

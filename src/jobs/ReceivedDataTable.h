@@ -40,6 +40,7 @@ private:
     void makeTable();
 
     Database& database_;
+    bool tableSeen_ = false;
 };
 
 }  // namespace edi

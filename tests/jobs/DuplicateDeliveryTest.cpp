@@ -146,6 +146,22 @@ TEST_P(DuplicateDeliveryTest, OnlyWhatWasRegisteredWithinDupDaysCounts)
     EXPECT_EQ(registered(), 6);
 }
 
+// A check that cannot be made fails the job before anything is registered; its data waits in the
+// received-files folder for a re-run.
+TEST_P(DuplicateDeliveryTest, ACheckThatCannotBeMadeFailsTheJob)
+{
+    db_->execute({u"DROP TABLE EDI受信データ照合"_s, {}});
+    db_->execute({u"CREATE TABLE EDI受信データ照合 (センターコード VARCHAR(12))"_s, {}});
+    ASSERT_EQ(handOver(demoCii(2)), RowState::Failed);
+    EXPECT_EQ(observer_.texts, (QStringList{u"6:受信中"_s, u"6:OK"_s, u"6:受信ｴﾗｰ"_s}));
+    EXPECT_TRUE(jobRow(1).startsWith(u"9999|端末 TESTPC / 受信データを照合できません: "_s)) << jobRow(1).toStdString();
+    EXPECT_EQ(registered(), 0);
+
+    db_->execute({u"DROP TABLE EDI受信データ照合"_s, {}});
+    EXPECT_EQ(rerun(1).state, RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    EXPECT_EQ(registered(), 2);
+}
+
 TEST_P(DuplicateDeliveryTest, AMailTakenTwiceAndAPackageDeliveredAgain)
 {
     TestMailbox mailbox = TestMailbox::maildir(path(u"mail/Maildir"_s));
