@@ -6,7 +6,7 @@
 #include "jobs/JobContext.h"
 #include "jobs/Registration.h"
 
-#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
@@ -14,14 +14,14 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-// A folder's first file whose name begins with the serial; an unset folder has none.
+// A file of the folder whose name begins with the serial; an unset folder has none. The first
+// one met will do: received-files and backup folders grow large.
 QString fileUnderSerial(const QString& folder, qint32 serial)
 {
     if (folder.isEmpty())
         return {};
-    const QDir dir(folder);
-    const QStringList names = dir.entryList({serialText(serial) + u'*'}, QDir::Files | QDir::Hidden, QDir::Name);
-    return names.isEmpty() ? QString() : dir.filePath(names.first());
+    QDirIterator files(folder, {serialText(serial) + u'*'}, QDir::Files | QDir::Hidden);
+    return files.hasNext() ? files.next() : QString();
 }
 
 QString existingIn(const QString& folder, const QString& path)
