@@ -5,6 +5,7 @@
 #include "app/database/DatabaseError.h"
 
 #include <algorithm>
+#include <span>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,6 +16,24 @@ namespace {
 constexpr size_t kValuesPerQuery = 100;
 
 const QString kRegistrationKind = u"41"_s;
+
+// The rows of the fingerprints that other jobs of the centre received and registered data of
+// ("41" rows "0000") on `since` or later: serial, kind and value.
+Sql registeredAmong(const QString& centreCode, qint32 serial, std::span<const DeliveryFingerprint> fingerprints,
+                    const QDate& since)
+{
+    Sql sql{u"SELECT d.通番, d.照合種別, d.照合値 FROM EDI受信データ照合 d WHERE d.センターコード = ? AND d.通番 <> ?"
+            u" AND EXISTS (SELECT 1 FROM FL1102処理履歴ファイル h WHERE h.通番 = d.通番 AND h.処理種別 = ?"
+            u" AND h.終了コード = ? AND h.処理終了日付 >= ?) AND d.照合値 IN ("_s,
+            {centreCode, serial, kRegistrationKind, ResultCode::ok, since}};
+    QStringList placeholders;
+    for (const DeliveryFingerprint& fingerprint : fingerprints) {
+        placeholders << u"?"_s;
+        sql.values << fingerprint.value;
+    }
+    sql.text += placeholders.join(u", "_s) + u')';
+    return sql;
+}
 
 }  // namespace
 
@@ -54,26 +73,14 @@ std::optional<RegisteredDelivery> ReceivedDataTable::registeredEarlier(
     // groups' headers).
     std::optional<std::pair<qint32, size_t>> earliest;
     for (size_t first = 0; first < fingerprints.size(); first += kValuesPerQuery) {
-        const size_t end = std::min(fingerprints.size(), first + kValuesPerQuery);
-        Sql sql{u"SELECT d.通番, d.照合種別, d.照合値 FROM EDI受信データ照合 d WHERE d.センターコード = ? AND d.通番 <> ?"
-                u" AND EXISTS (SELECT 1 FROM FL1102処理履歴ファイル h WHERE h.通番 = d.通番 AND h.処理種別 = ?"
-                u" AND h.終了コード = ? AND h.処理終了日付 >= ?) AND d.照合値 IN ("_s,
-                {centreCode, serial, kRegistrationKind, ResultCode::ok, since}};
-        QStringList placeholders;
-        for (size_t index = first; index < end; ++index) {
-            placeholders << u"?"_s;
-            sql.values << fingerprints[index].value;
-        }
-        sql.text += placeholders.join(u", "_s) + u')';
-        for (ResultSet row = database_.query(sql); !row.atEnd(); row.next()) {
-            for (size_t index = first; index < end; ++index) {
-                const DeliveryFingerprint& fingerprint = fingerprints[index];
-                if (fingerprint.kind != row.value(1).toString() || fingerprint.value != row.value(2).toString())
-                    continue;
-                const std::pair<qint32, size_t> found{row.value(0).toInt(), index};
-                if (!earliest || found < *earliest)
-                    earliest = found;
-            }
+        const auto chunk = std::span(fingerprints).subspan(first, std::min(kValuesPerQuery, fingerprints.size() - first));
+        for (ResultSet row = database_.query(registeredAmong(centreCode, serial, chunk, since)); !row.atEnd(); row.next()) {
+            const auto shared = std::ranges::find_if(chunk, [&](const DeliveryFingerprint& fingerprint) {
+                return fingerprint.kind == row.value(1).toString() && fingerprint.value == row.value(2).toString();
+            });
+            const std::pair<qint32, size_t> found{row.value(0).toInt(), first + size_t(shared - chunk.begin())};
+            if (shared != chunk.end() && (!earliest || found < *earliest))
+                earliest = found;
         }
     }
     if (!earliest)
