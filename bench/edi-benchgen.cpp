@@ -553,8 +553,10 @@ QByteArray linePrefix(const QString& infoClass, const QByteArray& sender, const 
          + receiver.leftJustified(12, ' ');
 }
 
+// The exchange reference comes from the seed, so that files made with different seeds never hold
+// groups whose headers are alike (a receiving system takes such a group for one it received).
 edi::MessageGroupHeader groupHeader(const FormatDef& format, char mode, const QByteArray& sender,
-                                    const QByteArray& receiver, qint64 group)
+                                    const QByteArray& receiver, qint64 group, quint64 seed)
 {
     edi::MessageGroupHeader header;
     header.fill(1, edi::FixedRecord::kSize, QString());
@@ -563,6 +565,7 @@ edi::MessageGroupHeader groupHeader(const FormatDef& format, char mode, const QB
     header.fill(74, 8, format.bpid);
     header.fill(94, 4, format.infoClass);
     header.fill(104, 2, mode == 'S' ? u"10"_s : u"11"_s);
+    header.fill(106, 10, QString::number(seed % 10000000000ULL));
     header.fill(116, 12, u"2612%1%2"_s.arg(group % 28 + 1, 2, 10, QChar(u'0')).arg(group % 86400, 6, 10, QChar(u'0')));
     header.fill(146, 1, u"E"_s);
     header.data()[146] = mode;
@@ -780,7 +783,7 @@ int main(int argc, char* argv[])
                      : options.oneGroup      ? std::numeric_limits<qint64>::max()
                                              : random.between(std::min<qint64>(info.minMessages, maxMessages), maxMessages);
 
-        edi::appendHeaderBlock(buffer, groupHeader(format, info.mode, sender, receiver, group));
+        edi::appendHeaderBlock(buffer, groupHeader(format, info.mode, sender, receiver, group, options.seed));
         for (qint64 number = 1; number <= count; ++number) {
             if ((options.oneGroup || options.shortMessages) && written + buffer.size() >= options.bytes) {
                 count = number - 1;  // the group has filled the file

@@ -85,6 +85,22 @@ CREATE TABLE EDI端末稼働状況 (
     PRIMARY KEY (端末名)
 );
 
+-- What each job received, to know a delivery that comes again: a row per received file's SHA-256
+-- (照合種別 SHA256, 照合値 the hash in hexadecimal) and per CII message group's header (CIIHDR:
+-- sender, receiver, information class, exchange reference and creation time joined by "|"). A
+-- delivery that shares one with a job of the centre that registered data within [動作環境] DUPDAYS
+-- days is not registered again. Rows older than that are removed. The program makes it in a
+-- database made without it.
+CREATE TABLE EDI受信データ照合 (
+    センターコード VARCHAR(12)   NOT NULL,
+    照合値         VARCHAR(100)  NOT NULL,
+    照合種別       VARCHAR(8)    NOT NULL,
+    通番           INTEGER       NOT NULL,
+    受信日付       DATE,
+    ファイル名     VARCHAR(4096),
+    PRIMARY KEY (センターコード, 照合値, 照合種別, 通番)
+);
+
 -- Partner companies that use a centre.
 CREATE TABLE FL1915センタ利用企業マスタ (
     センターコード   VARCHAR(12) NOT NULL,

@@ -36,6 +36,7 @@ const EndCodeWords kEndCodes[] = {
     {JobCode::noPartnerCompany, u"センタ利用企業マスタにセンターがありません"},
     {JobCode::centreBusy, u"他のプロセスが受信中"},
     {JobCode::interrupted, u"処理が中断されました"},
+    {JobCode::duplicate, u"受信済みのデータと同じため登録せず"},
 };
 
 // Detail codes that say more than their end code.

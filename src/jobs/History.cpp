@@ -5,6 +5,7 @@
 #include "app/database/ColumnValues.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "app/text/TextHelpers.h"
 #include "jobs/JobCodes.h"
 
 #include <QSqlRecord>
@@ -100,14 +101,39 @@ void History::insertRow(const HistoryStart& start, bool stepRow)
                        values});
 }
 
-QString History::openJob(HistoryStart& start)
+qint32 History::freeSerialAbove(qint32 highest, QString& skipped)
+{
+    skipped.clear();
+    qint32 serial = highest + 1;
+    if (!serialInUse_)
+        return serial;
+    for (QString reason = serialInUse_(serial); !reason.isEmpty(); reason = serialInUse_(++serial)) {
+        if (skipped.isEmpty())
+            skipped = reason;
+    }
+    if (skipped.isEmpty())
+        return serial;
+    const QString serials = serial == highest + 2 ? serialText(highest + 1)
+                                                  : u"%1 から %2"_s.arg(serialText(highest + 1), serialText(serial - 1));
+    skipped = u"通番 %1 は前のジョブのファイルがあるため使いません (データベースが古い写しから戻された可能性があります): %2"_s.arg(
+        serials, skipped);
+    return serial;
+}
+
+QString History::openJob(HistoryStart& start, QString* serialsSkipped)
 {
     try {
         for (int attempt = 1;; ++attempt) {
-            start.serial = highestSerial() + 1;
+            QString skipped;
+            start.serial = freeSerialAbove(highestSerial(), skipped);
             start.branch = 0;
+            HistoryStart row = start;
+            if (!skipped.isEmpty())
+                row.note = start.note.isEmpty() ? skipped : start.note + u" / "_s + skipped;
             try {
-                insertRow(start, false);
+                insertRow(row, false);
+                if (serialsSkipped)
+                    *serialsSkipped = skipped;
                 return ResultCode::ok;
             } catch (const DatabaseError&) {
                 // Another workstation may have taken the serial between the look-up and the

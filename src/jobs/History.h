@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -85,6 +86,9 @@ std::map<QString, QDateTime> latestJobStarts(Database& database, const QDate& fr
 // inserted when they start and completed when they end. Each operation returns a result code,
 // "0000" or "9999"; database errors never leave it.
 //
+// A serial is never taken while an earlier job's files use it (a database restored from an older
+// copy has forgotten that job): a job would read that job's files as its own.
+//
 // Rows carry a note (備考) beside the codes. A table made before the column existed gets it at
 // the first note; where the database refuses that, notes are left out and the codes stay.
 class History {
@@ -94,10 +98,19 @@ public:
     // The longest note a row keeps; a longer one is cut.
     static constexpr qsizetype kNoteLength = 1000;
 
-    History(Database& database, const Clock& clock) : database_(database), clock_(clock) {}
+    // What an earlier job left under a serial, in words; empty when the serial is free. Asked for
+    // each serial openJob considers, between its look-up of the highest serial and its insert.
+    using SerialInUse = std::function<QString(qint32 serial)>;
 
-    // OpenJobHistory: the job row with a new serial (the highest plus one), given in start.serial.
-    QString openJob(HistoryStart& start);
+    History(Database& database, const Clock& clock, SerialInUse serialInUse = {})
+        : database_(database), clock_(clock), serialInUse_(std::move(serialInUse))
+    {
+    }
+
+    // OpenJobHistory: the job row with a new serial, given in start.serial: the highest plus one,
+    // or the first after it that no earlier job's files use; the job row's note, and
+    // serialsSkipped when given, say why any was passed over (empty when none was).
+    QString openJob(HistoryStart& start, QString* serialsSkipped = nullptr);
     // AddStepHistory: a step row under start.serial with the next branch, given in start.branch.
     // "9999" for serial 0 or a branch beyond 32767.
     QString addStep(HistoryStart& start);
@@ -139,6 +152,9 @@ private:
     std::vector<OpenJob> openJobRows(const QString& machineName, const QString& centreCode);
 
     qint32 highestSerial();
+    // The first serial above `highest` that no earlier job's files use, and why the ones before it
+    // are not.
+    qint32 freeSerialAbove(qint32 highest, QString& skipped);
     void insertRow(const HistoryStart& start, bool stepRow);
     // Whether rows can carry notes: the column exists, or could be added.
     bool notesKept();
@@ -146,6 +162,7 @@ private:
 
     Database& database_;
     const Clock& clock_;
+    SerialInUse serialInUse_;
     bool notesKept_ = false;  // once the column was seen
 };
 

@@ -21,6 +21,10 @@ inline const QString centreBusy = QStringLiteral("8001");
 // The job's process ended (killed, crashed, its database gone) before the row was completed; a
 // later start completed it (every row of the job still open).
 inline const QString interrupted = QStringLiteral("8002");
+// The job received data equal to a delivery of the centre registered within [動作環境] DUPDAYS
+// days: it was not registered again, and its received files were kept aside as ".DUPLICATE" (job
+// row; the transfer row ends "0000": the data was taken from its source).
+inline const QString duplicate = QStringLiteral("8004");
 
 // Detail codes.
 inline const QString programNotRun = QStringLiteral("0001");
@@ -45,6 +49,7 @@ inline bool receivedNothing(const QString& detailCode)
 }
 
 // Every end code above.
-inline const QString endCodes[] = {noReceivePath, noControlRow, registrationFailed, noPartnerCompany, centreBusy, interrupted};
+inline const QString endCodes[] = {noReceivePath, noControlRow, registrationFailed, noPartnerCompany,
+                                   centreBusy, interrupted, duplicate};
 
 }  // namespace edi::JobCode

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/files/ConversionLogLocation.h"
+#include "jobs/EarlierJobFiles.h"
 
 namespace edi {
 
@@ -17,7 +18,7 @@ JobContext::JobContext(Database& database, const Clock& clock, JobSettings setti
     : database_(database)
     , clock_(clock)
     , settings_(std::move(settings))
-    , history_(database, clock)
+    , history_(database, clock, [this](qint32 serial) { return earlierJobFile(settings_, serial); })
     , locks_(ExclusiveLocks::forDatabase(database))
     , masters_(database)
     , ciiXmlLog_(settings_.conversionLogPath)

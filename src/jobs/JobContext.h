@@ -43,6 +43,7 @@ public:
     Database& database() { return database_; }
     const Clock& clock() const { return clock_; }
     const JobSettings& settings() const { return settings_; }
+    // The history, which passes over serials whose files an earlier job left in the folders.
     History& history() { return history_; }
     // The locks a job takes on its own connection: one job per centre at a time.
     ExclusiveLocks& locks() { return *locks_; }

@@ -9,6 +9,7 @@
 #include "jobs/Alerts.h"
 #include "jobs/ControlRow.h"
 #include "jobs/DatabaseLoss.h"
+#include "jobs/DuplicateCheck.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobReport.h"
@@ -40,7 +41,7 @@ QString guarded(const std::function<QString()>& step)
 // One step of a job as its grid column shows it.
 struct JobStep {
     StatusColumn column;
-    const char16_t* runningText;
+    const char16_t* runningText;  // null: the step shows nothing while it runs, nor when it ends well
     const char16_t* errorText;
     bool showsBusyAgain;  // the step's transport or converter may have hidden the busy window
     std::function<QString()> run;
@@ -60,7 +61,8 @@ struct StepsOutcome {
 // earlier job received.
 using Reception = std::function<QString(qint32 serial)>;
 
-// The grid text a step ends with: OK, what a reception that brought nothing found, or its error.
+// The grid text a step ends with: OK, what a reception that brought nothing found, a duplicate
+// delivery, or its error.
 QString endText(const JobStep& step, const QString& code)
 {
     if (code == ResultCode::ok)
@@ -69,17 +71,21 @@ QString endText(const JobStep& step, const QString& code)
         return u"ﾃﾞｰﾀなし"_s;
     if (code == JobCode::notSettled)
         return u"書込中"_s;
+    if (code == JobCode::duplicate)
+        return u"重複"_s;
     return QString::fromUtf16(step.errorText);
 }
 
 // Runs a step under its grid texts and returns its code.
 QString runStep(const JobStep& step, JobObserver& observer)
 {
-    observer.statusText(step.column, QString::fromUtf16(step.runningText));
+    if (step.runningText)
+        observer.statusText(step.column, QString::fromUtf16(step.runningText));
     const QString code = guarded(step.run);
     if (step.showsBusyAgain)
         observer.busyAgain();
-    observer.statusText(step.column, endText(step, code));
+    if (step.runningText || code != ResultCode::ok)
+        observer.statusText(step.column, endText(step, code));
     return code;
 }
 
@@ -95,13 +101,15 @@ QString convertReceivedFiles(JobContext& job, const QString& centreCode, qint32 
     return code;
 }
 
-// Reception and conversion in order; the first that fails, or a reception that brought nothing,
-// stops the job before its registration.
+// Reception, the duplicate check and conversion in order; the first that fails, or a reception
+// that brought nothing, stops the job before its registration.
 StepsOutcome receiveAndConvert(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
-                               const Reception& receive)
+                               const Reception& receive, Duplicates duplicates)
 {
     const JobStep steps[] = {
         {StatusColumn::Reception, u"受信中", u"受信ｴﾗｰ", true, [&] { return receive(serial); }},
+        {StatusColumn::Reception, nullptr, u"受信ｴﾗｰ", false,
+         [&] { return checkDuplicateDelivery(job, centreCode, serial, duplicates, observer); }},
         {StatusColumn::Conversion, u"変換中", u"変換ｴﾗｰ", true,
          [&] { return convertReceivedFiles(job, centreCode, serial, observer); }},
     };
@@ -110,7 +118,7 @@ StepsOutcome receiveAndConvert(JobContext& job, const QString& centreCode, qint3
         if (JobCode::receivedNothing(code))
             return {false, true, ResultCode::ok, code, {}};
         if (code != ResultCode::ok)
-            return {true, true, code, {}, QString::fromUtf16(step.errorText)};
+            return {true, true, code, {}, endText(step, code)};
     }
     return {};
 }
@@ -130,9 +138,9 @@ void closeStoppedJob(JobContext& job, qint32 serial, const StepsOutcome& outcome
 // The steps of a job whose row is open, to the end of its job row, and the backup copy, which
 // runs after every job's reception and conversion; true when something failed.
 bool runJobSteps(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer,
-                 const Reception& receive)
+                 const Reception& receive, Duplicates duplicates)
 {
-    StepsOutcome outcome = receiveAndConvert(job, centreCode, serial, observer, receive);
+    StepsOutcome outcome = receiveAndConvert(job, centreCode, serial, observer, receive, duplicates);
     // The backup copies are on the disk before the job row ends (the registration ends it).
     const bool backedUp = backupJobFiles(job, serial);
     if (outcome.stopped) {
@@ -267,16 +275,19 @@ Refusal refusalUnderLock(JobContext& job, const QString& centreCode, JobObserver
 
 // A job whose centre's lock is held: the job's row and its steps.
 RowState runLockedJob(JobContext& job, const QString& centreCode, JobObserver& observer, const QString& jobNote,
-                      const Reception& receive)
+                      const Reception& receive, Duplicates duplicates)
 {
     bool failed = true;
     const QString machine = History::machineNote(job.settings().machineName);
     HistoryStart start{0, 0, u"R"_s, u"1"_s, u"01"_s, centreCode, jobNote.isEmpty() ? machine : machine + u" / "_s + jobNote};
-    if (job.history().openJob(start) != ResultCode::ok) {
+    QString serialsSkipped;
+    if (job.history().openJob(start, &serialsSkipped) != ResultCode::ok) {
         observer.statusText(StatusColumn::Reception, u"通番ｴﾗｰ"_s);
     } else {
         observer.serialOpened(start.serial);
-        failed = runJobSteps(job, centreCode, start.serial, observer, receive);
+        if (!serialsSkipped.isEmpty())
+            observer.note(serialsSkipped);
+        failed = runJobSteps(job, centreCode, start.serial, observer, receive, duplicates);
     }
     if (const QString lost = databaseLossNote(job.database(), centreCode, start.serial); !lost.isEmpty())
         observer.note(lost);
@@ -310,8 +321,9 @@ RowState runScheduledJob(JobContext& job, const QString& centreCode, JobObserver
         observer.rowState(RowState::Failed);
         return RowState::Failed;
     }
-    return runLockedJob(job, centreCode, observer, jobNote,
-                        [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); });
+    return runLockedJob(
+        job, centreCode, observer, jobNote, [&](qint32 serial) { return runTransfer(job, centreCode, serial, observer); },
+        Duplicates::KeepAside);
 }
 
 RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& observer)
@@ -333,9 +345,14 @@ RerunOutcome rerunJob(JobContext& job, qint32 serial, bool force, JobObserver& o
     if (!plan.refusal.isEmpty())
         return {RowState::Failed, plan.refusal};
     observer.rowState(RowState::Running);
-    const RowState state = runLockedJob(job, plan.centreCode, observer, rerunNote(serial), [&](qint32 newSerial) {
-        return restoreReceivedFiles(job, plan, newSerial, observer);
-    });
+    const RowState state = runLockedJob(
+        job, plan.centreCode, observer, rerunNote(serial),
+        [&](qint32 newSerial) { return restoreReceivedFiles(job, plan, newSerial, observer); },
+        force ? Duplicates::Register : Duplicates::KeepAside);
+    if (state == RowState::Finished) {
+        for (const QString& line : restoreKeptAsideNames(plan.sources))
+            observer.note(line);
+    }
     return {state, {}};
 }
 

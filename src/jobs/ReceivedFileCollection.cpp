@@ -8,6 +8,7 @@
 #include "jobs/JobContext.h"
 #include "transport/TransferCodes.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -82,9 +83,7 @@ private:
 
 bool Collection::convertXmlFiles()
 {
-    QStringList taken = files_.xmlFilesIn(centre_.receiveFilePath + u'/');
-    if (taken.isEmpty())  // a file handed over or mailed lies in the received-files folder
-        taken = files_.xmlFilesIn(files_.inReceivedFolder({}));
+    const QStringList taken = receivedDataFiles(centre_, files_);
     if (taken.isEmpty())
         return false;
     for (const QString& file : taken) {
@@ -114,6 +113,15 @@ bool Collection::convertToLocal()
 }
 
 }  // namespace
+
+QStringList receivedDataFiles(const ControlRow& centre, const JobFiles& files)
+{
+    if (!isXmlDataFormat(centre.dataFormat.toString()))
+        return QFileInfo(files.receivedCii()).isFile() ? QStringList{files.receivedCii()} : QStringList{};
+    const QStringList inReceiveFolder = files.xmlFilesIn(centre.receiveFilePath + u'/');
+    // A file handed over or mailed lies in the received-files folder.
+    return inReceiveFolder.isEmpty() ? files.xmlFilesIn(files.inReceivedFolder({})) : inReceiveFolder;
+}
 
 QString collectReceivedFiles(JobContext& job, const QString& centreCode, qint32 serial)
 {

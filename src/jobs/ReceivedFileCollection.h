@@ -1,10 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace edi {
 
 class JobContext;
+class JobFiles;
+struct ControlRow;
+
+// The received files the job's conversion starts from, as full paths: the received CII file of a
+// CII centre (none while it is missing); the XML files of an XML centre in the centre's receive
+// folder or, when there are none, in the received-files folder under the job's own name.
+QStringList receivedDataFiles(const ControlRow& centre, const JobFiles& files);
 
 // CollectReceivedFiles, the job's conversion step: for an XML centre every received XML file of
 // the job is converted and appended to the job's CII file, one history row each ("33"/"34");

@@ -52,8 +52,7 @@ public:
     // What still runs of the job, when something does.
     QString stillRunning() const
     {
-        const RegistrationSettings registration = readRegistrationSettings(IniFile::read(job_.settings().configPath));
-        if (processWithArgumentRuns(u'@' + registrationCommandFile(registration, serial_)))
+        if (processWithArgumentRuns(u'@' + registrationCommandFile(registrationSettings(), serial_)))
             return u"登録プログラム"_s;
         const HistoryRow* transfer = row(kTransferKind);
         const LinkDriverSettings& driver = job_.settings().linkDriver;
@@ -76,6 +75,10 @@ public:
             if (step.branch != 0 && !step.completed)
                 closeInterrupted(step.branch, stage);
         }
+        if (const QString stale = setAsideStaleStatusFile(registrationSettings(), serial_); !stale.isEmpty()) {
+            said << stale;
+            job_.history().annotateRow(serial_, 0, stale);
+        }
         const std::optional<QString> registered =
             recordLeftStatusFile(job_, centreCode_, serial_, registrationRows,
                                  u"プログラムの終了後、登録プログラムが残したステータスファイルから記録しました"_s);
@@ -91,6 +94,11 @@ public:
     }
 
 private:
+    RegistrationSettings registrationSettings() const
+    {
+        return readRegistrationSettings(IniFile::read(job_.settings().configPath));
+    }
+
     const HistoryRow* row(const QString& kind) const
     {
         for (const HistoryRow& found : rows_)

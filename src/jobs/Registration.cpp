@@ -5,6 +5,7 @@
 #include "app/config/IniFile.h"
 #include "app/database/Database.h"
 #include "app/database/DatabaseError.h"
+#include "app/files/FileHelpers.h"
 #include "app/files/JobFiles.h"
 #include "app/process/RunAndWait.h"
 #include "app/text/ShiftJis.h"
@@ -58,6 +59,19 @@ FileStatus startRegistrationProgram(const RegistrationSettings& settings, const 
     return runAndWait(program, arguments, QFileInfo(program).absolutePath(), settings.timeLimitSeconds);
 }
 
+// A status file written just after its command file may look older on a file system that keeps
+// times in two-second steps.
+constexpr qint64 kFileTimeStepMsecs = 2000;
+
+// Moves a status file that is not the job's out of the program's way; the line says so.
+QString moveStatusFileAside(const QString& path, const QString& why)
+{
+    const QString target = unusedNameBeside(path, u".STALE"_s);
+    if (renameWithoutReplacing(path, target) != FileStatus::Done)
+        return u"%1ステータスファイル %2 を移せません"_s.arg(why, path);
+    return u"%1ステータスファイル %2 を %3 に移しました"_s.arg(why, path, target);
+}
+
 class RegistrationStep {
 public:
     RegistrationStep(JobContext& job, const QString& centreCode, qint32 serial)
@@ -71,9 +85,19 @@ public:
     std::optional<QString> recordLeftStatusFile(int recordedLines, const QString& note);
 
 private:
-    QString statusFile(const RegistrationSettings& settings) const
+    QString statusFile(const RegistrationSettings& settings) const { return registrationStatusFile(settings, serial_); }
+    // A status file of the serial before the step runs the program is an earlier job's.
+    void setAsideEarlierStatusFile(const QString& path)
     {
-        return JobFiles::joinPath(settings.statusFolder, serialText(serial_) + u"_K_IN_STATUS.TXT"_s);
+        if (QFileInfo::exists(path))
+            notes_ << moveStatusFileAside(path, u"前のジョブの"_s);
+    }
+    // After the run, a status file older than the command file was not written by it.
+    bool statusFileWritten(const RegistrationSettings& settings)
+    {
+        if (const QString line = setAsideStaleStatusFile(settings, serial_); !line.isEmpty())
+            notes_ << line;
+        return statusFileOfThisRun(settings, serial_);
     }
     bool recordStatusFile(const QString& path, const QString& firstCompany, const JobFiles& files, int recordedLines = 0);
     QString closeJobRow(const QString& note = {});
@@ -98,6 +122,7 @@ private:
     QString stepCode_ = ResultCode::ok;
     QString stepDetail_ = ResultCode::ok;
     QString reason_;
+    QStringList notes_;  // status files moved aside
     HistoryCompletion completion_;
 };
 
@@ -107,6 +132,7 @@ QString RegistrationStep::run()
     const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
     const QString statusFile = this->statusFile(settings);
     const QString commandFile = registrationCommandFile(settings, serial_);
+    setAsideEarlierStatusFile(statusFile);
     try {
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
         const std::optional<QStringList> companies = partnerCompanies(job_.database(), centreCode_);
@@ -120,7 +146,7 @@ QString RegistrationStep::run()
         } else if (startRegistrationProgram(settings, commandFile) != FileStatus::Done) {
             fail(JobCode::registrationFailed, JobCode::programNotRun,
                  u"登録プログラムが起動できないか、異常終了または時間切れになりました: "_s + settings.commandLine);
-        } else if (!QFileInfo(statusFile).isFile()) {
+        } else if (!statusFileWritten(settings)) {
             fail(JobCode::registrationFailed, JobCode::noStatusFile, noStatusFile(statusFile));
         } else if (!recordStatusFile(statusFile, companies->first(), files)) {
             fail(ResultCode::failed, stepDetail_, unreadableStatusFile(statusFile));
@@ -136,7 +162,7 @@ std::optional<QString> RegistrationStep::recordLeftStatusFile(int recordedLines,
     completion_.serial = serial_;
     const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
     const QString statusFile = this->statusFile(settings);
-    if (!QFileInfo(statusFile).isFile())
+    if (!statusFileOfThisRun(settings, serial_))
         return std::nullopt;
     try {
         const JobFiles files(settings.receivedFolder, serial_, centreCode_);
@@ -157,7 +183,9 @@ QString RegistrationStep::closeJobRow(const QString& note)
     completion_.branch = 0;
     completion_.endCode = stepCode_;
     completion_.detailCode = stepDetail_;
-    completion_.note = note.isEmpty() || reason_.isEmpty() ? note + reason_ : note + u" / "_s + reason_;
+    QStringList notes = QStringList{note} + notes_ + QStringList{reason_};
+    notes.removeAll(QString());
+    completion_.note = notes.join(u" / "_s);
     const QString closed = job_.history().closeRow(completion_);
     if (leadingConfigNumber(stepCode_) != 0)
         return stepCode_;
@@ -264,6 +292,27 @@ std::optional<QString> recordLeftStatusFile(JobContext& job, const QString& cent
 QString registrationCommandFile(const RegistrationSettings& settings, qint32 serial)
 {
     return JobFiles::joinPath(settings.commandFolder, u"EDI"_s + serialText(serial) + u".INI"_s);
+}
+
+QString registrationStatusFile(const RegistrationSettings& settings, qint32 serial)
+{
+    return JobFiles::joinPath(settings.statusFolder, serialText(serial) + u"_K_IN_STATUS.TXT"_s);
+}
+
+bool statusFileOfThisRun(const RegistrationSettings& settings, qint32 serial)
+{
+    const QFileInfo status(registrationStatusFile(settings, serial));
+    const QFileInfo command(registrationCommandFile(settings, serial));
+    return status.isFile() && command.isFile()
+        && status.lastModified().msecsTo(command.lastModified()) <= kFileTimeStepMsecs;
+}
+
+QString setAsideStaleStatusFile(const RegistrationSettings& settings, qint32 serial)
+{
+    const QString status = registrationStatusFile(settings, serial);
+    if (!QFileInfo::exists(status) || statusFileOfThisRun(settings, serial))
+        return {};
+    return moveStatusFileAside(status, u"登録の指示ファイルより古い"_s);
 }
 
 }  // namespace edi

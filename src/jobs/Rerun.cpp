@@ -10,12 +10,14 @@
 #include "app/text/ShiftJis.h"
 #include "app/text/TextHelpers.h"
 #include "jobs/ControlRow.h"
+#include "jobs/DuplicateCheck.h"
 #include "jobs/JobCodes.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobObserver.h"
 #include "jobs/Registration.h"
 #include "transport/TransferCodes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <stdexcept>
@@ -51,6 +53,9 @@ public:
         if (rows.empty() || rows.front().branch != 0)
             return refuse(u"通番 %1 のジョブは履歴にありません"_s.arg(serialText(serial_)));
         plan_.centreCode = centreOf(serial_);
+        const QString machine = History::machineNamedIn(rows.front().note);
+        if (machine != job_.settings().machineName)
+            plan_.machine = machine;
         for (const HistoryRow& row : rows)
             if (!row.completed)
                 return refuse(u"通番 %1 のジョブはまだ完了していません (実行中、または中断後の完了待ち)"_s.arg(serialText(serial_)));
@@ -58,7 +63,10 @@ public:
         if (!transfer || (transfer->endCode != ResultCode::ok && transfer->endCode != JobCode::interrupted))
             return refuse(u"通番 %1 のジョブは受信できていません"_s.arg(serialText(serial_)));
         if (!force) {
-            if (const QString registered = registeredAs(serial_, rows); !registered.isEmpty())
+            QString registered = registeredAs(serial_, rows);
+            if (registered.isEmpty() && rows.front().endCode == JobCode::duplicate)
+                registered = u"通番 %1 のデータは受信済みのデータと同じため登録していません"_s.arg(serialText(serial_));
+            if (!registered.isEmpty())
                 return refuse(registered + u" (--force で再実行できます)"_s);
         }
         findSources();
@@ -70,7 +78,8 @@ public:
 private:
     RerunPlan refuse(const QString& text)
     {
-        plan_.refusal = text;
+        // Its files lie in that machine's folders, and only its program completes its rows.
+        plan_.refusal = plan_.machine.isEmpty() ? text : text + u" (端末 %1 のジョブ)"_s.arg(plan_.machine);
         plan_.sources.clear();
         return plan_;
     }
@@ -98,7 +107,7 @@ private:
             if (row.processingKind == u"41"_s && row.endCode == ResultCode::ok)
                 return u"通番 %1 のデータは登録済みです"_s.arg(serialText(serial));
         const RegistrationSettings settings = readRegistrationSettings(IniFile::read(job_.settings().configPath));
-        if (statusFileRegistered(JobFiles::joinPath(settings.statusFolder, serialText(serial) + u"_K_IN_STATUS.TXT"_s)))
+        if (statusFileOfThisRun(settings, serial) && statusFileRegistered(registrationStatusFile(settings, serial)))
             return u"通番 %1 のデータは登録プログラムが登録済みです (ステータスファイル)"_s.arg(serialText(serial));
         for (const qint32 rerun : rerunsOf(serial)) {
             if (!registeredAs(rerun, job_.history().jobRows(rerun)).isEmpty())
@@ -139,9 +148,11 @@ private:
             return;
         }
         const QString name = QFileInfo(files.receivedCii()).fileName();
-        for (const QString& candidate : {files.receivedCii(), JobFiles::joinPath(backup, name)}) {
-            if (QFileInfo(candidate).isFile()) {
-                plan_.sources = {candidate};
+        for (const QString& folder : {files.inReceivedFolder({}), backup}) {
+            // The file under its own name, or kept aside as a duplicate.
+            const QStringList found = QDir(folder).entryList({name, name + kDuplicateSuffix + u'*'}, QDir::Files, QDir::Name);
+            if (!found.isEmpty()) {
+                plan_.sources = {JobFiles::joinPath(folder, found.first())};
                 return;
             }
         }
@@ -187,7 +198,7 @@ QString restoreReceivedFiles(JobContext& job, const RerunPlan& plan, qint32 seri
     QStringList copied;
     for (const QString& source : plan.sources) {
         // The same name under the new serial: the job's names begin with it.
-        const QString name = newPrefix + QFileInfo(source).fileName().mid(oldPrefix.size());
+        const QString name = newPrefix + withoutDuplicateSuffix(QFileInfo(source).fileName()).mid(oldPrefix.size());
         const QString target = JobFiles::joinPath(job.settings().paths.receivedFolder, name);
         if (copyFile(source, target) != FileStatus::Done) {
             code = ResultCode::failed;
@@ -195,7 +206,8 @@ QString restoreReceivedFiles(JobContext& job, const RerunPlan& plan, qint32 seri
         }
         copied << source;
     }
-    const QString note = code == ResultCode::ok ? u"再実行: 通番 %1 の受信ファイル %2 から"_s.arg(oldPrefix, copied.join(u", "_s))
+    const QString earlier = plan.machine.isEmpty() ? u"通番 "_s + oldPrefix : u"端末 %1 の通番 %2"_s.arg(plan.machine, oldPrefix);
+    const QString note = code == ResultCode::ok ? u"再実行: %1 の受信ファイル %2 から"_s.arg(earlier, copied.join(u", "_s))
                                                 : u"再実行: 受信ファイルを受信フォルダにコピーできません"_s;
     observer.note(note);
     HistoryCompletion completion;

@@ -1,6 +1,7 @@
 #include "jobs/WaitingFiles.h"
 
 #include "app/database/Database.h"
+#include "jobs/DuplicateCheck.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +23,8 @@ QStringList matching(const QDir& folder, const QString& pattern)
 
 QStringList filesWaitingForOperator(Database& database, const QString& machineName, const QString& receivedFolder)
 {
-    QStringList waiting = matching(QDir(receivedFolder), u"*.UNCONFIRMED*"_s);
+    const QDir received(receivedFolder);
+    QStringList waiting = matching(received, u"*.UNCONFIRMED*"_s) + matching(received, u'*' + kDuplicateSuffix + u'*');
     for (ResultSet row = database.query({u"SELECT CVX受信ファイルパス FROM FL1903EDI制御マスタ"
                                          u" WHERE 実行端末名 = ? AND 送受信方式 = ?"_s,
                                          {machineName, u"W"_s}});

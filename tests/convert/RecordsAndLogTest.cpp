@@ -1,6 +1,7 @@
 #include "app/Clock.h"
 #include "convert/localcii/ConversionError.h"
 #include "convert/localcii/ConversionLog.h"
+#include "convert/localcii/GroupHeaderScan.h"
 #include "convert/localcii/MessageGroupHeader.h"
 #include "support/CiiBuilder.h"
 #include "support/TestFiles.h"
@@ -43,6 +44,31 @@ TEST(MessageGroupHeader, FieldsAndLinePrefix)
                                        + "R1" + QByteArray(10, ' '));
     EXPECT_EQ(header.linePrefix().size(), 39);
     EXPECT_FALSE(header.skipsMessages());
+}
+
+// The headers of every group, found past messages of several blocks in either storage mode and
+// past a group whose messages a reader skips, without decoding anything.
+TEST(GroupHeaderScan, FindsEveryGroupsHeaderInFileOrder)
+{
+    auto group = [](const char* sender, char mode, const QByteArray& flag, qsizetype valueLength) {
+        test::GroupFields fields;
+        fields.sender = QString::fromLatin1(sender);
+        fields.storageMode = mode;
+        fields.storageFlag = flag;
+        fields.reference = u"R-"_s + fields.sender;
+        const QByteArray body = test::BodyBuilder().element(1, QByteArray(valueLength, 'v')).bytes();
+        return test::ciiGroup(fields, {body, body});
+    };
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"groups.CII"_s);
+    test::writeFile(file, group("S1", 'M', {}, 600) + group("S2", 'S', {}, 35000) + group("S3", 'M', "20", 300)
+                              + group("S4", 'M', {}, 10));
+    QStringList found;
+    for (const MessageGroupHeader& header : readGroupHeaders(file))
+        found << header.senderCode() + u'/' + header.exchangeReference() + u'/' + header.createdAt();
+    EXPECT_EQ(found, (QStringList{u"S1/R-S1/261208093000"_s, u"S2/R-S2/261208093000"_s, u"S3/R-S3/261208093000"_s,
+                                  u"S4/R-S4/261208093000"_s}));
+    EXPECT_THROW(readGroupHeaders(dir.filePath(u"missing.CII"_s)), ConversionIoError);
 }
 
 class ConversionLogTest : public ::testing::Test {

@@ -84,6 +84,50 @@ TEST_P(HistoryTest, SerialsAndBranchesCountOnFromTheHighest)
     EXPECT_EQ(row(1, 1).mid(2, 3), (QVariantList{u" "_s, u" "_s, u" "_s}));
 }
 
+// A serial whose files an earlier job left is passed over, and the job row says why.
+TEST_P(HistoryTest, ASerialAnEarlierJobsFilesUseIsPassedOver)
+{
+    QList<qint32> asked;
+    History history(*db_, clock_, [&asked](qint32 serial) {
+        asked << serial;
+        return serial <= 3 ? u"backup/%1_RCV_ABC.CII があります"_s.arg(serialText(serial)) : QString();
+    });
+    HistoryStart start = job();
+    start.note = u"端末 PC1"_s;
+    QString skipped;
+    ASSERT_EQ(history.openJob(start, &skipped), u"0000"_s);
+    EXPECT_EQ(start.serial, 4);
+    EXPECT_EQ(asked, (QList<qint32>{1, 2, 3, 4}));
+    EXPECT_EQ(skipped, u"通番 00000001 から 00000003 は前のジョブのファイルがあるため使いません"
+                       u" (データベースが古い写しから戻された可能性があります): backup/00000001_RCV_ABC.CII があります"_s);
+    EXPECT_EQ(db_->query({u"SELECT 備考 FROM FL1102処理履歴ファイル"_s, {}}).value(0).toString(), u"端末 PC1 / "_s + skipped);
+
+    HistoryStart next = job();
+    ASSERT_EQ(history.openJob(next, &skipped), u"0000"_s);
+    EXPECT_EQ(next.serial, 5);
+    EXPECT_TRUE(skipped.isEmpty());
+}
+
+// Another workstation's job row takes the serial between this one's look-up of the highest
+// serial and its insert: the insert fails on the key, and the serial after it is taken.
+TEST_P(HistoryTest, ASerialAnotherWriterTakesMeanwhileIsRetried)
+{
+    const std::unique_ptr<Database> other = database_.open();
+    QList<qint32> asked;
+    History history(*db_, clock_, [&](qint32 serial) {
+        asked << serial;
+        if (asked.size() == 1)
+            other->execute({u"INSERT INTO FL1102処理履歴ファイル (通番, 枝番, センターコード) VALUES (?, 0, ?)"_s, {serial, u"XYZ"_s}});
+        return QString();
+    });
+    HistoryStart start = job();
+    ASSERT_EQ(history.openJob(start), u"0000"_s);
+    EXPECT_EQ(start.serial, 2);
+    EXPECT_EQ(asked, (QList<qint32>{1, 2}));
+    EXPECT_EQ(row(1, 0).value(7).toString(), u"XYZ"_s);
+    EXPECT_EQ(row(2, 0).value(7).toString(), u"ABC"_s);
+}
+
 TEST_P(HistoryTest, StepsAndCompletionsNeedTheirRow)
 {
     HistoryStart orphan = step(0);

@@ -69,10 +69,10 @@ void JobFixture::writeIni(const QString& registrationCommand, const QString& cat
                                                     path(u"registration/command"_s), registrationCommand, morePathKeys,
                                                     categories);
     writeFile(path(u"EDI.ini"_s), database_.environmentSection() + "SETTLE=" + QByteArray::number(settings_.reception.settleSeconds)
-                                      + '\n' + settings.toUtf8());
+                                      + '\n' + (environmentKeys_ + settings).toUtf8());
 }
 
-QByteArray JobFixture::demoCii(int orders) const
+QByteArray JobFixture::demoCii(int orders, const GroupFields& fields) const
 {
     QList<QByteArray> bodies;
     for (int i = 1; i <= orders; ++i) {
@@ -85,7 +85,7 @@ QByteArray JobFixture::demoCii(int orders) const
                       .endGroup()
                       .bytes();
     }
-    return ciiGroup({}, bodies);
+    return ciiGroup(fields, bodies);
 }
 
 RowState JobFixture::run(const QString& centre)

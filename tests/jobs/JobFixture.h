@@ -4,6 +4,7 @@
 #include "app/database/Database.h"
 #include "jobs/JobContext.h"
 #include "jobs/JobObserver.h"
+#include "support/CiiBuilder.h"
 #include "support/TestDatabase.h"
 #include "support/TestMail.h"
 #include "transport/MailTransport.h"
@@ -49,8 +50,9 @@ protected:
     void writeIni(const QString& registrationCommand, const QString& categories = QStringLiteral("0101"),
                   const QString& morePathKeys = {});
     void rebuildJobContext();
-    // A CII file of the demo format with the given number of orders.
-    QByteArray demoCii(int orders = 2) const;
+    // A CII file of the demo format with the given number of orders, in a message group with
+    // the given header fields.
+    QByteArray demoCii(int orders = 2, const GroupFields& fields = {}) const;
 
     RowState run(const QString& centre);
     // The schedule master holds exactly these receptions ("R") of the demo centres, which belong
@@ -69,6 +71,9 @@ protected:
     QStringList notes() const;
     QStringList files(const QString& folder) const;
 
+    // Keys writeIni adds to [動作環境]. The demo partners send the same demo data again and again:
+    // the check for duplicate deliveries is off, except where a test turns it on.
+    QString environmentKeys_ = QStringLiteral("DUPDAYS=0\n");
     TestDatabase database_;
     std::unique_ptr<Database> db_;
     ManualClock clock_{QDateTime(QDate(2003, 4, 1), QTime(9, 5, 7))};

@@ -116,6 +116,45 @@ TEST_P(RerunTest, JobsThatCannotRunAgain)
     EXPECT_TRUE(rerun(3).refusal.contains(u"受信ファイルがありません"_s)) << rerun(3).refusal.toStdString();
 }
 
+// The registration rows alone refuse a job whose data was registered, wholly or in part: its
+// status file may be gone.
+TEST_P(RerunTest, ARegisteredJobIsRefusedByItsRowsWithoutItsStatusFile)
+{
+    auto statusFile = [this](const char* serial) { return path(u"registration/status/%1_K_IN_STATUS.TXT"_s.arg(QLatin1StringView(serial))); };
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Finished);
+    ASSERT_TRUE(QFile::remove(statusFile("00000001")));
+    EXPECT_EQ(rerun(1).refusal, u"通番 00000001 のデータは登録済みです (--force で再実行できます)"_s);
+
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --ledger "_s + ledger() + u" --fail 0102"_s,
+             u"0101\n0102"_s);
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    ASSERT_TRUE(history().contains(u"2|3|R|1|41|ZC01|done|K0001| |0101|2|2| |0000|0000|received/00000002_RCV_ZC01________0101.LOC"_s))
+        << history().join(u'\n').toStdString();
+    ASSERT_TRUE(QFile::remove(statusFile("00000002")));
+    EXPECT_EQ(rerun(2).refusal, u"通番 00000002 のデータは登録済みです (--force で再実行できます)"_s);
+    EXPECT_EQ(registered(), 4);
+}
+
+// A job another workstation ran is run again from its files where this one finds them (a shared
+// folder); its refusals and the re-run's rows name that workstation.
+TEST_P(RerunTest, AnotherMachinesJobIsNamedWhenItRunsAgain)
+{
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --fail 0101"_s);
+    ASSERT_EQ(run(u"ZC01"_s), RowState::Failed);
+    db_->execute({u"UPDATE FL1102処理履歴ファイル SET 備考 = ? WHERE 通番 = 1 AND 枝番 = 0"_s, {History::machineNote(u"WS-B"_s)}});
+    writeIni(path(u"bin/edi-register"_s) + u" --in "_s + path(u"received/"_s) + u" --ledger "_s + ledger());
+
+    ASSERT_EQ(rerun(1).state, RowState::Finished) << observer_.notes.join(u'\n').toStdString();
+    const QString copied = u"2|1|再実行: 端末 WS-B の通番 00000001 の受信ファイル %1 から"_s.arg(path(u"received/00000001_RCV_ZC01________.CII"_s));
+    EXPECT_TRUE(notes().contains(copied)) << notes().join(u'\n').toStdString();
+    EXPECT_EQ(rerun(1).refusal,
+              u"通番 00000001 のデータは通番 00000002 として再実行され、登録済みです (--force で再実行できます) (端末 WS-B のジョブ)"_s);
+    db_->execute({u"UPDATE FL1102処理履歴ファイル SET 処理終了日付 = NULL WHERE 通番 = 1 AND 枝番 = 0"_s, {}});
+    EXPECT_EQ(rerun(1).refusal,
+              u"通番 00000001 のジョブはまだ完了していません (実行中、または中断後の完了待ち) (端末 WS-B のジョブ)"_s);
+    EXPECT_EQ(registered(), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, RerunTest, ::testing::Values(Backend::Sqlite, Backend::PostgreSql),
                          [](const auto& info) { return backendName(info.param); });
 

@@ -60,7 +60,8 @@ MessageGroupHeader makeHeader(const GroupFields& fields)
                           : fields.storageMode == 'S'    ? QByteArray("10")
                                                          : QByteArray("11");
     header.fill(104, 2, QString::fromLatin1(flag));
-    header.fill(116, 12, QStringLiteral("261208093000"));
+    header.fill(106, 10, fields.reference);
+    header.fill(116, 12, fields.created);
     header.fill(146, 1, QStringLiteral("E"));
     header.data()[146] = fields.storageMode;
     header.data()[148] = fields.doubleByteCode;

@@ -36,6 +36,8 @@ struct GroupFields {
     QString sender = QStringLiteral("S1");
     QString receiver = QStringLiteral("R1");
     char doubleByteCode = 'M';
+    QString reference;                                 // 交換参照番号
+    QString created = QStringLiteral("261208093000");  // creation date and time, yymmddhhmmss
 };
 
 MessageGroupHeader makeHeader(const GroupFields& fields);

@@ -108,6 +108,9 @@ ReceptionSettings readReceptionSettings(const IniFile& ini)
     const QString settle = ini.value(kEnvironment, u"SETTLE"_s, kEnvironmentBuffer).trimmed();
     if (!settle.isEmpty())
         settings.settleSeconds = std::clamp(leadingConfigNumber(settle), 0, ReceptionSettings::kMaxSettleSeconds);
+    const QString days = ini.value(kEnvironment, u"DUPDAYS"_s, kEnvironmentBuffer).trimmed();
+    if (!days.isEmpty())
+        settings.duplicateDays = std::clamp(leadingConfigNumber(days), 0, ReceptionSettings::kMaxDuplicateDays);
     return settings;
 }
 

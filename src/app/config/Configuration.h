@@ -45,9 +45,14 @@ SchedulerSettings readSchedulerSettings(const IniFile& ini);
 struct ReceptionSettings {
     static constexpr int kDefaultSettleSeconds = 5;
     static constexpr int kMaxSettleSeconds = 3600;
+    // The longest DUPDAYS kept: ten years.
+    static constexpr int kMaxDuplicateDays = 3650;
     // SETTLE: seconds a hand-over file or a package delivery must have stood still, with no
     // process writing it, before it is taken; 0 takes it as it is. Empty or missing: the default.
     int settleSeconds = kDefaultSettleSeconds;
+    // DUPDAYS: a delivery equal to one registered within this many days is not registered again
+    // (default 30); 0 turns the check off.
+    int duplicateDays = 30;
 };
 ReceptionSettings readReceptionSettings(const IniFile& ini);
 

@@ -36,6 +36,10 @@ QString FixedRecord::text(int position, int width) const
 
 QString MessageGroupHeader::bpid() const { return text(74, 8).trimmed(); }
 QString MessageGroupHeader::infoClass() const { return text(94, 4).trimmed(); }
+QString MessageGroupHeader::senderCode() const { return text(26, 12).trimmed(); }
+QString MessageGroupHeader::receiverCode() const { return text(62, 12).trimmed(); }
+QString MessageGroupHeader::exchangeReference() const { return text(106, 10).trimmed(); }
+QString MessageGroupHeader::createdAt() const { return text(116, 12).trimmed(); }
 
 QByteArray MessageGroupHeader::linePrefix() const
 {

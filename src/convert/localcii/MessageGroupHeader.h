@@ -46,6 +46,10 @@ public:
     QByteArrayView storageFlag() const { return field(104, 2); }  // "11", "10" or "20"
     bool skipsMessages() const { return storageFlag() == "20"; }
     char doubleByteCode() const { return at(149); }      // 16ビット文字コード
+    QString senderCode() const;         // 発信者コード, bytes 26-37, trimmed
+    QString receiverCode() const;       // 受信者コード, bytes 62-73, trimmed
+    QString exchangeReference() const;  // 交換参照番号, bytes 106-115, trimmed
+    QString createdAt() const;          // creation date and time "yymmddhhmmss", bytes 116-127, trimmed
 
     // The 39 characters in front of every local record: 5 spaces, the information class in
     // 4 characters, 6 spaces, the sender party code (bytes 26-37) and the receiver party code
