@@ -3,7 +3,8 @@
 # each run N receptions of the same three centres (WC01 takes over a file put by hand, MC01
 # receives mail, ZC01 runs the communication package) while a feeder puts hand-over files (some
 # written slowly, in chunks, while receptions look at them), sends mails and fills the partner's
-# package outbox at random moments. One of the programs is killed with SIGKILL once, at a random
+# package outbox at random moments, and now and then sends an earlier delivery again the same way
+# (a partner's mistake, which must not be registered twice). One of the programs is killed with SIGKILL once, at a random
 # moment. Then the operator's part: what is left (a package delivery kept aside, an interrupted
 # job) is handed over again or run again with --rerun; a hand-over file that came back beside a
 # new one is left to the receptions. At the end every order the partners sent must be registered exactly
@@ -121,18 +122,39 @@ send_mail() {  # FILE
     } > "$tmp"
     mv "$tmp" "$shared/mail/Maildir/new/$name"
 }
+# A partner who sends an earlier delivery again, the way it went the first time. False when there
+# is none yet or its path is taken.
+resend() {
+    local m copy
+    m=$(find "$shared/feed" -name '*.sent' -printf '%f\n' | sed 's/\.sent$//' | shuf -n 1)
+    [[ -n $m ]] || return 1
+    copy=$shared/feed/resend-$m-$RANDOM.CII
+    cp "$shared/feed/$m.sent" "$copy"
+    case $(cat "$shared/feed/$m.route") in
+        WC01) put_once "$copy" "$shared/handover/WC01.CII" || { rm -f "$copy"; return 1; } ;;
+        MC01) send_mail "$copy"; rm -f "$copy" ;;
+        ZC01) put_once "$copy" "$shared/outbox/ZC01.CII" || { rm -f "$copy"; return 1; } ;;
+    esac
+    echo "$m" >> "$shared/resends.txt"
+}
 feeder() {
-    local n=0
+    local n=0 route
     while [[ ! -e $work/stop ]]; do
         sleep "0.$((RANDOM % 4))"
+        if (( RANDOM % 6 == 0 )) && resend; then
+            continue
+        fi
         n=$((n + 1))
         new_orders "$n"
+        cp "$shared/feed/$n.CII" "$shared/feed/$n.copy"
         case $((RANDOM % 4)) in
-            0) put_once "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
-            1) send_mail "$shared/feed/$n.CII" ;;
-            2) put_once "$shared/feed/$n.CII" "$shared/outbox/ZC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
-            3) slow_put "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n.CII"; continue; } ;;
+            0) route=WC01; put_once "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n".{CII,copy}; continue; } ;;
+            1) route=MC01; send_mail "$shared/feed/$n.CII" ;;
+            2) route=ZC01; put_once "$shared/feed/$n.CII" "$shared/outbox/ZC01.CII" || { rm -f "$shared/feed/$n".{CII,copy}; continue; } ;;
+            3) route=WC01; slow_put "$shared/feed/$n.CII" "$shared/handover/WC01.CII" || { rm -f "$shared/feed/$n".{CII,copy}; continue; } ;;
         esac
+        echo "$route" > "$shared/feed/$n.route"
+        mv "$shared/feed/$n.copy" "$shared/feed/$n.sent"
         cat "$shared/feed/$n.orders" >> "$shared/delivered.txt"
         echo "$n" >> "$shared/deliveries.txt"
     done
@@ -158,6 +180,7 @@ killer() {  # one SIGKILL, to one workstation's program, at a random moment of t
 
 : > "$shared/delivered.txt"
 : > "$shared/deliveries.txt"
+: > "$shared/resends.txt"
 start=$(date +%s%N)
 feeder & feeding=$!
 killer & killing=$!
@@ -199,6 +222,8 @@ for serial in $(sql "$database" "SELECT j.通番 FROM FL1102処理履歴ファ�
 done
 
 deliveries=$(wc -l < "$shared/deliveries.txt")
+resends=$(wc -l < "$shared/resends.txt")
+duplicates=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8004'")
 delivered=$(sort "$shared/delivered.txt" | uniq | wc -l)
 registered=$(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | wc -l)
 missing=$(comm -23 <(sort -u "$shared/delivered.txt") <(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | sort -u) | wc -l)
@@ -220,7 +245,7 @@ fi
 sql postgres "DROP DATABASE $database" >/dev/null
 
 echo "workstations 2 x $jobs receptions in ${milliseconds} ms (seed $seed); killed: $killed"
-echo "deliveries $deliveries, orders delivered $delivered, registered $registered (missing $missing, twice $twice, unknown $unknown)"
+echo "deliveries $deliveries and $resends sent again (held back as duplicates 8004: $duplicates), orders delivered $delivered, registered $registered (missing $missing, twice $twice, unknown $unknown)"
 echo "job rows $jobrows (another process receiving 8001: $busy, interrupted 8002: $interrupted, files still being written 0101: $unsettled),"
 echo "jobs that registered data $registrations,"
 echo "handed over again by the operator $resubmitted, re-runs $reruns, rows left open $open"

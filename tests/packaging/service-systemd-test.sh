@@ -122,8 +122,9 @@ inside runuser -u edi -- bash /edi-test/src/scripts/make-demo.sh /edi-test/build
 # The site's EDI.ini where the unit reads it; its database stays in the demo folder.
 inside sed "s|^DBSTRING=.*|DBSTRING=$demo/edi-demo.sqlite|" "$demo/EDI.ini" >"$work/EDI.ini"
 inside install -o root -g edi -m 0640 /dev/stdin /etc/edi-auto/EDI.ini <"$work/EDI.ini"
-# WC01 finds nothing handed over and fails; the package takes 20 s to deliver ZC01's data.
+# WC01 finds a folder where its file belongs and fails; the package takes 20 s to deliver ZC01's data.
 inside rm "$demo/handover/WC01.CII"
+inside install -d -o edi -g edi "$demo/handover/WC01.CII"
 inside sed -i 's/^\[05-12\]$/&\nSLEEP=20/' "$demo/cvx/cvxlink-standin.ini"
 inside systemctl enable edi-auto.service 2>/dev/null
 
@@ -199,7 +200,7 @@ wait_until $(( first + 90 )) job_ended WC01 || problem "WC01's reception did not
 wait_until $(( first + 90 )) job_ended WX01 || problem "WX01's reception did not end within 90 s of its time"
 code=$(job_code WX01)
 [[ $code == 0000 ]] || problem "WX01's reception ended '$code', not 0000: $(history_csv --centre WX01)"
-[[ $(job_code WC01) != 0000 ]] || problem "WC01's reception with nothing handed over ended 0000"
+[[ $(job_code WC01) != 0000 ]] || problem "WC01's reception of a folder ended 0000"
 has_entry 3 WC01 || problem "the failed reception of WC01 has no journal line at priority err"
 has_entry 4 WC01 || problem "the steps of WC01's failed reception have no journal line at priority warning"
 if [[ $code == 0000 ]]; then
