@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Exactly once through overlaps, a kill and restarts. Two workstations on one PostgreSQL database
 # each run N receptions of the same three centres (WC01 takes over a file put by hand, MC01
-# receives mail, ZC01 runs the communication package) while a feeder puts hand-over files (some
-# written slowly, in chunks, while receptions look at them), sends mails and fills the partner's
-# package outbox at random moments, and now and then sends an earlier delivery again the same way
-# (a partner's mistake, which must not be registered twice). One of the programs is killed with SIGKILL once, at a random
-# moment. Then the operator's part: what is left (a package delivery kept aside, an interrupted
-# job) is handed over again or run again with --rerun; a hand-over file that came back beside a
-# new one is left to the receptions. At the end every order the partners sent must be registered exactly
-# once (the stand-in registration program's ledger) and no job row may be open.
-#   exactly-once.sh --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--keep DIR]
-# With --pg-state the server of the test fixture is used (its state folder); without it a
-# throw-away server is started and stopped here. --keep copies the workstations' folders, the
+# receives mail from an IMAP server, ZC01 runs the communication package) while a feeder puts
+# hand-over files (some written slowly, in chunks, while receptions look at them), sends mails and
+# fills the partner's package outbox at random moments, and now and then sends an earlier delivery
+# again the same way (a partner's mistake, which must not be registered twice). The IMAP server is
+# reached through a relay that cuts one connection in five at once, so that a session that sets
+# \Seen after the reception's row is sometimes refused. One of the programs is killed with SIGKILL
+# once, at a random moment. Then the operator's part: what is left (a package delivery kept aside,
+# an interrupted job) is handed over again or run again with --rerun; a hand-over file that came
+# back beside a new one is left to the receptions. At the end every order the partners sent must be
+# registered exactly once (the stand-in registration program's ledger) and no job row may be open.
+#   exactly-once.sh --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--imap-state DIR] [--keep DIR]
+# With --pg-state and --imap-state the servers of the test fixtures are used (their state folders);
+# without them throw-away servers are started and stopped here. --keep copies the workstations' folders, the
 # programs' logs and the history (history.txt) into DIR for a closer look.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,6 +21,7 @@ build=""
 jobs=100
 seed=$RANDOM
 pgstate=""
+imapstate=""
 keep=""
 while [[ $# -gt 0 ]]; do
     case "$1" in
@@ -26,8 +29,10 @@ while [[ $# -gt 0 ]]; do
         --jobs) jobs=$2; shift 2 ;;
         --seed) seed=$2; shift 2 ;;
         --pg-state) pgstate=$2; shift 2 ;;
+        --imap-state) imapstate=$2; shift 2 ;;
         --keep) keep=$2; shift 2 ;;
-        *) echo "usage: $0 --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--keep DIR]" >&2; exit 2 ;;
+        *) echo "usage: $0 --build BUILD_DIR [--jobs N] [--seed S] [--pg-state DIR] [--imap-state DIR] [--keep DIR]" >&2
+           exit 2 ;;
     esac
 done
 [[ -n "$build" ]] || { echo "--build is required" >&2; exit 2; }
@@ -42,15 +47,54 @@ sql() { psql -h 127.0.0.1 -p "$port" -U edi -d "$1" -v ON_ERROR_STOP=1 -qAt -c "
 sql postgres "DROP DATABASE IF EXISTS $database" >/dev/null 2>&1
 sql postgres "CREATE DATABASE $database"
 
+# The partner's mail server, and the relay in front of it that cuts connections.
+if [[ -z $imapstate ]]; then
+    imapstate=$work/dovecot
+    bash "$root/scripts/test-dovecot.sh" start "$imapstate" >/dev/null
+    trap 'bash "$root/scripts/test-dovecot.sh" stop "$imapstate" >/dev/null 2>&1 || true; bench_postgres_cleanup' EXIT
+fi
+mailbox=$(cat "$imapstate/maildir")
+mailowner=$(cat "$imapstate/owner")
+find "$mailbox"/{new,cur} -type f -delete
+relay_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 - "$relay_port" "$(cat "$imapstate/port")" "$work" "$seed" <<'PY' &
+import random, socket, sys, threading, os
+listen_port, server_port, work, seed = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], int(sys.argv[4])
+random.seed(seed)
+def pipe(source, target):
+    try:
+        while data := source.recv(65536):
+            target.sendall(data)
+    except OSError:
+        pass
+    for end in (source, target):
+        try:
+            end.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+listener = socket.create_server(("127.0.0.1", listen_port))
+while True:
+    client, _ = listener.accept()
+    if not os.path.exists(f"{work}/stop") and random.random() < 0.2:
+        client.close()  # cut at once: the session fails
+        with open(f"{work}/cuts", "a") as cuts:
+            cuts.write("cut\n")
+        continue
+    server = socket.create_connection(("127.0.0.1", server_port))
+    threading.Thread(target=pipe, args=(client, server), daemon=True).start()
+    threading.Thread(target=pipe, args=(server, client), daemon=True).start()
+PY
+relay=$!
+
 # What the partners and the workstations share: the hand-over path, the mailbox, the package's
 # outbox at the partner and the path the package receives into, the business database (ledger).
 shared=$work/shared
-mkdir -p "$shared"/{handover,outbox,cvx/recv,mail/Maildir/{cur,new,tmp},feed}
+mkdir -p "$shared"/{handover,outbox,cvx/recv,feed}
 
 workstation() {
     local name=$1 folder=$work/$1
     bench_workstation "$build" "$folder" "host=127.0.0.1 port=$port dbname=$database" "$folder/bin/register.sh" \
-        "$(printf '[MAPI]\nProfileName=edi\nPassword=\nStore=%s' "$shared/mail/Maildir")"
+        "$(printf '[MAPI]\nProfileName=edi\nPassword=secret\nTLS=none\nStore=imap://127.0.0.1:%s/INBOX' "$relay_port")"
     # The registration takes its time, as a real one does: a kill often finds a job under way.
     printf '#!/bin/sh\nsleep 0.2\nexec %s --in %s --ledger %s "$@"\n' "$build/tools/edi-register" "$folder/received/" \
         "$shared/ledger.txt" > "$folder/bin/register.sh"
@@ -111,7 +155,7 @@ slow_put() {  # FILE TARGET
 send_mail() {  # FILE
     local name tmp
     name=$(date +%s%N).M$RANDOM.feeder
-    tmp=$shared/mail/Maildir/tmp/$name
+    tmp=$mailbox/tmp/$name
     {
         printf 'From: chubu@example.jp\r\nTo: cii@chubu.example.jp\r\nSubject: orders\r\nMIME-Version: 1.0\r\n'
         printf 'Content-Type: multipart/mixed; boundary="b"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\norders\r\n'
@@ -120,7 +164,8 @@ send_mail() {  # FILE
         base64 -w 76 "$1" | sed 's/$/\r/'
         printf -- '--b--\r\n'
     } > "$tmp"
-    mv "$tmp" "$shared/mail/Maildir/new/$name"
+    chown "$mailowner" "$tmp"
+    mv "$tmp" "$mailbox/new/$name"
 }
 # A partner who sends an earlier delivery again, the way it went the first time. False when there
 # is none yet or its path is taken.
@@ -199,7 +244,7 @@ for round in $(seq 30); do
         [[ -e $kept ]] || continue
         put_once "$kept" "$shared/outbox/ZC01.CII" && resubmitted=$((resubmitted + 1))
     done
-    unread=$(find "$shared/mail/Maildir/new" "$shared/mail/Maildir/cur" -type f ! -name '*:2,*S*' | wc -l)
+    unread=$(find "$mailbox/new" "$mailbox/cur" -type f ! -name '*:2,*S*' | wc -l)
     leftover=$(find "$shared/handover" "$shared/outbox" "$work"/[AB]/received -name '*WC01.CII*' -o -name '*ZC01.CII*' \
                     -o -name '*.UNCONFIRMED*' | wc -l)
     [[ $unread -eq 0 && $leftover -eq 0 ]] && break
@@ -223,6 +268,9 @@ done
 
 deliveries=$(wc -l < "$shared/deliveries.txt")
 resends=$(wc -l < "$shared/resends.txt")
+cuts=$(cat "$work/cuts" 2>/dev/null | wc -l)
+unmarked=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 備考 LIKE '%既読にできません。次の受信の前に既読にします%'")
+kill $relay 2>/dev/null || true
 duplicates=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8004'")
 delivered=$(sort "$shared/delivered.txt" | uniq | wc -l)
 registered=$(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | wc -l)
@@ -248,5 +296,6 @@ echo "workstations 2 x $jobs receptions in ${milliseconds} ms (seed $seed); kill
 echo "deliveries $deliveries and $resends sent again (held back as duplicates 8004: $duplicates), orders delivered $delivered, registered $registered (missing $missing, twice $twice, unknown $unknown)"
 echo "job rows $jobrows (another process receiving 8001: $busy, interrupted 8002: $interrupted, files still being written 0101: $unsettled),"
 echo "jobs that registered data $registrations,"
+echo "IMAP connections cut $cuts (receptions whose mail was marked read only by a later session: $unmarked),"
 echo "handed over again by the operator $resubmitted, re-runs $reruns, rows left open $open"
 [[ $missing -eq 0 && $twice -eq 0 && $unknown -eq 0 && $open -eq 0 && $registered -eq $delivered ]]
