@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
           unixodbc unixodbc-dev libxml2-dev libgmime-3.0-dev libcurl4-openssl-dev fonts-noto-cjk
-          qt6-translations-l10n libsystemd-dev)
+          qt6-translations-l10n libsystemd-dev qt6-httpserver-dev qt6-websockets-dev libcrypt-dev)
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(libgtest-dev postgresql-15 odbc-postgresql libxml2-utils xvfb xauth dovecot-imapd procps locales
                dpkg-dev systemd python3-aiosmtpd systemd-container debootstrap strace)

@@ -5,6 +5,7 @@
 #include "jobs/HistoryCommand.h"
 #include "monitor/HeadlessProgram.h"
 #include "monitor/StatusCommand.h"
+#include "web/WebProgram.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -35,6 +36,10 @@ int main(int argc, char* argv[])
         QCoreApplication application(argc, argv);
         return edi::runStatusCommand(arguments.mid(1), QCoreApplication::applicationDirPath(),
                                      QDateTime::currentDateTime());
+    }
+    if (arguments.value(0) == u"web"_s) {
+        QCoreApplication application(argc, argv);
+        return edi::runWebCommand(arguments.mid(1), QCoreApplication::applicationDirPath());
     }
     edi::ProgramOptions options = edi::parseProgramOptions(arguments);
     options.configPath = edi::requestedConfigurationPath(options.configPath);

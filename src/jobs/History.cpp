@@ -20,8 +20,9 @@ const QString kTable = u"FL1102処理履歴ファイル"_s;
 QString orBlank(const QString& text) { return text.isEmpty() ? u" "_s : text; }
 QString orZeros(const QString& code) { return code.isEmpty() ? ResultCode::ok : code; }
 
-// A row as read; its note where the table has the column.
-HistoryRow rowFrom(const ResultSet& row)
+}  // namespace
+
+HistoryRow historyRowFrom(const ResultSet& row)
 {
     HistoryRow found;
     found.branch = qint16(row.value(u"枝番"_s).toInt());
@@ -41,8 +42,6 @@ HistoryRow rowFrom(const ResultSet& row)
         found.note = row.value(u"備考"_s).toString();
     return found;
 }
-
-}  // namespace
 
 bool History::notesKept()
 {
@@ -231,7 +230,7 @@ std::vector<HistoryRow> History::jobRows(qint32 serial)
     std::vector<HistoryRow> rows;
     for (ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番"_s, {serial}});
          !row.atEnd(); row.next())
-        rows.push_back(rowFrom(row));
+        rows.push_back(historyRowFrom(row));
     return rows;
 }
 
@@ -243,21 +242,27 @@ std::vector<JobHistory> History::jobs(const HistoryFilter& filter)
         jobRows.text += u" AND センターコード = ?"_s;
         jobRows.values << filter.centreCode;
     }
+    std::vector<JobHistory> jobs = jobsOfSerials(database_, jobRows);
+    if (filter.failedOnly)
+        std::erase_if(jobs, [](const JobHistory& job) { return !job.failed(); });
+    return jobs;
+}
+
+std::vector<JobHistory> jobsOfSerials(Database& database, const Sql& serials)
+{
     std::vector<JobHistory> jobs;
-    for (ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 IN ("_s + jobRows.text
-                                              + u") ORDER BY 通番, 枝番"_s,
-                                          jobRows.values});
+    for (ResultSet row = database.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 IN ("_s + serials.text
+                                             + u") ORDER BY 通番, 枝番"_s,
+                                         serials.values});
          !row.atEnd(); row.next()) {
-        HistoryRow found = rowFrom(row);
+        HistoryRow found = historyRowFrom(row);
         const qint32 serial = row.value(u"通番"_s).toInt();
         if (jobs.empty() || jobs.back().serial != serial)
             jobs.push_back({serial, {}});
         jobs.back().rows.push_back(std::move(found));
     }
-    // A job whose job row is gone is no job to list; a filter for failures keeps the failed.
-    std::erase_if(jobs, [&](const JobHistory& job) {
-        return job.rows.front().branch != 0 || (filter.failedOnly && !job.failed());
-    });
+    // A job whose job row is gone is no job to list.
+    std::erase_if(jobs, [](const JobHistory& job) { return job.rows.front().branch != 0; });
     return jobs;
 }
 

@@ -11,6 +11,8 @@ namespace edi {
 
 class Clock;
 class Database;
+class ResultSet;
+struct Sql;
 
 // The start of a history row: what the caller gives, and the serial and branch it gets.
 struct HistoryStart {
@@ -77,6 +79,13 @@ struct JobHistory {
     // Ended with another code than "0000", or well but with its backup copy failed.
     bool failed() const;
 };
+
+// A history row as a query over FL1102処理履歴ファイル read it; its note where the table has the column.
+HistoryRow historyRowFrom(const ResultSet& row);
+
+// The jobs whose serials the query selects, with all their rows, by serial; a job whose job row
+// is gone is left out. Throws DatabaseError.
+std::vector<JobHistory> jobsOfSerials(Database& database, const Sql& serials);
 
 // The latest start of a job row per centre, of the jobs started on `from` or later. Throws
 // DatabaseError.

@@ -17,24 +17,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace edi {
 namespace {
 
-// A workstation's state for people and for scripts.
-struct LivenessName {
-    Liveness liveness;
-    const char16_t* text;
-    const char16_t* key;
-};
-constexpr LivenessName kLivenessNames[] = {
-    {Liveness::Alive, u"稼働中", u"alive"},        {Liveness::Silent, u"応答なし", u"unresponsive"},
-    {Liveness::Ended, u"停止", u"ended"},          {Liveness::Unknown, u"記録なし", u"unknown"},
-    {Liveness::None, u"スケジューラなし", u"none"},
-};
-
-const LivenessName& nameOf(Liveness liveness)
-{
-    return *std::find_if(std::begin(kLivenessNames), std::end(kLivenessNames),
-                         [liveness](const LivenessName& name) { return name.liveness == liveness; });
-}
-
 QString momentText(const QDateTime& moment, const QString& format = u"yyyy-MM-dd HH:mm:ss"_s)
 {
     return moment.isValid() ? moment.toString(format) : QString();
@@ -65,7 +47,7 @@ QString formatStatusTable(const std::vector<WorkstationStatus>& workstations)
     for (const WorkstationStatus& status : workstations) {
         const Heartbeat none;
         const Heartbeat& heartbeat = status.heartbeat ? *status.heartbeat : none;
-        lines.push_back({status.machineName, QString::fromUtf16(nameOf(status.liveness).text), momentText(heartbeat.lastTick),
+        lines.push_back({status.machineName, livenessText(status.liveness), momentText(heartbeat.lastTick),
                          status.heartbeat ? runStateText(heartbeat.runState) : QString(),
                          status.heartbeat ? nextText(heartbeat) : QString(), runningText(heartbeat),
                          QString::number(status.failedToday.size()),
@@ -86,7 +68,7 @@ QString formatStatusJson(const std::vector<WorkstationStatus>& workstations)
     QJsonArray array;
     for (const WorkstationStatus& status : workstations) {
         QJsonObject object{{u"machine"_s, status.machineName},
-                           {u"state"_s, QString::fromUtf16(nameOf(status.liveness).key)},
+                           {u"state"_s, livenessKey(status.liveness)},
                            {u"attention"_s, status.needsAttention()},
                            {u"failed_today"_s, QJsonArray::fromStringList(status.failedToday)},
                            {u"interrupted"_s, QJsonArray::fromStringList(status.interrupted)},

@@ -11,6 +11,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <map>
 
 using namespace Qt::Literals::StringLiterals;
@@ -78,7 +79,35 @@ Liveness livenessOf(const std::optional<Heartbeat>& heartbeat, bool scheduled, c
     return heartbeat->alive(now, HeartbeatTable::kSilenceSeconds) ? Liveness::Alive : Liveness::Silent;
 }
 
+// A workstation's state for people and for scripts.
+struct LivenessName {
+    Liveness liveness;
+    const char16_t* text;
+    const char16_t* key;
+};
+constexpr LivenessName kLivenessNames[] = {
+    {Liveness::Alive, u"稼働中", u"alive"},        {Liveness::Silent, u"応答なし", u"unresponsive"},
+    {Liveness::Ended, u"停止", u"ended"},          {Liveness::Unknown, u"記録なし", u"unknown"},
+    {Liveness::None, u"スケジューラなし", u"none"},
+};
+
+const LivenessName& nameOf(Liveness liveness)
+{
+    return *std::find_if(std::begin(kLivenessNames), std::end(kLivenessNames),
+                         [liveness](const LivenessName& name) { return name.liveness == liveness; });
+}
+
 }  // namespace
+
+QString livenessText(Liveness liveness)
+{
+    return QString::fromUtf16(nameOf(liveness).text);
+}
+
+QString livenessKey(Liveness liveness)
+{
+    return QString::fromUtf16(nameOf(liveness).key);
+}
 
 std::vector<WorkstationStatus> readWorkstationStatus(Database& database, const QDateTime& now)
 {

@@ -21,6 +21,10 @@ enum class Liveness {
     None,     // no scheduler is expected: only jobs started by hand ran there
 };
 
+// In words (稼働中, 応答なし, ...) and as a key for scripts (alive, unresponsive, ...).
+QString livenessText(Liveness liveness);
+QString livenessKey(Liveness liveness);
+
 // One workstation as an administrator checks it every day.
 struct WorkstationStatus {
     QString machineName;

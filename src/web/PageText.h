@@ -1,0 +1,18 @@
+#pragma once
+
+#include "jobs/History.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+namespace edi {
+
+// Texts the pages and the API share.
+QString momentText(const QDateTime& moment);                    // "2026/12/09 10:25:00", empty when invalid
+QString isoMoment(const QDateTime& moment);                     // "2026-12-09T10:25:00", empty when invalid
+QString jobLink(qint32 serial);                                 // "/job/SERIAL"
+QString timetableLink(const QString& machine);                  // "/timetable?machine=NAME", NAME encoded
+QJsonObject jobSummaryJson(const JobHistory& job);              // serial, centre, times, codes, outcome, records
+
+}  // namespace edi
