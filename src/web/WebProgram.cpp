@@ -208,8 +208,11 @@ int runWebCommand(const QStringList& arguments, const QString& programFolder)
         log(LogPriority::Error, u"開始できません: "_s + error.message());
         return 1;
     }
-    const SystemClock clock;
-    WebSite site(*database, clock, readStatusColours(ini), readAlertSettings(ini).noDataCentres,
+    // The scheduler's clock: a test run set to a moment shows the pages of that moment.
+    const std::unique_ptr<Clock> clock = programClock();
+    if (const QString note = programClockNote(*clock); !note.isEmpty())
+        log(LogPriority::Info, note);
+    WebSite site(*database, *clock, readStatusColours(ini), readAlertSettings(ini).noDataCentres,
                  settings.loopback() ? nullptr : &users);
     WebServer server(site, [](const QString& line) { log(LogPriority::Warning, line); });
     QString problem;
