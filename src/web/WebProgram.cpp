@@ -139,9 +139,10 @@ bool setUpTls(WebServer& server, const WebSettings& settings, QString& problem)
         return false;
     }
     const QList<QSslCertificate> chain = QSslCertificate::fromData(certificateFile.readAll(), QSsl::Pem);
-    QSslKey key(keyFile.readAll(), QSsl::Rsa, QSsl::Pem);
+    const QByteArray keyText = keyFile.readAll();
+    QSslKey key(keyText, QSsl::Rsa, QSsl::Pem);
     if (key.isNull())
-        key = QSslKey(keyFile.readAll(), QSsl::Ec, QSsl::Pem);
+        key = QSslKey(keyText, QSsl::Ec, QSsl::Pem);
     if (chain.isEmpty() || key.isNull()) {
         problem = u"証明書 %1 か鍵 %2 が PEM 形式ではありません"_s.arg(settings.certificate, settings.privateKey);
         return false;
