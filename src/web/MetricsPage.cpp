@@ -2,6 +2,7 @@
 
 #include "web/JobOutcome.h"
 
+#include <functional>
 #include <map>
 
 using namespace Qt::Literals::StringLiterals;
@@ -34,6 +35,7 @@ private:
 };
 
 QString centreLabel(const QString& centre) { return u"centre=\""_s + labelValue(centre) + u'"'; }
+QString machineLabel(const QString& machine) { return u"machine=\""_s + labelValue(machine) + u'"'; }
 
 }  // namespace
 
@@ -46,15 +48,21 @@ QByteArray metricsText(const MonitorSnapshot& snapshot)
             metrics.sample("edi_centre_last_success_timestamp_seconds", centreLabel(centre.code),
                            double(centre.lastSuccess->toSecsSinceEpoch()));
     }
+    // A family's samples follow its TYPE line together: a scraper refuses a family split in two.
+    const auto lastCompleted = [&snapshot](const std::function<void(const CentreState&, const HistoryRow&)>& sample) {
+        for (const CentreState& centre : snapshot.centres) {
+            if (centre.lastJob && centre.lastJob->jobRow().completed)
+                sample(centre, centre.lastJob->jobRow());
+        }
+    };
     metrics.family("edi_centre_last_end_code", "gauge", "End code of the centre's last completed job (0 is 0000).");
-    metrics.family("edi_centre_last_duration_seconds", "gauge", "How long the centre's last completed job ran.");
-    for (const CentreState& centre : snapshot.centres) {
-        if (!centre.lastJob || !centre.lastJob->jobRow().completed)
-            continue;
-        const HistoryRow& row = centre.lastJob->jobRow();
+    lastCompleted([&metrics](const CentreState& centre, const HistoryRow& row) {
         metrics.sample("edi_centre_last_end_code", centreLabel(centre.code), row.endCode.trimmed().toInt());
+    });
+    metrics.family("edi_centre_last_duration_seconds", "gauge", "How long the centre's last completed job ran.");
+    lastCompleted([&metrics](const CentreState& centre, const HistoryRow& row) {
         metrics.sample("edi_centre_last_duration_seconds", centreLabel(centre.code), double(row.started.secsTo(row.ended)));
-    }
+    });
     metrics.family("edi_centre_jobs_today", "gauge", "Jobs started today, by centre and outcome.");
     std::map<std::pair<QString, QString>, int> counts;
     for (const JobHistory& job : snapshot.todaysJobs)
@@ -62,14 +70,14 @@ QByteArray metricsText(const MonitorSnapshot& snapshot)
     for (const auto& [key, count] : counts)
         metrics.sample("edi_centre_jobs_today", centreLabel(key.first) + u",outcome=\""_s + key.second + u'"', count);
     metrics.family("edi_workstation_heartbeat_age_seconds", "gauge", "Seconds since the workstation's scheduler last wrote its heartbeat.");
-    metrics.family("edi_workstation_alive", "gauge", "1 while the workstation's scheduler answers.");
     for (const WorkstationStatus& status : snapshot.workstations) {
-        const QString machine = u"machine=\""_s + labelValue(status.machineName) + u'"';
         if (status.heartbeat)
-            metrics.sample("edi_workstation_heartbeat_age_seconds", machine,
+            metrics.sample("edi_workstation_heartbeat_age_seconds", machineLabel(status.machineName),
                            double(status.heartbeat->lastTick.secsTo(snapshot.taken)));
-        metrics.sample("edi_workstation_alive", machine, status.liveness == Liveness::Alive ? 1 : 0);
     }
+    metrics.family("edi_workstation_alive", "gauge", "1 while the workstation's scheduler answers.");
+    for (const WorkstationStatus& status : snapshot.workstations)
+        metrics.sample("edi_workstation_alive", machineLabel(status.machineName), status.liveness == Liveness::Alive ? 1 : 0);
     return metrics.finish();
 }
 

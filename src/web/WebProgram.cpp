@@ -139,9 +139,10 @@ bool setUpTls(WebServer& server, const WebSettings& settings, QString& problem)
         return false;
     }
     const QList<QSslCertificate> chain = QSslCertificate::fromData(certificateFile.readAll(), QSsl::Pem);
-    QSslKey key(keyFile.readAll(), QSsl::Rsa, QSsl::Pem);
+    const QByteArray keyText = keyFile.readAll();
+    QSslKey key(keyText, QSsl::Rsa, QSsl::Pem);
     if (key.isNull())
-        key = QSslKey(keyFile.readAll(), QSsl::Ec, QSsl::Pem);
+        key = QSslKey(keyText, QSsl::Ec, QSsl::Pem);
     if (chain.isEmpty() || key.isNull()) {
         problem = u"証明書 %1 か鍵 %2 が PEM 形式ではありません"_s.arg(settings.certificate, settings.privateKey);
         return false;
@@ -208,8 +209,11 @@ int runWebCommand(const QStringList& arguments, const QString& programFolder)
         log(LogPriority::Error, u"開始できません: "_s + error.message());
         return 1;
     }
-    const SystemClock clock;
-    WebSite site(*database, clock, readStatusColours(ini), readAlertSettings(ini).noDataCentres,
+    // The scheduler's clock: a test run set to a moment shows the pages of that moment.
+    const std::unique_ptr<Clock> clock = programClock();
+    if (const QString note = programClockNote(*clock); !note.isEmpty())
+        log(LogPriority::Info, note);
+    WebSite site(*database, *clock, readStatusColours(ini), readAlertSettings(ini).noDataCentres,
                  settings.loopback() ? nullptr : &users);
     WebServer server(site, [](const QString& line) { log(LogPriority::Warning, line); });
     QString problem;

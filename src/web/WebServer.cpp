@@ -25,6 +25,10 @@ const QList<QPair<QByteArray, QByteArray>> kCommonHeaders = {
     {"Cache-Control", "no-store"},
 };
 
+// Set on a connection whose login was refused: it answers nothing more. Requests sent after the
+// refused one would otherwise be tried at once and answered before it, sparing a guesser the pause.
+constexpr char kLoginRefused[] = "ediLoginRefused";
+
 QByteArray methodName(QHttpServerRequest::Method method)
 {
     switch (method) {
@@ -88,10 +92,13 @@ WebServer::WebServer(WebSite& site, LogLine log, QObject* parent)
 
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    if (socket->property(kLoginRefused).toBool())
+        return true;
     const WebRequest asked = webRequest(request);
     const WebResponse response = site_.answer(asked);
     const bool head = asked.method == "HEAD";
     if (response.status == 401 && !asked.authorization.isEmpty()) {
+        socket->setProperty(kLoginRefused, true);
         log_(u"ログインに失敗しました: 利用者 \"%1\" 接続元 %2 %3"_s.arg(WebUsers::userNamed(asked.authorization),
                                                                  asked.remote.toString(), asked.path));
         // Guessing passwords costs the guesser a second a try; the connection is closed after it.
