@@ -13,11 +13,17 @@ QString htmlEscaped(const QString& text);
 
 // One cell of a table: its text, and optionally a link, a tool tip and a class for its colour.
 struct HtmlCell {
+    HtmlCell(QString text = {}, QString link = {}, QString title = {}, QString cssClass = {}, bool number = false)
+        : text(std::move(text)), link(std::move(link)), title(std::move(title)), cssClass(std::move(cssClass)),
+          number(number)
+    {
+    }
+
     QString text;
     QString link;
     QString title;
     QString cssClass;
-    bool number = false;  // aligned right
+    bool number;  // aligned right
 };
 
 // A page of the monitor in the browser: the common head (stylesheet, refresh script, the

@@ -11,17 +11,21 @@ namespace edi {
 
 WebResponse WebResponse::html(QByteArray body, int status)
 {
-    return {status, "text/html; charset=utf-8", std::move(body), {}};
+    return text(std::move(body), "text/html; charset=utf-8", status);
 }
 
 WebResponse WebResponse::json(QByteArray body, int status)
 {
-    return {status, "application/json", std::move(body), {}};
+    return text(std::move(body), "application/json", status);
 }
 
 WebResponse WebResponse::text(QByteArray body, QByteArray contentType, int status)
 {
-    return {status, std::move(contentType), std::move(body), {}};
+    WebResponse response;
+    response.status = status;
+    response.contentType = std::move(contentType);
+    response.body = std::move(body);
+    return response;
 }
 
 WebResponse WebResponse::error(int status, const QString& message)

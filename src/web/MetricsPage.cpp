@@ -26,7 +26,8 @@ public:
     }
     void sample(const char* name, const QString& labels, double value)
     {
-        text_ += QLatin1String(name) + u'{' + labels + u"} "_s + QString::number(value, 'g', 15) + u'\n';
+        text_ += QLatin1String(name) + (labels.isEmpty() ? QString() : u'{' + labels + u'}') + u' '
+            + QString::number(value, 'g', 15) + u'\n';
     }
     QByteArray finish() const { return text_.toUtf8(); }
 
@@ -42,6 +43,10 @@ QString machineLabel(const QString& machine) { return u"machine=\""_s + labelVal
 QByteArray metricsText(const MonitorSnapshot& snapshot)
 {
     MetricsWriter metrics;
+    metrics.family("edi_database_up", "gauge", "1 when the database was read for these figures; 0 while they are an earlier read's.");
+    metrics.sample("edi_database_up", {}, snapshot.problem.isEmpty() ? 1 : 0);
+    metrics.family("edi_snapshot_timestamp_seconds", "gauge", "When the database was read for these figures.");
+    metrics.sample("edi_snapshot_timestamp_seconds", {}, double(snapshot.taken.toSecsSinceEpoch()));
     metrics.family("edi_centre_last_success_timestamp_seconds", "gauge", "End of the centre's last job that ended 0000.");
     for (const CentreState& centre : snapshot.centres) {
         if (centre.lastSuccess)

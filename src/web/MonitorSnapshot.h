@@ -31,6 +31,8 @@ struct CentreState {
 // many readers are made from it without asking the database again.
 struct MonitorSnapshot {
     QDateTime taken;
+    // Why the database could not be read again since `taken`; empty while it can.
+    QString problem;
     std::vector<WorkstationStatus> workstations;
     std::vector<CentreState> centres;                                  // by centre code
     std::map<QString, std::vector<ScheduleMasterRow>> schedules;       // by workstation

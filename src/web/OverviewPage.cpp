@@ -138,7 +138,7 @@ void centres(HtmlPage& page, const MonitorSnapshot& snapshot)
 QByteArray overviewHtml(const MonitorSnapshot& snapshot)
 {
     HtmlPage page(u"概要"_s, true);
-    page.paragraph(u"時点 "_s + momentText(snapshot.taken), u"taken"_s);
+    takenAt(page, snapshot);
     workstations(page, snapshot);
     waiting(page, snapshot);
     missingData(page, snapshot);
@@ -181,6 +181,7 @@ QByteArray overviewJson(const MonitorSnapshot& snapshot)
             failed.append(jobSummaryJson(job));
     }
     const QJsonObject overview{{u"taken"_s, isoMoment(snapshot.taken)},
+                               {u"problem"_s, snapshot.problem.isEmpty() ? QJsonValue() : QJsonValue(snapshot.problem)},
                                {u"workstations"_s, machines},
                                {u"centres"_s, centreList},
                                {u"failed_today"_s, failed}};

@@ -1,7 +1,9 @@
 #include "web/PageText.h"
 
 #include "jobs/JobReport.h"
+#include "web/HtmlPage.h"
 #include "web/JobOutcome.h"
+#include "web/MonitorSnapshot.h"
 
 #include <QUrl>
 
@@ -42,6 +44,13 @@ QJsonObject jobSummaryJson(const JobHistory& job)
             {u"meaning"_s, rowMeaning(row)},
             {u"outcome"_s, outcomeKey(outcome)},
             {u"records"_s, jobRecords(job)}};
+}
+
+void takenAt(HtmlPage& page, const MonitorSnapshot& snapshot)
+{
+    page.paragraph(u"時点 "_s + momentText(snapshot.taken), u"taken"_s);
+    if (!snapshot.problem.isEmpty())
+        page.paragraph(u"データベースを読めないため、この時点の内容を表示しています: "_s + snapshot.problem, u"error"_s);
 }
 
 }  // namespace edi

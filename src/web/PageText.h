@@ -15,4 +15,9 @@ QString jobLink(qint32 serial);                                 // "/job/SERIAL"
 QString timetableLink(const QString& machine);                  // "/timetable?machine=NAME", NAME encoded
 QJsonObject jobSummaryJson(const JobHistory& job);              // serial, centre, times, codes, outcome, records
 
+class HtmlPage;
+struct MonitorSnapshot;
+// When the snapshot was read, and why it is not newer when the database cannot be read.
+void takenAt(HtmlPage& page, const MonitorSnapshot& snapshot);
+
 }  // namespace edi

@@ -71,9 +71,14 @@ void SnapshotCache::refreshInBackground()
 void SnapshotCache::replace(std::shared_ptr<const MonitorSnapshot> snapshot, const QString& problem)
 {
     refreshing_ = false;
-    lastProblem_ = problem;
-    if (!snapshot)
-        return;
+    if (!snapshot) {
+        // The pages go on showing what was read last, and say since when and why.
+        if (problem.isEmpty() || !snapshot_ || snapshot_->problem == problem)
+            return;
+        auto stale = std::make_shared<MonitorSnapshot>(*snapshot_);
+        stale->problem = problem;
+        snapshot = std::move(stale);
+    }
     snapshot_ = std::move(snapshot);
     pages_.clear();
 }

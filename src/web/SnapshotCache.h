@@ -19,6 +19,7 @@ class Database;
 // The snapshot every reader's page is made from, and the pages already made from it. A snapshot
 // older than maxAge is read again on a thread of its own, with its own connection, while readers
 // are served the one before: a reader never waits for the database but at the very first page.
+// While the database cannot be read, the last snapshot stays, marked with the reason.
 class SnapshotCache : public QObject {
     Q_OBJECT
 public:
@@ -30,8 +31,6 @@ public:
     // The page `key` names, made by `make` from the current snapshot once per snapshot. Throws
     // DatabaseError.
     WebResponse page(const QString& key, const std::function<WebResponse(const MonitorSnapshot&)>& make);
-    // Why the last background read failed; empty after one that worked.
-    QString lastProblem() const { return lastProblem_; }
 
 private:
     void refreshInBackground();
@@ -48,7 +47,6 @@ private:
     bool refreshing_ = false;
     std::shared_ptr<const MonitorSnapshot> snapshot_;
     QHash<QString, WebResponse> pages_;
-    QString lastProblem_;
 };
 
 }  // namespace edi

@@ -23,7 +23,8 @@ QString methodName(const MonitorSnapshot& snapshot, const QString& method)
 QByteArray timetableHtml(const MonitorSnapshot& snapshot, const QString& machine, const std::vector<TimetableLine>& lines)
 {
     HtmlPage page(u"タイムテーブル "_s + machine, true);
-    page.paragraph(u"時点 "_s + momentText(snapshot.taken) + u" / 14 日分 %1 件"_s.arg(lines.size()), u"taken"_s);
+    takenAt(page, snapshot);
+    page.paragraph(u"14 日分 %1 件"_s.arg(lines.size()));
     page.beginTable({u"日付"_s, u"時刻"_s, u"センターコード"_s, u"センター名"_s, u"受信方式"_s, u"状態"_s, u"通番"_s},
                     u"timetable"_s);
     for (const TimetableLine& line : lines) {
@@ -51,7 +52,9 @@ QByteArray timetableJson(const MonitorSnapshot& snapshot, const QString& machine
                                 {u"serial"_s, line.serial ? QJsonValue(line.serial) : QJsonValue()},
                                 {u"tip"_s, line.tip}});
     }
-    return QJsonDocument(QJsonObject{{u"machine"_s, machine}, {u"taken"_s, isoMoment(snapshot.taken)}, {u"rows"_s, rows}})
+    return QJsonDocument(QJsonObject{{u"machine"_s, machine}, {u"taken"_s, isoMoment(snapshot.taken)},
+                                     {u"problem"_s, snapshot.problem.isEmpty() ? QJsonValue() : QJsonValue(snapshot.problem)},
+                                     {u"rows"_s, rows}})
         .toJson(QJsonDocument::Compact);
 }
 
