@@ -34,6 +34,12 @@ private:
 };
 
 QString centreLabel(const QString& centre) { return u"centre=\""_s + labelValue(centre) + u'"'; }
+QString machineLabel(const QString& machine) { return u"machine=\""_s + labelValue(machine) + u'"'; }
+
+const HistoryRow* lastCompletedJob(const CentreState& centre)
+{
+    return centre.lastJob && centre.lastJob->jobRow().completed ? &centre.lastJob->jobRow() : nullptr;
+}
 
 }  // namespace
 
@@ -46,14 +52,16 @@ QByteArray metricsText(const MonitorSnapshot& snapshot)
             metrics.sample("edi_centre_last_success_timestamp_seconds", centreLabel(centre.code),
                            double(centre.lastSuccess->toSecsSinceEpoch()));
     }
+    // Each family's samples follow its own HELP and TYPE lines, as the text format asks.
     metrics.family("edi_centre_last_end_code", "gauge", "End code of the centre's last completed job (0 is 0000).");
+    for (const CentreState& centre : snapshot.centres) {
+        if (const HistoryRow* row = lastCompletedJob(centre))
+            metrics.sample("edi_centre_last_end_code", centreLabel(centre.code), row->endCode.trimmed().toInt());
+    }
     metrics.family("edi_centre_last_duration_seconds", "gauge", "How long the centre's last completed job ran.");
     for (const CentreState& centre : snapshot.centres) {
-        if (!centre.lastJob || !centre.lastJob->jobRow().completed)
-            continue;
-        const HistoryRow& row = centre.lastJob->jobRow();
-        metrics.sample("edi_centre_last_end_code", centreLabel(centre.code), row.endCode.trimmed().toInt());
-        metrics.sample("edi_centre_last_duration_seconds", centreLabel(centre.code), double(row.started.secsTo(row.ended)));
+        if (const HistoryRow* row = lastCompletedJob(centre))
+            metrics.sample("edi_centre_last_duration_seconds", centreLabel(centre.code), double(row->started.secsTo(row->ended)));
     }
     metrics.family("edi_centre_jobs_today", "gauge", "Jobs started today, by centre and outcome.");
     std::map<std::pair<QString, QString>, int> counts;
@@ -62,14 +70,14 @@ QByteArray metricsText(const MonitorSnapshot& snapshot)
     for (const auto& [key, count] : counts)
         metrics.sample("edi_centre_jobs_today", centreLabel(key.first) + u",outcome=\""_s + key.second + u'"', count);
     metrics.family("edi_workstation_heartbeat_age_seconds", "gauge", "Seconds since the workstation's scheduler last wrote its heartbeat.");
-    metrics.family("edi_workstation_alive", "gauge", "1 while the workstation's scheduler answers.");
     for (const WorkstationStatus& status : snapshot.workstations) {
-        const QString machine = u"machine=\""_s + labelValue(status.machineName) + u'"';
         if (status.heartbeat)
-            metrics.sample("edi_workstation_heartbeat_age_seconds", machine,
+            metrics.sample("edi_workstation_heartbeat_age_seconds", machineLabel(status.machineName),
                            double(status.heartbeat->lastTick.secsTo(snapshot.taken)));
-        metrics.sample("edi_workstation_alive", machine, status.liveness == Liveness::Alive ? 1 : 0);
     }
+    metrics.family("edi_workstation_alive", "gauge", "1 while the workstation's scheduler answers.");
+    for (const WorkstationStatus& status : snapshot.workstations)
+        metrics.sample("edi_workstation_alive", machineLabel(status.machineName), status.liveness == Liveness::Alive ? 1 : 0);
     return metrics.finish();
 }
 

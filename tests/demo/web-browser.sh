@@ -172,6 +172,15 @@ shows_colour web-timetable ff0000 "the failed reception's red"
 shows_colour web-timetable 008000 "the finished receptions' green"
 shows_colour web-timetable 0000ff "the running reception's blue"
 
+# The metrics as a scraper reads them: each family's samples in one group after its TYPE line.
+misplaced=$(curl -fsS "$site/metrics" | awk '
+    /^# TYPE / { if (seen[$3]++) print "second TYPE of " $3; family = $3; next }
+    /^#/ || /^$/ { next }
+    { name = $1; sub(/\{.*/, "", name); if (name != family) print name " outside its group" }')
+[[ -z $misplaced ]] || problem "/metrics: $misplaced"
+grep -q "^edi_workstation_alive{machine=\"$machine\"} 1$" < <(curl -fsS "$site/metrics") \
+    || problem "/metrics: $machine is not alive"
+
 # The end: ZC01's job finishes, the web page ends on SIGTERM and says so.
 wait "$zc01" || problem "ZC01's reception failed: $(cat "$work/ZC01.log")"
 kill -TERM "$web"
