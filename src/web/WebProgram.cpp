@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslKey>
 #include <QTimer>
 #include <cstdio>
@@ -139,14 +140,20 @@ bool setUpTls(WebServer& server, const WebSettings& settings, QString& problem)
         return false;
     }
     const QList<QSslCertificate> chain = QSslCertificate::fromData(certificateFile.readAll(), QSsl::Pem);
-    QSslKey key(keyFile.readAll(), QSsl::Rsa, QSsl::Pem);
+    const QByteArray keyText = keyFile.readAll();
+    QSslKey key(keyText, QSsl::Rsa, QSsl::Pem);
     if (key.isNull())
-        key = QSslKey(keyFile.readAll(), QSsl::Ec, QSsl::Pem);
+        key = QSslKey(keyText, QSsl::Ec, QSsl::Pem);
     if (chain.isEmpty() || key.isNull()) {
         problem = u"証明書 %1 か鍵 %2 が PEM 形式ではありません"_s.arg(settings.certificate, settings.privateKey);
         return false;
     }
-    server.sslSetup(chain.first(), key);
+    // The whole chain goes to the browser: a certificate signed by an intermediate authority is
+    // trusted only with it.
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    server.sslSetup(configuration);
     return true;
 }
 
