@@ -88,7 +88,9 @@ site=${site%/}
 
 # The page as the browser made it, its picture, and what the browser said about it.
 browse() {  # NAME PATH
-    "$browser" --headless --no-sandbox --user-data-dir="$work/profile" --hide-scrollbars --force-device-scale-factor=1 \
+    # (--disable-dev-shm-usage: a container's small /dev/shm would crash the renderer)
+    "$browser" --headless --no-sandbox --disable-dev-shm-usage --user-data-dir="$work/profile" --hide-scrollbars \
+        --force-device-scale-factor=1 \
         --window-size=1280,900 --screenshot="$work/$1.png" --dump-dom --enable-logging=stderr --v=0 "$site$2" \
         >"$work/$1.html" 2>"$work/$1.browser.log" || fail "chromium could not load $2: $(tail -5 "$work/$1.browser.log")"
     # The console's complaints: a blocked stylesheet or script, a resource not found, a script error.
@@ -99,7 +101,8 @@ rows() {  # NAME TABLE-CLASS
     tr -d '\n' <"$work/$1.html" | grep -o "<table class=\"$2\">.*" | sed 's|</table>.*||; s|<tr|\n&|g' | grep '^<tr' | grep -v '<th>' || true
 }
 has_row() {  # NAME TABLE-CLASS PATTERN WHAT
-    rows "$1" "$2" | grep -qE "$3" || problem "$1: no row of $4 in table $2"
+    # (not grep -q, which would leave the writer to a SIGPIPE that fails the pipeline)
+    rows "$1" "$2" | grep -E "$3" >/dev/null || problem "$1: no row of $4 in table $2"
 }
 # How many pixels of the picture have one colour exactly, the glyphs of a state's texts.
 pixels() {  # NAME RRGGBB
