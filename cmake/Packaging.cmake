@@ -6,7 +6,7 @@ install(TARGETS edi-auto ediconv edi-dbinit RUNTIME DESTINATION ${CMAKE_INSTALL_
 install(FILES db/schema.sql db/demo-data.sql DESTINATION ${CMAKE_INSTALL_DATADIR}/edi-auto)
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES packaging/EDI.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples RENAME EDI.ini)
-install(FILES packaging/edi-auto.service DESTINATION lib/systemd/system)
+install(FILES packaging/edi-auto.service packaging/edi-auto-web.service DESTINATION lib/systemd/system)
 
 # Man pages, compressed as Debian keeps them.
 foreach(page edi-auto.1 ediconv.1 edi-dbinit.1)
@@ -31,7 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 # Qt's database drivers are plugins, which dpkg-shlibdeps does not see; the unit reloads the
-# scheduler with /bin/kill (procps).
+# scheduler with /bin/kill (procps). The libraries the programs link (Qt HttpServer, which brings
+# Qt WebSockets, libcrypt, ...) are dpkg-shlibdeps' to find.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, procps, libqt6sql6-sqlite, libqt6sql6-psql, libqt6sql6-odbc")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-qpa-plugins, fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

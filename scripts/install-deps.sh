@@ -8,7 +8,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-ps
           qt6-translations-l10n libsystemd-dev qt6-httpserver-dev qt6-websockets-dev libcrypt-dev)
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(libgtest-dev postgresql-15 odbc-postgresql libxml2-utils xvfb xauth dovecot-imapd procps locales
-               dpkg-dev systemd python3-aiosmtpd systemd-container debootstrap strace openssl)
+               dpkg-dev systemd python3 python3-aiosmtpd systemd-container debootstrap strace chromium curl openssl)
 fi
 
 missing=()

@@ -57,6 +57,7 @@ QString programUsage()
     return u"Usage: edi-auto [--ini EDI.ini] [--headless] [--verbose] [--run-job CENTRE | --rerun SERIAL [--force]] [OPERATOR]\n"
            u"       edi-auto history [OPTION]...   (edi-auto history --help tells its options)\n"
            u"       edi-auto status [OPTION]...    (edi-auto status --help tells its options)\n"
+           u"       edi-auto web [OPTION]...       (the monitor in a browser; edi-auto web --help tells its options)\n"
            u"  --ini PATH         read the configuration from PATH; without it, from the file the\n"
            u"                     environment variable EDI_INI names, or from EDI.ini two folders\n"
            u"                     above the program's folder\n"

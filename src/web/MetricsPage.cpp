@@ -2,7 +2,6 @@
 
 #include "web/JobOutcome.h"
 
-#include <functional>
 #include <map>
 
 using namespace Qt::Literals::StringLiterals;
@@ -38,6 +37,11 @@ private:
 QString centreLabel(const QString& centre) { return u"centre=\""_s + labelValue(centre) + u'"'; }
 QString machineLabel(const QString& machine) { return u"machine=\""_s + labelValue(machine) + u'"'; }
 
+const HistoryRow* lastCompletedJob(const CentreState& centre)
+{
+    return centre.lastJob && centre.lastJob->jobRow().completed ? &centre.lastJob->jobRow() : nullptr;
+}
+
 }  // namespace
 
 QByteArray metricsText(const MonitorSnapshot& snapshot)
@@ -53,21 +57,17 @@ QByteArray metricsText(const MonitorSnapshot& snapshot)
             metrics.sample("edi_centre_last_success_timestamp_seconds", centreLabel(centre.code),
                            double(centre.lastSuccess->toSecsSinceEpoch()));
     }
-    // A family's samples follow its TYPE line together: a scraper refuses a family split in two.
-    const auto lastCompleted = [&snapshot](const std::function<void(const CentreState&, const HistoryRow&)>& sample) {
-        for (const CentreState& centre : snapshot.centres) {
-            if (centre.lastJob && centre.lastJob->jobRow().completed)
-                sample(centre, centre.lastJob->jobRow());
-        }
-    };
+    // Each family's samples follow its own HELP and TYPE lines, as the text format asks.
     metrics.family("edi_centre_last_end_code", "gauge", "End code of the centre's last completed job (0 is 0000).");
-    lastCompleted([&metrics](const CentreState& centre, const HistoryRow& row) {
-        metrics.sample("edi_centre_last_end_code", centreLabel(centre.code), row.endCode.trimmed().toInt());
-    });
+    for (const CentreState& centre : snapshot.centres) {
+        if (const HistoryRow* row = lastCompletedJob(centre))
+            metrics.sample("edi_centre_last_end_code", centreLabel(centre.code), row->endCode.trimmed().toInt());
+    }
     metrics.family("edi_centre_last_duration_seconds", "gauge", "How long the centre's last completed job ran.");
-    lastCompleted([&metrics](const CentreState& centre, const HistoryRow& row) {
-        metrics.sample("edi_centre_last_duration_seconds", centreLabel(centre.code), double(row.started.secsTo(row.ended)));
-    });
+    for (const CentreState& centre : snapshot.centres) {
+        if (const HistoryRow* row = lastCompletedJob(centre))
+            metrics.sample("edi_centre_last_duration_seconds", centreLabel(centre.code), double(row->started.secsTo(row->ended)));
+    }
     metrics.family("edi_centre_jobs_today", "gauge", "Jobs started today, by centre and outcome.");
     std::map<std::pair<QString, QString>, int> counts;
     for (const JobHistory& job : snapshot.todaysJobs)

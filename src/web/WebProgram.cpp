@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslKey>
 #include <QTimer>
 #include <cstdio>
@@ -147,7 +148,12 @@ bool setUpTls(WebServer& server, const WebSettings& settings, QString& problem)
         problem = u"証明書 %1 か鍵 %2 が PEM 形式ではありません"_s.arg(settings.certificate, settings.privateKey);
         return false;
     }
-    server.sslSetup(chain.first(), key);
+    // The whole chain goes to the browser: a certificate signed by an intermediate authority is
+    // trusted only with it.
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    server.sslSetup(configuration);
     return true;
 }
 

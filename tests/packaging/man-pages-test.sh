@@ -12,7 +12,7 @@ check() {  # PAGE HELP-TEXT
         grep -qF -- "${option//-/\\-}" "$page" || { echo "FAIL: $option of --help is not in $(basename "$page")" >&2; status=1; }
     done
 }
-check "$source_dir/man/edi-auto.1" "$("$build/src/edi-auto" --help; "$build/src/edi-auto" history --help)"
+check "$source_dir/man/edi-auto.1" "$(for subcommand in "" history status web; do "$build/src/edi-auto" $subcommand --help; done)"
 check "$source_dir/man/ediconv.1" "$("$build/tools/ediconv" --help)"
 check "$source_dir/man/edi-dbinit.1" "$("$build/tools/edi-dbinit" --help)"
 exit $status

@@ -23,12 +23,13 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/edi-auto ./usr/bin/ediconv ./usr/bin/edi-dbinit ./usr/share/edi-auto/schema.sql \
             ./usr/share/edi-auto/demo-data.sql ./usr/share/man/man1/edi-auto.1.gz ./usr/share/man/man1/ediconv.1.gz \
             ./usr/share/man/man1/edi-dbinit.1.gz ./usr/lib/systemd/system/edi-auto.service \
+            ./usr/lib/systemd/system/edi-auto-web.service \
             ./usr/share/doc/edi-auto/copyright ./usr/share/doc/edi-auto/examples/EDI.ini; do
     grep -qx -- "$path" <<<"$contents" || problem "the package lacks $path"
 done
 ! grep -q -e edi-linkpkg -e edi-register <<<"$contents" || problem "a stand-in program is in the package"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6core6 libqt6sql6-sqlite adduser; do
+for needed in libqt6core6 libqt6sql6-sqlite libqt6httpserver6 libcrypt1 adduser; do
     grep -q "$needed" <<<"$depends" || problem "Depends lacks $needed: $depends"
 done
 dpkg-deb -I "$deb" postinst | grep -q "adduser --system" || problem "postinst creates no system user"
@@ -37,6 +38,7 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 "$root/usr/bin/edi-auto" --version | grep -q '^edi-auto ' || fail "edi-auto --version"
 "$root/usr/bin/ediconv" --version | grep -q '^ediconv ' || fail "ediconv --version"
+"$root/usr/bin/edi-auto" web --help | grep -q '^Usage: edi-auto web' || problem "edi-auto web --help"
 
 # The copyright file in the machine-readable format: a header, and every licence it names spelt out.
 copyright=$root/usr/share/doc/edi-auto/copyright
@@ -47,12 +49,18 @@ for licence in $(sed -n 's/^License: //p' "$copyright" | sort -u); do
     grep -A1 "^License: $licence\$" "$copyright" | grep -q '^ ' || problem "the copyright file does not spell out licence $licence"
 done
 
-# The unit, with its program where the package was extracted to; any remark of the verifier fails.
-sed "s|/usr/bin/edi-auto|$root/usr/bin/edi-auto|" "$root/usr/lib/systemd/system/edi-auto.service" >"$work/edi-auto.service"
-if ! remarks=$(systemd-analyze verify --man=no "$work/edi-auto.service" 2>&1) || [[ -n $remarks ]]; then
-    problem "systemd-analyze verify: $remarks"
-fi
-grep -q '^Type=notify$' "$work/edi-auto.service" || problem "the unit is not a notify service"
+# The units, with their program where the package was extracted to; any remark of the verifier
+# fails. Both tell systemd when they are ready.
+for unit in edi-auto.service edi-auto-web.service; do
+    sed "s|/usr/bin/edi-auto|$root/usr/bin/edi-auto|" "$root/usr/lib/systemd/system/$unit" >"$work/$unit"
+    if ! remarks=$(systemd-analyze verify --man=no "$work/$unit" 2>&1) || [[ -n $remarks ]]; then
+        problem "systemd-analyze verify $unit: $remarks"
+    fi
+    grep -q '^Type=notify$' "$work/$unit" || problem "$unit is not a notify service"
+    grep -q '^User=edi$' "$work/$unit" || problem "$unit does not run as user edi"
+done
+grep -q '^ExecStart=.*/edi-auto web --ini /etc/edi-auto/EDI.ini$' "$work/edi-auto-web.service" \
+    || problem "edi-auto-web.service does not run edi-auto web on /etc/edi-auto/EDI.ini"
 
 # The site: a demo set-up that belongs to an unprivileged user, and a log folder of that user's as
 # the unit's LogsDirectory= gives it. As root the user is nobody; otherwise the one running this.

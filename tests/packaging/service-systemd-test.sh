@@ -3,8 +3,8 @@
 # package installed there with apt, a demo site configured in /etc/edi-auto/EDI.ini. Then what
 # systemd and the operator do with the scheduler: it reports ready with its summary, receives,
 # logs at the journal's priorities, reloads its timetable on "systemctl reload", is restarted by
-# the watchdog when it hangs, lets a stop wait for the running job; and a purge keeps the site's
-# data. Skipped (77) where no container can boot: not root, no systemd-nspawn or debootstrap, or a
+# the watchdog when it hangs, lets a stop wait for the running job; its web page runs as a service
+# of its own and answers; and a purge stops that and keeps the site's data. Skipped (77) where no container can boot: not root, no systemd-nspawn or debootstrap, or a
 # host that refuses.
 #   service-systemd-test.sh SOURCE_DIR BUILD_DIR WORK_DIR CACHE_DIR
 # CACHE_DIR keeps the bootstrapped root for later runs; each run boots an overlay of it.
@@ -119,8 +119,12 @@ phase "setting up the demo site"
 demo=/var/lib/edi-auto/demo
 inside runuser -u edi -- bash /edi-test/src/scripts/make-demo.sh /edi-test/build "$demo" >"$work/make-demo.log" 2>&1 \
     || fail "make-demo.sh in the container: $(tail -5 "$work/make-demo.log")"
-# The site's EDI.ini where the unit reads it; its database stays in the demo folder.
+# The site's EDI.ini where the units read it; its database stays in the demo folder. The container
+# shares the host's network: its web page listens on a port the host leaves free.
 inside sed "s|^DBSTRING=.*|DBSTRING=$demo/edi-demo.sqlite|" "$demo/EDI.ini" >"$work/EDI.ini"
+web_port=$(( 20000 + RANDOM % 20000 ))
+while (exec 3<>"/dev/tcp/127.0.0.1/$web_port") 2>/dev/null; do web_port=$(( web_port + 1 )); done
+printf '\n[WEB]\nLISTEN=127.0.0.1:%s\n' "$web_port" >>"$work/EDI.ini"
 inside install -o root -g edi -m 0640 /dev/stdin /etc/edi-auto/EDI.ini <"$work/EDI.ini"
 # WC01 finds a folder where its file belongs and fails; the package takes 20 s to deliver ZC01's data.
 inside rm "$demo/handover/WC01.CII"
@@ -187,6 +191,16 @@ status=$(property StatusText)
 [[ $status == *開始*次の受信* ]] || problem "the status text is not the start summary: '$status'"
 has_entry 6 "SCHMON01 開始 端末" || problem "the start summary is not in the journal at priority info"
 
+phase "edi-auto-web.service: ready on 127.0.0.1:$web_port, reading the scheduler's heartbeat"
+web_site=http://127.0.0.1:$web_port
+inside systemctl enable edi-auto-web.service 2>/dev/null
+inside systemctl start edi-auto-web.service || problem "systemctl start edi-auto-web: $(inside journalctl -u edi-auto-web --no-pager | tail -5)"
+web_status=$(inside systemctl show edi-auto-web.service -p StatusText --value)
+[[ $web_status == "$web_site/" ]] || problem "the web page's status text is not its address: '$web_status'"
+[[ $(curl -fsS "$web_site/healthz" 2>&1) == ok ]] || problem "the web page's health check: $(curl -sS "$web_site/healthz" 2>&1)"
+curl -fsS "$web_site/api/overview" 2>&1 | grep -F '"state":"alive"' >/dev/null \
+    || problem "the web page does not show the scheduler alive: $(curl -sS "$web_site/api/overview" 2>&1 | head -c 500)"
+
 phase "systemctl reload: the timetable is made again"
 pid=$(property MainPID)
 inside systemctl reload edi-auto.service || problem "systemctl reload failed"
@@ -251,10 +265,13 @@ kept=$(tr -d '\r' <"$work/apt-purge.log" | grep 'edi-auto: サイトのデータ
 [[ $kept == *': /var/lib/edi-auto /etc/edi-auto' ]] || problem "the purge's line does not name both kept folders: $kept"
 inside test ! -e /var/log/edi-auto || problem "the purge left /var/log/edi-auto"
 inside test ! -e /etc/systemd/system/multi-user.target.wants/edi-auto.service || problem "the purge left the unit enabled"
+inside test ! -e /etc/systemd/system/multi-user.target.wants/edi-auto-web.service \
+    || problem "the purge left the web page's unit enabled"
+! curl -fsS "$web_site/healthz" >/dev/null 2>&1 || problem "the web page still answers after the purge"
 inside test -f "$demo/edi-demo.sqlite" || problem "the purge removed the site's database"
 inside test -f /etc/edi-auto/EDI.ini || problem "the purge removed the site's EDI.ini"
 [[ -n $(inside find "$demo/received" -name '*_RCV_WX01*') ]] || problem "the purge removed the received files"
 
 phase "done"
 [[ $failures -eq 0 ]] || exit 1
-echo "service_systemd: ready, reception, journal priorities, reload, watchdog, stop during a job and purge checked"
+echo "service_systemd: ready, web page, reception, journal priorities, reload, watchdog, stop during a job and purge checked"
