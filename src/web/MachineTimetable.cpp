@@ -46,6 +46,7 @@ QString TimetableLine::stateText() const
     case State::Finished: return u"処理済"_s;
     case State::Failed: return u"エラー"_s;
     case State::Busy: return u"他の処理が受信中"_s;
+    case State::Missed: return Timetable::kMissedText;
     }
     return {};
 }
@@ -58,6 +59,7 @@ QString TimetableLine::stateKey() const
     case State::Finished: return u"finished"_s;
     case State::Failed: return u"failed"_s;
     case State::Busy: return u"busy"_s;
+    case State::Missed: return u"missed"_s;
     }
     return {};
 }
@@ -70,11 +72,13 @@ QString TimetableLine::stateClass() const
     case State::Finished: return u"done"_s;
     case State::Failed: return u"error"_s;
     case State::Busy: return u"busy"_s;
+    case State::Missed: return u"missed"_s;  // black, as the window shows it
     }
     return {};
 }
 
-std::vector<TimetableLine> machineTimetable(const MonitorSnapshot& snapshot, const QString& machine, const QDateTime& now)
+std::vector<TimetableLine> machineTimetable(const MonitorSnapshot& snapshot, const QString& machine, const QDateTime& now,
+                                            int catchupMinutes)
 {
     const auto schedule = snapshot.schedules.find(machine);
     if (schedule == snapshot.schedules.end())
@@ -99,6 +103,9 @@ std::vector<TimetableLine> machineTimetable(const MonitorSnapshot& snapshot, con
                 line.state = stateOf(*job);
                 line.serial = job->serial;
                 line.tip = jobReport(job->serial, job->rows).join(u'\n');
+            } else if (line.row.minutesLate(now) > catchupMinutes) {
+                line.state = TimetableLine::State::Missed;
+                line.tip = line.row.missedNote(now, catchupMinutes);
             }
         }
         lines.push_back(std::move(line));

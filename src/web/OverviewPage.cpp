@@ -158,8 +158,8 @@ QByteArray overviewJson(const MonitorSnapshot& snapshot)
                             {u"interrupted"_s, QJsonArray::fromStringList(status.interrupted)},
                             {u"waiting_files"_s, QJsonArray::fromStringList(status.waitingFiles)}};
         if (const std::optional<Heartbeat>& heartbeat = status.heartbeat) {
-            machine.insert(u"last_tick"_s, isoMoment(heartbeat->lastTick));
-            machine.insert(u"next_reception"_s, isoMoment(heartbeat->nextReception));
+            machine.insert(u"last_tick"_s, jsonMoment(heartbeat->lastTick));
+            machine.insert(u"next_reception"_s, jsonMoment(heartbeat->nextReception));
             machine.insert(u"next_centre"_s, heartbeat->nextCentre);
             machine.insert(u"running_centre"_s, heartbeat->runningCentre);
             machine.insert(u"running_serial"_s, heartbeat->runningSerial);
@@ -172,7 +172,7 @@ QByteArray overviewJson(const MonitorSnapshot& snapshot)
                                       {u"name"_s, centre.name},
                                       {u"machine"_s, centre.machine},
                                       {u"last_job"_s, centre.lastJob ? QJsonValue(jobSummaryJson(*centre.lastJob)) : QJsonValue()},
-                                      {u"last_success"_s, centre.lastSuccess ? QJsonValue(isoMoment(*centre.lastSuccess)) : QJsonValue()},
+                                      {u"last_success"_s, centre.lastSuccess ? QJsonValue(jsonMoment(*centre.lastSuccess)) : QJsonValue()},
                                       {u"expected_not_received"_s, centre.expectedNotReceived}});
     }
     QJsonArray failed;
@@ -180,7 +180,7 @@ QByteArray overviewJson(const MonitorSnapshot& snapshot)
         if (jobOutcome(job) == JobOutcome::Failed)
             failed.append(jobSummaryJson(job));
     }
-    const QJsonObject overview{{u"taken"_s, isoMoment(snapshot.taken)},
+    const QJsonObject overview{{u"taken"_s, jsonMoment(snapshot.taken)},
                                {u"problem"_s, snapshot.problem.isEmpty() ? QJsonValue() : QJsonValue(snapshot.problem)},
                                {u"workstations"_s, machines},
                                {u"centres"_s, centreList},

@@ -16,9 +16,9 @@ QString momentText(const QDateTime& moment)
     return moment.isValid() ? moment.toString(u"yyyy/MM/dd HH:mm:ss"_s) : QString();
 }
 
-QString isoMoment(const QDateTime& moment)
+QString jsonMoment(const QDateTime& moment)
 {
-    return moment.isValid() ? moment.toString(u"yyyy-MM-ddTHH:mm:ss"_s) : QString();
+    return moment.isValid() ? moment.toString(u"yyyy-MM-dd HH:mm:ss"_s) : QString();
 }
 
 QString jobLink(qint32 serial)
@@ -37,8 +37,8 @@ QJsonObject jobSummaryJson(const JobHistory& job)
     const JobOutcome outcome = jobOutcome(job);
     return {{u"serial"_s, job.serial},
             {u"centre"_s, row.centreCode.trimmed()},
-            {u"started"_s, isoMoment(row.started)},
-            {u"ended"_s, row.completed ? QJsonValue(isoMoment(row.ended)) : QJsonValue()},
+            {u"started"_s, jsonMoment(row.started)},
+            {u"ended"_s, row.completed ? QJsonValue(jsonMoment(row.ended)) : QJsonValue()},
             {u"end_code"_s, row.endCode.trimmed()},
             {u"detail_code"_s, row.detailCode.trimmed()},
             {u"meaning"_s, rowMeaning(row)},

@@ -10,7 +10,7 @@ namespace edi {
 
 // Texts the pages and the API share.
 QString momentText(const QDateTime& moment);                    // "2026/12/09 10:25:00", empty when invalid
-QString isoMoment(const QDateTime& moment);                     // "2026-12-09T10:25:00", empty when invalid
+QString jsonMoment(const QDateTime& moment);                     // "2026-12-09 10:25:00" as the history's JSON, empty when invalid
 QString jobLink(qint32 serial);                                 // "/job/SERIAL"
 QString timetableLink(const QString& machine);                  // "/timetable?machine=NAME", NAME encoded
 QJsonObject jobSummaryJson(const JobHistory& job);              // serial, centre, times, codes, outcome, records

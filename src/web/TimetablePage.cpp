@@ -1,5 +1,6 @@
 #include "web/WebPages.h"
 
+#include "app/text/TextHelpers.h"
 #include "web/HtmlPage.h"
 #include "web/PageText.h"
 
@@ -31,7 +32,7 @@ QByteArray timetableHtml(const MonitorSnapshot& snapshot, const QString& machine
         const ScheduleRow& row = line.row;
         page.row({{row.date.toString(u"yyyy/MM/dd"_s)}, {row.startTime.toString(u"HH:mm"_s)}, {row.centreCode},
                   {row.centreName}, {methodName(snapshot, row.transferMethod)}, {line.stateText()},
-                  line.serial ? HtmlCell{QString::number(line.serial), jobLink(line.serial)} : HtmlCell{}},
+                  line.serial ? HtmlCell{serialText(line.serial), jobLink(line.serial)} : HtmlCell{}},
                  line.stateClass(), line.tip);
     }
     page.endTable();
@@ -52,7 +53,7 @@ QByteArray timetableJson(const MonitorSnapshot& snapshot, const QString& machine
                                 {u"serial"_s, line.serial ? QJsonValue(line.serial) : QJsonValue()},
                                 {u"tip"_s, line.tip}});
     }
-    return QJsonDocument(QJsonObject{{u"machine"_s, machine}, {u"taken"_s, isoMoment(snapshot.taken)},
+    return QJsonDocument(QJsonObject{{u"machine"_s, machine}, {u"taken"_s, jsonMoment(snapshot.taken)},
                                      {u"problem"_s, snapshot.problem.isEmpty() ? QJsonValue() : QJsonValue(snapshot.problem)},
                                      {u"rows"_s, rows}})
         .toJson(QJsonDocument::Compact);

@@ -219,8 +219,9 @@ int runWebCommand(const QStringList& arguments, const QString& programFolder)
     const std::unique_ptr<Clock> clock = programClock();
     if (const QString note = programClockNote(*clock); !note.isEmpty())
         log(LogPriority::Info, note);
-    WebSite site(*database, *clock, readStatusColours(ini), readAlertSettings(ini).noDataCentres,
-                 settings.loopback() ? nullptr : &users);
+    const SiteSettings site_settings{readStatusColours(ini), readAlertSettings(ini).noDataCentres,
+                                     readSchedulerSettings(ini).catchupMinutes};
+    WebSite site(*database, *clock, site_settings, settings.loopback() ? nullptr : &users);
     WebServer server(site, [](const QString& line) { log(LogPriority::Warning, line); });
     QString problem;
     if (settings.tls() && !setUpTls(server, settings, problem)) {

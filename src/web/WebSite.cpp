@@ -74,12 +74,11 @@ WebResponse notFound()
 
 }  // namespace
 
-WebSite::WebSite(Database& database, const Clock& clock, const StatusColours& colours, const QStringList& noDataCentres,
-                 WebUsers* users)
-    : database_(database), clock_(clock), colours_(colours), users_(users),
-      snapshots_(std::make_unique<SnapshotCache>(database, clock, noDataCentres, kSnapshotSeconds))
+WebSite::WebSite(Database& database, const Clock& clock, const SiteSettings& settings, WebUsers* users)
+    : database_(database), clock_(clock), settings_(settings), users_(users),
+      snapshots_(std::make_unique<SnapshotCache>(database, clock, settings.noDataCentres, kSnapshotSeconds))
 {
-    const QByteArray style = stylesheet(colours_);
+    const QByteArray style = stylesheet(settings_.colours);
     routes_ = {
         {u"/"_s, false, [this](const WebRequest& r) { return overview(r, false); }},
         {u"/api/overview"_s, false, [this](const WebRequest& r) { return overview(r, true); }},
@@ -157,7 +156,7 @@ WebResponse WebSite::timetable(const WebRequest& request, bool json)
     const QDateTime now = clock_.now();
     return snapshots_->page((json ? u"api/timetable/"_s : u"timetable/"_s) + machine,
                             [&](const MonitorSnapshot& current) {
-                                const std::vector<TimetableLine> lines = machineTimetable(current, machine, now);
+                                const std::vector<TimetableLine> lines = machineTimetable(current, machine, now, settings_.catchupMinutes);
                                 return json ? WebResponse::json(timetableJson(current, machine, lines))
                                             : WebResponse::html(timetableHtml(current, machine, lines));
                             });

@@ -15,13 +15,21 @@ class Database;
 class SnapshotCache;
 class WebUsers;
 
+// What the site reads from the configuration: the window's state colours ([COLOR]), the centres
+// expected to send every time ([ALERT] NODATA), and how late a reception may still run
+// ([動作環境] CATCHUP) before its line shows it was missed.
+struct SiteSettings {
+    StatusColours colours;
+    QStringList noDataCentres;
+    int catchupMinutes = 0;
+};
+
 // The monitor's site: which page a request asks for, who may read it, and the page. It reads the
 // database and never writes to it.
 class WebSite {
 public:
     // users: the readers who may log in; none on a loopback address, where no login is asked.
-    WebSite(Database& database, const Clock& clock, const StatusColours& colours, const QStringList& noDataCentres,
-            WebUsers* users);
+    WebSite(Database& database, const Clock& clock, const SiteSettings& settings, WebUsers* users);
     ~WebSite();
 
     WebResponse answer(const WebRequest& request);
@@ -44,7 +52,7 @@ private:
 
     Database& database_;
     const Clock& clock_;
-    StatusColours colours_;
+    SiteSettings settings_;
     WebUsers* users_;
     std::unique_ptr<SnapshotCache> snapshots_;
     std::vector<Route> routes_;

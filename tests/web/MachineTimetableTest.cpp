@@ -13,6 +13,8 @@ namespace {
 // 2026-12-09 is a Wednesday (weekday 4); the pages are read at 14:00.
 const QDate kToday(2026, 12, 9);
 const QDateTime kNow(kToday, QTime(14, 0));
+// Late rows may still run all day: no row is missed unless a test says so.
+constexpr int kCatchup = 24 * 60;
 
 QDateTime at(int hour, int minute, int second = 0)
 {
@@ -51,7 +53,7 @@ protected:
     {
         snapshot_.todaysJobs = jobs;
         QStringList rows;
-        for (const TimetableLine& line : machineTimetable(snapshot_, u"WS-A"_s, kNow)) {
+        for (const TimetableLine& line : machineTimetable(snapshot_, u"WS-A"_s, kNow, kCatchup)) {
             if (line.row.date == kToday)
                 rows << u"%1 %2 %3 %4"_s.arg(line.row.startTime.toString(u"HH:mm"_s), line.row.centreCode, line.stateKey())
                             .arg(line.serial);
@@ -68,13 +70,13 @@ protected:
 TEST_F(MachineTimetableTest, ListsAllOfTodayAndTheDaysToCome)
 {
     snapshot_.todaysJobs = {job(1, u"A"_s, at(10, 0, 5))};
-    const std::vector<TimetableLine> lines = machineTimetable(snapshot_, u"WS-A"_s, kNow);
+    const std::vector<TimetableLine> lines = machineTimetable(snapshot_, u"WS-A"_s, kNow, kCatchup);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0].row.due(), at(10, 0));
     EXPECT_EQ(lines[3].row.due(), QDateTime(kToday.addDays(7), QTime(10, 0)));
     EXPECT_FALSE(lines[0].tip.isEmpty());  // the job's report, as the window's tool tip
     EXPECT_TRUE(lines[1].tip.isEmpty());
-    EXPECT_TRUE(machineTimetable(snapshot_, u"WS-B"_s, kNow).empty());
+    EXPECT_TRUE(machineTimetable(snapshot_, u"WS-B"_s, kNow, kCatchup).empty());
 }
 
 // The 10:00 job is the 10:00 row's only: the centre's 11:00 row did not run.
@@ -114,6 +116,19 @@ TEST_F(MachineTimetableTest, TheStateIsTheJobsOutcome)
     };
     for (const auto& [ran, state] : outcomes)
         EXPECT_EQ(today({ran}).first(), u"10:00 A %1 1"_s.arg(state)) << ran.jobRow().endCode.toStdString();
+}
+
+// A row that no job ran for is missed once it is later than the catch-up allows, as the window
+// shows it, with the reason as its tip; within the catch-up it may still run.
+TEST_F(MachineTimetableTest, ARowPastTheCatchUpWithoutAJobWasMissed)
+{
+    snapshot_.todaysJobs = {job(5, u"A"_s, at(11, 0, 3))};
+    const std::vector<TimetableLine> lines = machineTimetable(snapshot_, u"WS-A"_s, at(11, 15), 60);
+    EXPECT_EQ(lines[0].state, TimetableLine::State::Missed);  // 10:00, 75 minutes late
+    EXPECT_EQ(lines[0].stateText(), u"実行漏れ"_s);
+    EXPECT_TRUE(lines[0].tip.contains(u"CATCHUP 60 分"_s)) << lines[0].tip.toStdString();
+    EXPECT_EQ(lines[1].state, TimetableLine::State::NotRun);  // 10:30, 45 minutes late: may still run
+    EXPECT_EQ(lines[2].state, TimetableLine::State::Finished);
 }
 
 }  // namespace
