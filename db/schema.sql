@@ -143,3 +143,10 @@ CREATE TABLE FL1903レコードフォーマット情報マスタ (
     変換エラー対処   VARCHAR(10),
     PRIMARY KEY (フォーマット種別, 情報区分コード, BPID, 項目通番)
 );
+
+-- The history's readers (the web monitor, the history listings) on a large table: a centre's
+-- latest jobs and its jobs of a span of days read backwards from its newest, and a span of days'
+-- job rows newest first with their serials from the index alone. The schedulers and edi-dbinit
+-- make them in a database made without them.
+CREATE INDEX IF NOT EXISTS FL1102処理履歴_センター ON FL1102処理履歴ファイル (センターコード, 枝番, 処理開始日付, 通番);
+CREATE INDEX IF NOT EXISTS FL1102処理履歴_開始日付 ON FL1102処理履歴ファイル (枝番, 処理開始日付, 通番);

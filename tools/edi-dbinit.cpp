@@ -17,6 +17,7 @@
 #include "app/masters/MasterExport.h"
 #include "app/masters/MasterImport.h"
 #include "app/masters/MasterTables.h"
+#include "jobs/HistoryIndexes.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -121,6 +122,17 @@ void reportErrors(const QStringList& errors, int count, const QString& outcome)
     edi::writeStandardError(u"edi-dbinit: エラーが %1 件あります%2。%3\n"_s.arg(QString::number(count), shown, outcome));
 }
 
+// The history's indexes that a database made by an older schema lacks. The tables are the
+// administrator's: a database that refuses them gets a warning, the run still counts as done.
+void makeHistoryIndexes(edi::Database& database)
+{
+    const edi::HistoryIndexesMade indexes = edi::makeMissingHistoryIndexes(database);
+    for (const QString& name : indexes.made)
+        edi::writeStandardOutput(u"FL1102処理履歴ファイル: 索引 %1 を作りました\n"_s.arg(name));
+    if (!indexes.problem.isEmpty())
+        edi::writeStandardError(u"edi-dbinit: 処理履歴の索引を作れません: "_s + indexes.problem + u'\n');
+}
+
 int importFolder(edi::Database& database, const QString& folder)
 {
     const edi::MasterImportResult result = edi::importMasters(database, folder);
@@ -159,6 +171,7 @@ int runScripts(edi::Database& database, const Options& options)
         edi::runSqlScript(database, script);
     if (!options.demoFolder.isEmpty())
         edi::adaptDemoRows(database, edi::systemMachineName(), options.demoFolder);
+    makeHistoryIndexes(database);
     return 0;
 }
 

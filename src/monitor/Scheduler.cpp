@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/database/DatabaseError.h"
+#include "jobs/HistoryIndexes.h"
 #include "jobs/JobContext.h"
 #include "monitor/Heartbeat.h"
 #include "monitor/HeartbeatWatch.h"
@@ -28,12 +29,24 @@ QDateTime lastAlive(Database& database, const QString& machineName)
     return {};
 }
 
+// The history's indexes that an older database lacks: made once, by the first scheduler that
+// starts on it (the web monitor only reads).
+void makeHistoryIndexes(Database& database, const SchedulerLog& log)
+{
+    const HistoryIndexesMade indexes = makeMissingHistoryIndexes(database);
+    for (const QString& name : indexes.made)
+        log(LogPriority::Info, u"処理履歴に索引 %1 を作りました"_s.arg(name));
+    if (!indexes.problem.isEmpty())
+        log(LogPriority::Warning, u"処理履歴の索引を作れません (履歴の読み出しが遅くなります): "_s + indexes.problem);
+}
+
 }  // namespace
 
 std::unique_ptr<Scheduler> Scheduler::create(const AppState& state, const JobSettings& settings, MailReceiver& mail,
                                              MessageSink& messages, bool emptyIsFatal, SchedulerLog log)
 {
     Database& database = *state.database;
+    makeHistoryIndexes(database, log);
     std::unique_ptr<Scheduler> scheduler(new Scheduler);
     scheduler->source_ = std::make_unique<TimetableSource>(database, state.machineName, state.scheduler.catchupMinutes);
     std::optional<BuiltTimetable> built = loadTimetable(*scheduler->source_, state.clock->now(),
