@@ -39,11 +39,18 @@ qint64 countHistoryJobs(Database& database, const HistoryFilter& filter)
 void readHistoryPage(Database& database, HistoryPageView& view)
 {
     Sql serials = jobRowsOf(u"通番"_s, view.filter);
-    // One job more than a page tells whether another page follows.
-    serials.text += u" ORDER BY 通番 DESC LIMIT ? OFFSET ?"_s;
+    // Newest first in the order of the history's indexes by start date (枝番, 処理開始日付, 通番)
+    // and by centre (センターコード, 枝番, 処理開始日付, 通番): a page is read from where it begins,
+    // however long the span, without sorting the span's jobs. Serials grow with the start, so
+    // within a day this is their order. One job more than a page tells whether another follows.
+    serials.text += u" ORDER BY 処理開始日付 DESC, 通番 DESC LIMIT ? OFFSET ?"_s;
     serials.values << HistoryPageView::kJobsPerPage + 1 << (view.page - 1) * HistoryPageView::kJobsPerPage;
     view.jobs = jobsOfSerials(database, serials);
-    std::reverse(view.jobs.begin(), view.jobs.end());
+    std::sort(view.jobs.begin(), view.jobs.end(), [](const JobHistory& a, const JobHistory& b) {
+        const QDate dayOfA = a.jobRow().started.date();
+        const QDate dayOfB = b.jobRow().started.date();
+        return dayOfA != dayOfB ? dayOfA > dayOfB : a.serial > b.serial;
+    });
     view.more = view.jobs.size() > size_t(HistoryPageView::kJobsPerPage);
     if (view.more)
         view.jobs.pop_back();

@@ -29,13 +29,22 @@ std::vector<CentreState> readCentres(Database& database)
     return centres;
 }
 
-// Each centre's latest job, found by the history's index on centre, branch and serial: one look-up
-// per centre, not a walk through the history.
+// The serial of centre c's latest job row that `condition` selects: the first read backwards
+// through the history's index by centre (センターコード, 枝番, 処理開始日付, 通番), one step per
+// centre instead of a walk through the history. A database without a first-row clause takes the
+// highest serial of the centre's job rows, from the same index.
+QString latestSerialOfCentre(Database& database, const QString& condition)
+{
+    const QString rows = u" FROM "_s + kHistory + u" h WHERE h.センターコード = c.センターコード AND h.枝番 = 0"_s + condition;
+    const QString limit = database.firstRowOnly();
+    if (limit.isEmpty())
+        return u"SELECT MAX(h.通番)"_s + rows;
+    return u"SELECT h.通番"_s + rows + u" ORDER BY h.処理開始日付 DESC, h.通番 DESC"_s + limit;
+}
+
 void addLastJobs(Database& database, std::vector<CentreState>& centres)
 {
-    const Sql latest{u"SELECT (SELECT MAX(h.通番) FROM "_s + kHistory
-                         + u" h WHERE h.センターコード = c.センターコード AND h.枝番 = 0) FROM FL1903EDI制御マスタ c"_s,
-                     {}};
+    const Sql latest{u"SELECT ("_s + latestSerialOfCentre(database, {}) + u") FROM FL1903EDI制御マスタ c"_s, {}};
     std::map<QString, JobHistory> byCentre;
     for (JobHistory& job : jobsOfSerials(database, latest))
         byCentre[job.jobRow().centreCode] = std::move(job);
@@ -47,12 +56,7 @@ void addLastJobs(Database& database, std::vector<CentreState>& centres)
 
 void addLastSuccesses(Database& database, std::vector<CentreState>& centres)
 {
-    const QString limit = database.firstRowOnly();
-    const QString serial = limit.isEmpty()
-        ? u"SELECT MAX(h.通番) FROM "_s + kHistory
-            + u" h WHERE h.センターコード = c.センターコード AND h.枝番 = 0 AND h.終了コード = ?"_s
-        : u"SELECT h.通番 FROM "_s + kHistory
-            + u" h WHERE h.センターコード = c.センターコード AND h.枝番 = 0 AND h.終了コード = ? ORDER BY h.通番 DESC"_s + limit;
+    const QString serial = latestSerialOfCentre(database, u" AND h.終了コード = ?"_s);
     std::map<QString, QDateTime> ends;
     for (ResultSet row = database.query({u"SELECT センターコード, 処理終了日付, 処理終了時刻 FROM "_s + kHistory
                                              + u" WHERE 枝番 = 0 AND 通番 IN (SELECT ("_s + serial
