@@ -22,4 +22,10 @@ QString programClockNote(const Clock& clock)
         qEnvironmentVariable("EDI_CLOCK_START"), qEnvironmentVariable("EDI_CLOCK_SPEED", u"1"_s));
 }
 
+void readLocalTimeZoneOnce()
+{
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
+
 }  // namespace edi

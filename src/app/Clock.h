@@ -8,6 +8,12 @@
 
 namespace edi {
 
+// Without TZ in the environment the C library looks at /etc/localtime again at every conversion of
+// a local time, a system call each: a page of the history converts thousands. Named in TZ, the
+// file is read once; a time zone changed while the program runs applies from its next start.
+// Leaves a TZ that is set alone.
+void readLocalTimeZoneOnce();
+
 // Every read of "now" and "today" goes through a clock, so tests can set the time.
 class Clock {
 public:

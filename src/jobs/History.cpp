@@ -9,6 +9,7 @@
 #include "jobs/JobCodes.h"
 
 #include <QSqlRecord>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -16,31 +17,63 @@ namespace edi {
 namespace {
 
 const QString kTable = u"FL1102処理履歴ファイル"_s;
+// Serials bound in one statement: well within what every database takes.
+constexpr size_t kSerialsPerQuery = 500;
 
 QString orBlank(const QString& text) { return text.isEmpty() ? u" "_s : text; }
 QString orZeros(const QString& code) { return code.isEmpty() ? ResultCode::ok : code; }
 
 }  // namespace
 
-HistoryRow historyRowFrom(const ResultSet& row)
+HistoryColumns::HistoryColumns(const QSqlRecord& record)
+{
+    auto at = [&record](const QString& name) {
+        const int index = record.indexOf(name);
+        if (index < 0)
+            throw DatabaseError(u"The result has no column "_s + name);
+        return index;
+    };
+    branch = at(u"枝番"_s);
+    processingKind = at(u"処理種別"_s);
+    startDate = at(u"処理開始日付"_s);
+    startTime = at(u"処理開始時刻"_s);
+    centreCode = at(u"センターコード"_s);
+    endDate = at(u"処理終了日付"_s);
+    endTime = at(u"処理終了時刻"_s);
+    transactionCategory = at(u"取引情報区分"_s);
+    inputRecords = at(u"入力レコード数"_s);
+    outputRecords = at(u"出力レコード数"_s);
+    endCode = at(u"終了コード"_s);
+    detailCode = at(u"詳細コード"_s);
+    fileName = at(u"ファイル名"_s);
+    note = record.indexOf(u"備考"_s);
+}
+
+HistoryRow historyRowFrom(const ResultSet& row, const HistoryColumns& columns)
 {
     HistoryRow found;
-    found.branch = qint16(row.value(u"枝番"_s).toInt());
-    found.processingKind = row.value(u"処理種別"_s).toString();
-    found.started = QDateTime(dateValue(row.value(u"処理開始日付"_s)), timeValue(row.value(u"処理開始時刻"_s)));
-    found.centreCode = row.value(u"センターコード"_s).toString();
-    found.completed = !row.value(u"処理終了日付"_s).isNull();
+    found.branch = qint16(row.value(columns.branch).toInt());
+    found.processingKind = row.value(columns.processingKind).toString();
+    found.started = QDateTime(dateValue(row.value(columns.startDate)), timeValue(row.value(columns.startTime)));
+    found.centreCode = row.value(columns.centreCode).toString();
+    const QVariant endDate = row.value(columns.endDate);
+    found.completed = !endDate.isNull();
     if (found.completed)
-        found.ended = QDateTime(dateValue(row.value(u"処理終了日付"_s)), timeValue(row.value(u"処理終了時刻"_s)));
-    found.transactionCategory = row.value(u"取引情報区分"_s).toString();
-    found.inputRecords = row.value(u"入力レコード数"_s).toInt();
-    found.outputRecords = row.value(u"出力レコード数"_s).toInt();
-    found.endCode = row.value(u"終了コード"_s).toString();
-    found.detailCode = row.value(u"詳細コード"_s).toString();
-    found.fileName = row.value(u"ファイル名"_s).toString();
-    if (row.record().contains(u"備考"_s))
-        found.note = row.value(u"備考"_s).toString();
+        found.ended = QDateTime(dateValue(endDate), timeValue(row.value(columns.endTime)));
+    found.transactionCategory = row.value(columns.transactionCategory).toString();
+    found.inputRecords = row.value(columns.inputRecords).toInt();
+    found.outputRecords = row.value(columns.outputRecords).toInt();
+    found.endCode = row.value(columns.endCode).toString();
+    found.detailCode = row.value(columns.detailCode).toString();
+    found.fileName = row.value(columns.fileName).toString();
+    if (columns.note >= 0)
+        found.note = row.value(columns.note).toString();
     return found;
+}
+
+HistoryRow historyRowFrom(const ResultSet& row)
+{
+    return historyRowFrom(row, HistoryColumns(row.record()));
 }
 
 bool History::notesKept()
@@ -228,9 +261,10 @@ QString History::annotateRow(qint32 serial, qint16 branch, const QString& note, 
 std::vector<HistoryRow> History::jobRows(qint32 serial)
 {
     std::vector<HistoryRow> rows;
-    for (ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番"_s, {serial}});
-         !row.atEnd(); row.next())
-        rows.push_back(historyRowFrom(row));
+    ResultSet row = database_.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 = ? ORDER BY 枝番"_s, {serial}});
+    const HistoryColumns columns(row.record());
+    for (; !row.atEnd(); row.next())
+        rows.push_back(historyRowFrom(row, columns));
     return rows;
 }
 
@@ -250,16 +284,34 @@ std::vector<JobHistory> History::jobs(const HistoryFilter& filter)
 
 std::vector<JobHistory> jobsOfSerials(Database& database, const Sql& serials)
 {
+    // The serials first, then their rows by the key, a bounded list at a time: as one statement
+    // ("通番 IN (SELECT ...)") a server's planner may join thousands of serials by reading the
+    // whole table.
+    std::vector<qint32> wanted;
+    for (ResultSet row = database.query(serials); !row.atEnd(); row.next()) {
+        if (!row.value(0).isNull())  // a centre without a job
+            wanted.push_back(row.value(0).toInt());
+    }
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     std::vector<JobHistory> jobs;
-    for (ResultSet row = database.query({u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 IN ("_s + serials.text
-                                             + u") ORDER BY 通番, 枝番"_s,
-                                         serials.values});
-         !row.atEnd(); row.next()) {
-        HistoryRow found = historyRowFrom(row);
-        const qint32 serial = row.value(u"通番"_s).toInt();
-        if (jobs.empty() || jobs.back().serial != serial)
-            jobs.push_back({serial, {}});
-        jobs.back().rows.push_back(std::move(found));
+    for (size_t first = 0; first < wanted.size(); first += kSerialsPerQuery) {
+        const size_t count = std::min(kSerialsPerQuery, wanted.size() - first);
+        Sql rows{u"SELECT * FROM FL1102処理履歴ファイル WHERE 通番 IN ("_s + QStringList(qsizetype(count), u"?"_s).join(u", "_s)
+                     + u") ORDER BY 通番, 枝番"_s,
+                 {}};
+        for (size_t i = first; i < first + count; ++i)
+            rows.values << wanted[i];
+        ResultSet row = database.query(rows);
+        const HistoryColumns columns(row.record());
+        const int serialColumn = row.record().indexOf(u"通番"_s);
+        for (; !row.atEnd(); row.next()) {
+            HistoryRow found = historyRowFrom(row, columns);
+            const qint32 serial = row.value(serialColumn).toInt();
+            if (jobs.empty() || jobs.back().serial != serial)
+                jobs.push_back({serial, {}});
+            jobs.back().rows.push_back(std::move(found));
+        }
     }
     // A job whose job row is gone is no job to list.
     std::erase_if(jobs, [](const JobHistory& job) { return job.rows.front().branch != 0; });

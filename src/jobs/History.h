@@ -7,6 +7,8 @@
 #include <map>
 #include <vector>
 
+class QSqlRecord;
+
 namespace edi {
 
 class Clock;
@@ -82,9 +84,19 @@ struct JobHistory {
 
 // A history row as a query over FL1102処理履歴ファイル read it; its note where the table has the column.
 HistoryRow historyRowFrom(const ResultSet& row);
+// Where a result's columns stand, found once for all its rows: looking a column up by its name
+// costs more than reading its value. Throws DatabaseError for a result without a column a
+// HistoryRow needs.
+struct HistoryColumns {
+    explicit HistoryColumns(const QSqlRecord& record);
+    int branch, processingKind, startDate, startTime, centreCode, endDate, endTime, transactionCategory, inputRecords,
+        outputRecords, endCode, detailCode, fileName;
+    int note;  // -1 for a table made without it
+};
+HistoryRow historyRowFrom(const ResultSet& row, const HistoryColumns& columns);
 
-// The jobs whose serials the query selects, with all their rows, by serial; a job whose job row
-// is gone is left out. Throws DatabaseError.
+// The jobs whose serials the query selects (its first column; nulls are passed over), with all
+// their rows, by serial; a job whose job row is gone is left out. Throws DatabaseError.
 std::vector<JobHistory> jobsOfSerials(Database& database, const Sql& serials);
 
 // The latest start of a job row per centre, of the jobs started on `from` or later. Throws

@@ -179,6 +179,7 @@ start; 2 for a usage error.
 
 int runWebCommand(const QStringList& arguments, const QString& programFolder)
 {
+    readLocalTimeZoneOnce();
     const WebOptions options = parseWebOptions(arguments);
     if (!options.error.isEmpty()) {
         writeStandardError(options.error + u'\n' + webUsage());

@@ -1,9 +1,41 @@
 #include "app/database/ColumnValues.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace edi {
+namespace {
+
+// The number of `digits` decimal digits, or -1 for anything else.
+int digitsValue(QStringView text, qsizetype fewest, qsizetype most)
+{
+    if (text.size() < fewest || text.size() > most)
+        return -1;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+// "H:mm:ss" or "H:mm". Read by hand: a page of the history reads thousands of times, and Qt's
+// format parser is many times slower.
+QTime timeOfDay(QStringView text)
+{
+    const QList<QStringView> parts = text.split(u':');
+    if (parts.size() < 2 || parts.size() > 3)
+        return {};
+    const int hour = digitsValue(parts[0], 1, 2);
+    const int minute = digitsValue(parts[1], 2, 2);
+    const int second = parts.size() == 3 ? digitsValue(parts[2], 2, 2) : 0;
+    if (hour < 0 || minute < 0 || second < 0)
+        return {};
+    return QTime(hour, minute, second);  // invalid when out of range
+}
+
+}  // namespace
 
 QTime timeValue(const QVariant& value)
 {
@@ -12,17 +44,15 @@ QTime timeValue(const QVariant& value)
     if (value.typeId() == QMetaType::QTime)
         return value.toTime();
     // Text: "09:00:00" or "9:00", possibly after a date ("1899-12-30 09:00:00"), as databases
-    // filled by hand or by other programs hold it.
-    QString text = value.toString().trimmed();
-    if (const qsizetype separator = text.indexOf(QRegularExpression(QStringLiteral("[ T]"))); separator >= 0)
-        text = text.mid(separator + 1);
-    text = text.left(text.indexOf(u'.'));  // no fractions of a second
-    for (const QString& format : {QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")}) {
-        const QTime time = QTime::fromString(text, format);
-        if (time.isValid())
-            return time;
-    }
-    return {};
+    // filled by hand or by other programs hold it, possibly with fractions of a second.
+    const QString text = value.toString().trimmed();
+    QStringView time(text);
+    if (const auto separator = std::find_if(time.begin(), time.end(), [](QChar c) { return c == u' ' || c == u'T'; });
+        separator != time.end())
+        time = time.sliced(separator - time.begin() + 1);
+    if (const qsizetype fraction = time.indexOf(u'.'); fraction >= 0)
+        time = time.first(fraction);
+    return timeOfDay(time);
 }
 
 QDate dateValue(const QVariant& value)
