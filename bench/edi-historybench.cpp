@@ -7,18 +7,12 @@
 // is emptied first. Exit status 1 when the jobs on the full table take more than R times as long
 // (default 3).
 
+#include "BenchDatabase.h"
 #include "app/Clock.h"
-#include "app/MachineName.h"
-#include "app/config/Configuration.h"
-#include "app/config/IniFile.h"
-#include "app/database/Database.h"
-#include "app/database/DatabaseError.h"
-#include "app/database/SqlScript.h"
 #include "jobs/History.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -88,16 +82,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     try {
-        const edi::EnvironmentSettings environment = edi::readEnvironmentSettings(edi::IniFile::read(iniPath));
-        edi::ConnectionSettings settings = edi::ConnectionSettings::fromEnvironment(
-            environment, QFileInfo(iniPath).absolutePath(), edi::systemMachineName());
-        settings.createIfMissing = true;
-        auto database = edi::Database::open(settings);
-        try {
-            database->query({u"SELECT 通番 FROM FL1102処理履歴ファイル WHERE 通番 = 0"_s, {}});
-        } catch (const edi::DatabaseError&) {
-            edi::runSqlScript(*database, QStringLiteral(EDI_SCHEMA_FILE));
-        }
+        auto database = bench::openBenchDatabase(iniPath, QStringLiteral(EDI_SCHEMA_FILE));
         database->execute({u"DELETE FROM FL1102処理履歴ファイル"_s, {}});
         edi::SystemClock clock;
         edi::History history(*database, clock);
