@@ -30,6 +30,30 @@ bool historyTableExists(Database& database)
     }
 }
 
+// Whether it was made now: false when it was there, or when a database whose catalogue is not
+// known took the statement. Throws DatabaseError when it is not there afterwards.
+bool makeIndex(Database& database, const HistoryIndex& index)
+{
+    const std::optional<bool> there = listed(database, index);
+    if (there.value_or(false))
+        return false;
+    try {
+        database.execute(
+            {u"CREATE INDEX IF NOT EXISTS "_s + index.name + u" ON FL1102処理履歴ファイル ("_s + index.columns + u')', {}});
+    } catch (const DatabaseError&) {
+        // Another workstation may have made it at the same moment: look again.
+        if (!listed(database, index).value_or(false))
+            throw;
+        return false;
+    }
+    if (!there)
+        return false;  // IF NOT EXISTS is all there is to go by
+    // IF NOT EXISTS also passes over a table or a view of that name.
+    if (!listed(database, index).value_or(false))
+        throw DatabaseError(u"CREATE INDEX made no index of that name (another object has it)"_s);
+    return true;
+}
+
 }  // namespace
 
 const std::vector<HistoryIndex>& historyIndexes()
@@ -49,20 +73,7 @@ HistoryIndexesMade makeMissingHistoryIndexes(Database& database)
     QStringList problems;
     for (const HistoryIndex& index : historyIndexes()) {
         try {
-            const std::optional<bool> there = listed(database, index);
-            if (there.value_or(false))
-                continue;
-            try {
-                database.execute({u"CREATE INDEX IF NOT EXISTS "_s + index.name + u" ON FL1102処理履歴ファイル ("_s
-                                      + index.columns + u')',
-                                  {}});
-            } catch (const DatabaseError&) {
-                // Another workstation may have made it at the same moment: look again.
-                if (!listed(database, index).value_or(false))
-                    throw;
-                continue;
-            }
-            if (there)  // known to be missing before
+            if (makeIndex(database, index))
                 result.made << index.name;
         } catch (const DatabaseError& error) {
             problems << index.name + u": "_s + error.message();

@@ -273,5 +273,21 @@ TEST(SqlScript, SplitsStatementsAtLineEnds)
               (QStringList{u"CREATE TABLE a (x INTEGER)"_s, u"INSERT INTO a VALUES\n  (1),\n  (2)"_s, u"SELECT 1"_s}));
 }
 
+// Times as the drivers give them: text from SQLite (with the milliseconds Qt writes), after a
+// date from some ODBC drivers, or typed values; anything else is no time.
+TEST(ColumnValues, TimesInEveryFormTheDriversGive)
+{
+    EXPECT_EQ(timeValue(u"09:05:07"_s), QTime(9, 5, 7));
+    EXPECT_EQ(timeValue(u"09:05:07.000"_s), QTime(9, 5, 7));
+    EXPECT_EQ(timeValue(u" 9:05 "_s), QTime(9, 5));
+    EXPECT_EQ(timeValue(u"1899-12-30 23:59:59"_s), QTime(23, 59, 59));
+    EXPECT_EQ(timeValue(u"2026-12-09T00:00:01.250"_s), QTime(0, 0, 1));
+    EXPECT_EQ(timeValue(QTime(8, 30)), QTime(8, 30));
+    EXPECT_EQ(timeValue(QDateTime(QDate(2026, 1, 2), QTime(10, 11, 12))), QTime(10, 11, 12));
+    for (const QString& bad : {u""_s, u"24:00:00"_s, u"9:5"_s, u"09:60"_s, u"09:05:7"_s, u"9:05:07:01"_s, u"ab:cd"_s,
+                               u"１０:００"_s, u"-1:00"_s, u"123:00"_s})
+        EXPECT_FALSE(timeValue(bad).isValid()) << bad.toStdString();
+}
+
 }  // namespace
 }  // namespace edi
