@@ -150,6 +150,7 @@ int importFolder(edi::Database& database, const QString& folder)
         if (result.leftAlone.contains(table.name))
             edi::writeStandardOutput(u"%1: ファイルがないので変更していません\n"_s.arg(table.name));
     }
+    makeHistoryIndexes(database);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "app/masters/MasterImport.h"
 #include "app/masters/MasterTables.h"
 #include "app/text/ShiftJis.h"
+#include "jobs/HistoryIndexes.h"
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
@@ -412,9 +413,16 @@ TEST_F(MasterFilesTest, TheProgramEndsWithItsExitStatus)
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
     EXPECT_TRUE(exported.out.contains(u"FL1912EDIスケジュールマスタ.csv: 71 行を書き出しました\n"_s));
 
+    // A database made before the history's indexes gets them with the import.
+    for (const HistoryIndex& index : historyIndexes())
+        db_->execute({u"DROP INDEX "_s + index.name, {}});
     const ProgramRun imported = run({u"--import"_s, folder(u"out"_s)});
     EXPECT_EQ(imported.exitCode, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains(u"FL1903レコードフォーマット情報マスタ: 22 行を読み込みました\n"_s));
+    for (const HistoryIndex& index : historyIndexes())
+        EXPECT_TRUE(imported.out.contains(u"FL1102処理履歴ファイル: 索引 %1 を作りました\n"_s.arg(index.name)))
+            << imported.out.toStdString();
+    EXPECT_FALSE(run({u"--import"_s, folder(u"out"_s)}).out.contains(u"索引"_s));
 
     writeFile(folder(u"bad/区分マスタ.csv"_s), "区分,区分ｺｰﾄﾞ\n,Z\n");
     const ProgramRun refused = run({u"--import"_s, folder(u"bad"_s)});

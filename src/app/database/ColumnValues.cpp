@@ -6,7 +6,7 @@
 namespace edi {
 namespace {
 
-// The number of `digits` decimal digits, or -1 for anything else.
+// The value of `fewest` to `most` decimal digits, or -1 for anything else.
 int digitsValue(QStringView text, qsizetype fewest, qsizetype most)
 {
     if (text.size() < fewest || text.size() > most)
