@@ -5,6 +5,7 @@
 #include "app/StateReport.h"
 #include "app/config/IniFile.h"
 #include "jobs/History.h"
+#include "jobs/HistoryIndexes.h"
 #include "support/TestDatabase.h"
 #include "support/TestFiles.h"
 
@@ -237,6 +238,9 @@ TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
 {
     database_.loadDemoData(systemMachineName());
     writeIni(database_.environmentSection() + kProgramSections);
+    // A database made before the history's indexes: the first scheduler to start makes them.
+    for (const HistoryIndex& index : historyIndexes())
+        database_.open()->execute({u"DROP INDEX "_s + index.name, {}});
     // Started, then SIGTERM as soon as it has said what it runs: the program ends when no job runs.
     auto runUntilStarted = [&](const QStringList& more) {
         QProcess process;
@@ -260,6 +264,8 @@ TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
         << summary.toStdString();
     EXPECT_FALSE(summary.contains(u"SCHMON01 1 "_s)) << summary.toStdString();  // no timetable dump
     EXPECT_FALSE(summary.contains(u"プログラムID"_s));                             // nor the settings
+    for (const HistoryIndex& index : historyIndexes())
+        EXPECT_TRUE(summary.contains(u"SCHMON01 処理履歴に索引 %1 を作りました"_s.arg(index.name))) << summary.toStdString();
 
     // The verbose log: the settings and every row of the timetable too.
     const QString verbose = runUntilStarted({u"--verbose"_s});
@@ -267,6 +273,7 @@ TEST_F(ProgramTest, RunsHeadlessUntilItIsToldToEnd)
     EXPECT_TRUE(verbose.contains(u"オペレータコード: OP01"_s));
     EXPECT_TRUE(verbose.contains(u"SCHMON01 1 ○ "_s));   // the timetable's first row
     EXPECT_FALSE(verbose.contains(u"ZC02"_s));            // another workstation's centre
+    EXPECT_FALSE(verbose.contains(u"索引"_s));            // made once
 }
 
 // The service manager's side of a notify service: a datagram socket that NOTIFY_SOCKET names.
