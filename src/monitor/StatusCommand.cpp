@@ -63,29 +63,33 @@ QString formatStatusTable(const std::vector<WorkstationStatus>& workstations)
     return details.isEmpty() ? table : table + u'\n' + details;
 }
 
+QJsonObject workstationStatusJson(const WorkstationStatus& status)
+{
+    QJsonObject object{{u"machine"_s, status.machineName},
+                       {u"state"_s, livenessKey(status.liveness)},
+                       {u"attention"_s, status.needsAttention()},
+                       {u"failed_today"_s, QJsonArray::fromStringList(status.failedToday)},
+                       {u"interrupted"_s, QJsonArray::fromStringList(status.interrupted)},
+                       {u"waiting_files"_s, QJsonArray::fromStringList(status.waitingFiles)}};
+    if (const std::optional<Heartbeat>& heartbeat = status.heartbeat) {
+        object.insert(u"version"_s, heartbeat->version);
+        object.insert(u"process_id"_s, heartbeat->processId);
+        object.insert(u"started"_s, momentText(heartbeat->started));
+        object.insert(u"last_tick"_s, momentText(heartbeat->lastTick));
+        object.insert(u"run_state"_s, heartbeat->runState);
+        object.insert(u"next_reception"_s, momentText(heartbeat->nextReception));
+        object.insert(u"next_centre"_s, heartbeat->nextCentre);
+        object.insert(u"running_centre"_s, heartbeat->runningCentre);
+        object.insert(u"running_serial"_s, heartbeat->runningSerial);
+    }
+    return object;
+}
+
 QString formatStatusJson(const std::vector<WorkstationStatus>& workstations)
 {
     QJsonArray array;
-    for (const WorkstationStatus& status : workstations) {
-        QJsonObject object{{u"machine"_s, status.machineName},
-                           {u"state"_s, livenessKey(status.liveness)},
-                           {u"attention"_s, status.needsAttention()},
-                           {u"failed_today"_s, QJsonArray::fromStringList(status.failedToday)},
-                           {u"interrupted"_s, QJsonArray::fromStringList(status.interrupted)},
-                           {u"waiting_files"_s, QJsonArray::fromStringList(status.waitingFiles)}};
-        if (const std::optional<Heartbeat>& heartbeat = status.heartbeat) {
-            object.insert(u"version"_s, heartbeat->version);
-            object.insert(u"process_id"_s, heartbeat->processId);
-            object.insert(u"started"_s, momentText(heartbeat->started));
-            object.insert(u"last_tick"_s, momentText(heartbeat->lastTick));
-            object.insert(u"run_state"_s, heartbeat->runState);
-            object.insert(u"next_reception"_s, momentText(heartbeat->nextReception));
-            object.insert(u"next_centre"_s, heartbeat->nextCentre);
-            object.insert(u"running_centre"_s, heartbeat->runningCentre);
-            object.insert(u"running_serial"_s, heartbeat->runningSerial);
-        }
-        array.append(object);
-    }
+    for (const WorkstationStatus& status : workstations)
+        array.append(workstationStatusJson(status));
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
 }
 

@@ -3,6 +3,7 @@
 #include "monitor/WorkstationStatus.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -13,6 +14,8 @@ namespace edi {
 // monitoring agent.
 QString formatStatusTable(const std::vector<WorkstationStatus>& workstations);
 QString formatStatusJson(const std::vector<WorkstationStatus>& workstations);
+// One workstation of that JSON; the web monitor's overview gives the same.
+QJsonObject workstationStatusJson(const WorkstationStatus& status);
 
 QString statusUsage();
 

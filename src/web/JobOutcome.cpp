@@ -21,40 +21,44 @@ JobOutcome jobOutcome(const JobHistory& job)
     return JobCode::receivedNothing(row.detailCode) ? JobOutcome::NoData : JobOutcome::Finished;
 }
 
+namespace {
+
+// Each outcome in words, as a key, and the class of its colour (the window's [COLOR] colours).
+struct OutcomeName {
+    JobOutcome outcome;
+    const char16_t* text;
+    const char16_t* key;
+    const char16_t* cssClass;
+};
+constexpr OutcomeName kOutcomeNames[] = {
+    {JobOutcome::Running, u"処理中", u"running", u"running"},
+    {JobOutcome::Finished, u"正常終了", u"finished", u"done"},
+    {JobOutcome::NoData, u"受信データなし", u"no_data", u"done"},
+    {JobOutcome::Failed, u"異常終了", u"failed", u"error"},
+    {JobOutcome::Busy, u"他の処理が受信中", u"busy", u"busy"},
+};
+
+const OutcomeName& nameOf(JobOutcome outcome)
+{
+    return *std::find_if(std::begin(kOutcomeNames), std::end(kOutcomeNames),
+                         [outcome](const OutcomeName& name) { return name.outcome == outcome; });
+}
+
+}  // namespace
+
 QString outcomeText(JobOutcome outcome)
 {
-    switch (outcome) {
-    case JobOutcome::Running: return u"処理中"_s;
-    case JobOutcome::Finished: return u"正常終了"_s;
-    case JobOutcome::NoData: return u"受信データなし"_s;
-    case JobOutcome::Failed: return u"異常終了"_s;
-    case JobOutcome::Busy: return u"他の処理が受信中"_s;
-    }
-    return {};
+    return QString::fromUtf16(nameOf(outcome).text);
 }
 
 QString outcomeKey(JobOutcome outcome)
 {
-    switch (outcome) {
-    case JobOutcome::Running: return u"running"_s;
-    case JobOutcome::Finished: return u"finished"_s;
-    case JobOutcome::NoData: return u"no_data"_s;
-    case JobOutcome::Failed: return u"failed"_s;
-    case JobOutcome::Busy: return u"busy"_s;
-    }
-    return {};
+    return QString::fromUtf16(nameOf(outcome).key);
 }
 
 QString outcomeClass(JobOutcome outcome)
 {
-    switch (outcome) {
-    case JobOutcome::Running: return u"running"_s;
-    case JobOutcome::Finished:
-    case JobOutcome::NoData: return u"done"_s;
-    case JobOutcome::Failed: return u"error"_s;
-    case JobOutcome::Busy: return u"busy"_s;
-    }
-    return {};
+    return QString::fromUtf16(nameOf(outcome).cssClass);
 }
 
 qint32 jobRecords(const JobHistory& job)

@@ -38,43 +38,46 @@ const JobHistory* jobFor(const ScheduleRow& row, const QDateTime& until, const s
 
 }  // namespace
 
+namespace {
+
+struct StateName {
+    TimetableLine::State state;
+    QString text;
+    QString key;
+    QString cssClass;
+};
+
+// Each state in words as the grid writes it, as a key, and the class of its colour; a missed row
+// is black, as in the window.
+const StateName& nameOf(TimetableLine::State state)
+{
+    using State = TimetableLine::State;
+    static const StateName names[] = {
+        {State::NotRun, u"未実行"_s, u"not_run"_s, u"normal"_s},
+        {State::Running, u"処理中"_s, u"running"_s, u"running"_s},
+        {State::Finished, u"処理済"_s, u"finished"_s, u"done"_s},
+        {State::Failed, u"エラー"_s, u"failed"_s, u"error"_s},
+        {State::Busy, u"他の処理が受信中"_s, u"busy"_s, u"busy"_s},
+        {State::Missed, Timetable::kMissedText, u"missed"_s, u"missed"_s},
+    };
+    return *std::find_if(std::begin(names), std::end(names), [state](const StateName& name) { return name.state == state; });
+}
+
+}  // namespace
+
 QString TimetableLine::stateText() const
 {
-    switch (state) {
-    case State::NotRun: return u"未実行"_s;
-    case State::Running: return u"処理中"_s;
-    case State::Finished: return u"処理済"_s;
-    case State::Failed: return u"エラー"_s;
-    case State::Busy: return u"他の処理が受信中"_s;
-    case State::Missed: return Timetable::kMissedText;
-    }
-    return {};
+    return nameOf(state).text;
 }
 
 QString TimetableLine::stateKey() const
 {
-    switch (state) {
-    case State::NotRun: return u"not_run"_s;
-    case State::Running: return u"running"_s;
-    case State::Finished: return u"finished"_s;
-    case State::Failed: return u"failed"_s;
-    case State::Busy: return u"busy"_s;
-    case State::Missed: return u"missed"_s;
-    }
-    return {};
+    return nameOf(state).key;
 }
 
 QString TimetableLine::stateClass() const
 {
-    switch (state) {
-    case State::NotRun: return u"normal"_s;
-    case State::Running: return u"running"_s;
-    case State::Finished: return u"done"_s;
-    case State::Failed: return u"error"_s;
-    case State::Busy: return u"busy"_s;
-    case State::Missed: return u"missed"_s;  // black, as the window shows it
-    }
-    return {};
+    return nameOf(state).cssClass;
 }
 
 std::vector<TimetableLine> machineTimetable(const MonitorSnapshot& snapshot, const QString& machine, const QDateTime& now,

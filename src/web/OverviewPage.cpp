@@ -2,6 +2,7 @@
 
 #include "app/text/TextHelpers.h"
 #include "jobs/JobReport.h"
+#include "monitor/StatusCommand.h"
 #include "web/HtmlPage.h"
 #include "web/JobOutcome.h"
 #include "web/PageText.h"
@@ -150,22 +151,8 @@ QByteArray overviewHtml(const MonitorSnapshot& snapshot)
 QByteArray overviewJson(const MonitorSnapshot& snapshot)
 {
     QJsonArray machines;
-    for (const WorkstationStatus& status : snapshot.workstations) {
-        QJsonObject machine{{u"machine"_s, status.machineName},
-                            {u"state"_s, livenessKey(status.liveness)},
-                            {u"attention"_s, status.needsAttention()},
-                            {u"failed_today"_s, QJsonArray::fromStringList(status.failedToday)},
-                            {u"interrupted"_s, QJsonArray::fromStringList(status.interrupted)},
-                            {u"waiting_files"_s, QJsonArray::fromStringList(status.waitingFiles)}};
-        if (const std::optional<Heartbeat>& heartbeat = status.heartbeat) {
-            machine.insert(u"last_tick"_s, jsonMoment(heartbeat->lastTick));
-            machine.insert(u"next_reception"_s, jsonMoment(heartbeat->nextReception));
-            machine.insert(u"next_centre"_s, heartbeat->nextCentre);
-            machine.insert(u"running_centre"_s, heartbeat->runningCentre);
-            machine.insert(u"running_serial"_s, heartbeat->runningSerial);
-        }
-        machines.append(machine);
-    }
+    for (const WorkstationStatus& status : snapshot.workstations)
+        machines.append(workstationStatusJson(status));
     QJsonArray centreList;
     for (const CentreState& centre : snapshot.centres) {
         centreList.append(QJsonObject{{u"centre"_s, centre.code},
