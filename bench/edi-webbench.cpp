@@ -334,7 +334,8 @@ int main(int argc, char* argv[])
     std::vector<RssSample> samples;
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
-    std::atomic<long> budget(options.requests > 0 ? long(options.requests) : std::numeric_limits<long>::max());
+    const long initialBudget = options.requests > 0 ? long(options.requests) : std::numeric_limits<long>::max();
+    std::atomic<long> budget(initialBudget);
     std::vector<Results> perReader(size_t(options.readers));
     std::atomic<int> done(0);
     std::vector<std::thread> readers;
@@ -347,6 +348,12 @@ int main(int argc, char* argv[])
         if (Clock::now() >= next) {
             samples.push_back({std::chrono::duration<double>(Clock::now() - start).count(), residentMib(pid)});
             next += std::chrono::seconds(1);
+            // A long run tells how it goes once a minute, for whoever watches it.
+            if (options.seconds >= 600 && samples.size() % 60 == 1 && samples.size() > 1) {
+                std::printf("  %.0f s: %ld requests, web process %.1f MiB\n", samples.back().seconds,
+                            initialBudget - budget.load(), samples.back().mib);
+                std::fflush(stdout);
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
