@@ -43,6 +43,17 @@ QStringList keepAside(const QStringList& files, const QString& receivedFolder)
     return kept;
 }
 
+// Which earlier delivery the job's data repeats, in words.
+QString repeatedDelivery(const EarlierDelivery& earlier)
+{
+    const QString described = earlier.fingerprint.described();
+    if (earlier.unsettled) {
+        return u"通番 %1 (プログラムが終了したまま完了していないジョブ。登録したかどうかはそのジョブの完了で分かります) で受信したデータと%2"_s.arg(
+            serialText(earlier.serial), described);
+    }
+    return u"通番 %1 で登録済みのデータと%2"_s.arg(serialText(earlier.serial), described);
+}
+
 class DuplicateCheck {
 public:
     DuplicateCheck(JobContext& job, const QString& centreCode, qint32 serial, JobObserver& observer)
@@ -63,7 +74,7 @@ public:
         const auto fingerprints = fingerprintsOf(received, !isXmlDataFormat(centre.row->dataFormat.toString()));
         if (!fingerprints)
             return failed(u"受信ファイルを読めないため照合できません: "_s + received.join(u", "_s));
-        std::optional<RegisteredDelivery> earlier;
+        std::optional<EarlierDelivery> earlier;
         try {
             earlier = recordAndFindEarlier(*fingerprints, settings.duplicateDays);
         } catch (const DatabaseError& error) {
@@ -71,7 +82,7 @@ public:
         }
         if (!earlier)
             return ResultCode::ok;
-        const QString repeated = u"通番 %1 で登録済みのデータと%2"_s.arg(serialText(earlier->serial), earlier->fingerprint.described());
+        const QString repeated = repeatedDelivery(*earlier);
         if (duplicates == Duplicates::Register) {
             tell(u"受信済みのデータと同じですが、再実行 (--force) のため登録します: "_s + repeated);
             return ResultCode::ok;
@@ -85,12 +96,12 @@ public:
 private:
     // The earlier registered delivery the job repeats, if any; the job's fingerprints are kept
     // either way, and those older than the days forgotten. Throws DatabaseError.
-    std::optional<RegisteredDelivery> recordAndFindEarlier(const std::vector<DeliveryFingerprint>& fingerprints, int days)
+    std::optional<EarlierDelivery> recordAndFindEarlier(const std::vector<DeliveryFingerprint>& fingerprints, int days)
     {
         ReceivedDataTable table(job_.database());
         const QDate today = job_.clock().today();
         const QDate since = today.addDays(-days);
-        std::optional<RegisteredDelivery> earlier = table.registeredEarlier(centreCode_, serial_, fingerprints, since);
+        std::optional<EarlierDelivery> earlier = table.earlierDelivery(centreCode_, serial_, fingerprints, since);
         table.record(centreCode_, serial_, fingerprints, today, since);
         return earlier;
     }

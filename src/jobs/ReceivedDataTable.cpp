@@ -17,14 +17,21 @@ constexpr size_t kValuesPerQuery = 100;
 
 const QString kRegistrationKind = u"41"_s;
 
+// The job row of the fingerprint's job is open.
+const QString kJobOpen = u"EXISTS (SELECT 1 FROM FL1102処理履歴ファイル j WHERE j.通番 = d.通番 AND j.枝番 = 0"
+                         u" AND j.処理終了日付 IS NULL)"_s;
+
 // The rows of the fingerprints that other jobs of the centre received and registered data of
-// ("41" rows "0000") on `since` or later: serial, kind and value.
-Sql registeredAmong(const QString& centreCode, qint32 serial, std::span<const DeliveryFingerprint> fingerprints,
-                    const QDate& since)
+// ("41" rows "0000") on `since` or later, or whose job rows are open: serial, kind, value and
+// whether the job is open.
+Sql earlierAmong(const QString& centreCode, qint32 serial, std::span<const DeliveryFingerprint> fingerprints,
+                 const QDate& since)
 {
-    Sql sql{u"SELECT d.通番, d.照合種別, d.照合値 FROM EDI受信データ照合 d WHERE d.センターコード = ? AND d.通番 <> ?"
-            u" AND EXISTS (SELECT 1 FROM FL1102処理履歴ファイル h WHERE h.通番 = d.通番 AND h.処理種別 = ?"
-            u" AND h.終了コード = ? AND h.処理終了日付 >= ?) AND d.照合値 IN ("_s,
+    Sql sql{u"SELECT d.通番, d.照合種別, d.照合値, CASE WHEN "_s + kJobOpen
+                + u" THEN 1 ELSE 0 END FROM EDI受信データ照合 d WHERE d.センターコード = ? AND d.通番 <> ?"
+                  u" AND (EXISTS (SELECT 1 FROM FL1102処理履歴ファイル h WHERE h.通番 = d.通番 AND h.処理種別 = ?"
+                  u" AND h.終了コード = ? AND h.処理終了日付 >= ?) OR "_s
+                + kJobOpen + u") AND d.照合値 IN ("_s,
             {centreCode, serial, kRegistrationKind, ResultCode::ok, since}};
     QStringList placeholders;
     for (const DeliveryFingerprint& fingerprint : fingerprints) {
@@ -65,27 +72,30 @@ void ReceivedDataTable::makeTable()
     tableSeen_ = true;
 }
 
-std::optional<RegisteredDelivery> ReceivedDataTable::registeredEarlier(
+std::optional<EarlierDelivery> ReceivedDataTable::earlierDelivery(
     const QString& centreCode, qint32 serial, const std::vector<DeliveryFingerprint>& fingerprints, const QDate& since)
 {
     makeTable();
     // The earliest serial, and of its fingerprints the first given (a file's content before its
     // groups' headers).
     std::optional<std::pair<qint32, size_t>> earliest;
+    bool unsettled = false;
     for (size_t first = 0; first < fingerprints.size(); first += kValuesPerQuery) {
         const auto chunk = std::span(fingerprints).subspan(first, std::min(kValuesPerQuery, fingerprints.size() - first));
-        for (ResultSet row = database_.query(registeredAmong(centreCode, serial, chunk, since)); !row.atEnd(); row.next()) {
+        for (ResultSet row = database_.query(earlierAmong(centreCode, serial, chunk, since)); !row.atEnd(); row.next()) {
             const auto shared = std::ranges::find_if(chunk, [&](const DeliveryFingerprint& fingerprint) {
                 return fingerprint.kind == row.value(1).toString() && fingerprint.value == row.value(2).toString();
             });
             const std::pair<qint32, size_t> found{row.value(0).toInt(), first + size_t(shared - chunk.begin())};
-            if (shared != chunk.end() && (!earliest || found < *earliest))
+            if (shared != chunk.end() && (!earliest || found < *earliest)) {
                 earliest = found;
+                unsettled = row.value(3).toInt() == 1;
+            }
         }
     }
     if (!earliest)
         return std::nullopt;
-    return RegisteredDelivery{earliest->first, fingerprints[earliest->second]};
+    return EarlierDelivery{earliest->first, fingerprints[earliest->second], unsettled};
 }
 
 void ReceivedDataTable::record(const QString& centreCode, qint32 serial,

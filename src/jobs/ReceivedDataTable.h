@@ -12,10 +12,11 @@ namespace edi {
 class Database;
 
 // An earlier job of the centre that received a delivery with one of the fingerprints and
-// registered data.
-struct RegisteredDelivery {
+// registered data, or may have: its job row is still open.
+struct EarlierDelivery {
     qint32 serial = 0;
     DeliveryFingerprint fingerprint;  // the one it shares
+    bool unsettled = false;           // its job row is open: its process ended before completing it
 };
 
 // The fingerprints of what each job received, per centre, in EDI受信データ照合: the table is made
@@ -25,9 +26,11 @@ public:
     explicit ReceivedDataTable(Database& database) : database_(database) {}
 
     // The earliest job of the centre other than `serial` that received a delivery with one of
-    // the fingerprints and has a registration row ("41") that ended "0000" on `since` or later:
-    // only data that was registered makes a delivery a duplicate.
-    std::optional<RegisteredDelivery> registeredEarlier(const QString& centreCode, qint32 serial,
+    // the fingerprints and has a registration row ("41") that ended "0000" on `since` or later,
+    // or whose job row is open. Only data that was registered makes a delivery a duplicate; but
+    // a job whose process ended in its registration (another workstation's, which only that one
+    // completes) may have registered it, and its rows do not tell yet.
+    std::optional<EarlierDelivery> earlierDelivery(const QString& centreCode, qint32 serial,
                                                         const std::vector<DeliveryFingerprint>& fingerprints,
                                                         const QDate& since);
     // Keeps the job's fingerprints, received on `today`, and forgets the centre's fingerprints

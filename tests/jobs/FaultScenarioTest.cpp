@@ -71,10 +71,16 @@ protected:
         return QFile::exists(path(u"ledger.txt"_s)) ? int(readFile(path(u"ledger.txt"_s)).count('\n')) : 0;
     }
 
-    std::unique_ptr<QProcess> start(const QStringList& arguments) const
+    // The program on this workstation, or on another of the given name.
+    std::unique_ptr<QProcess> start(const QStringList& arguments, const QString& machine = {}) const
     {
         auto program = std::make_unique<QProcess>();
         program->setProcessChannelMode(QProcess::MergedChannels);
+        if (!machine.isEmpty()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"EDI_MACHINE_NAME"_s, machine);
+            program->setProcessEnvironment(environment);
+        }
         program->start(buildPath(u"src/edi-auto"_s), QStringList{u"--ini"_s, path(u"EDI.ini"_s)} + arguments);
         EXPECT_TRUE(program->waitForStarted());
         return program;
@@ -86,7 +92,10 @@ protected:
         output_ += QString::fromUtf8(program.readAll());
         return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
     }
-    int runProgram(const QStringList& arguments) { return finish(*start(arguments)); }
+    int runProgram(const QStringList& arguments, const QString& machine = {})
+    {
+        return finish(*start(arguments, machine));
+    }
 
     // A reception of WC01 started in a program of its own, whose registration waits `seconds`
     // before it registers; returned once the registration runs, with its process group.
@@ -245,6 +254,32 @@ TEST_P(FaultScenarioTest, ARegistrationThatOutlivesItsKilledCallerIsRecorded)
     EXPECT_EQ(afterRecovery, registeredBefore + 2);  // the ZC01 reception only
     EXPECT_EQ(runProgram({u"--rerun"_s, u"1"_s}), 1);
     EXPECT_EQ(registered(), afterRecovery);
+}
+
+// Only this workstation completes its jobs; until it does, another one that receives the same
+// data again cannot tell from the history whether it was registered, and holds it back.
+TEST_P(FaultScenarioTest, DataSentAgainBeforeAKilledJobIsCompletedIsHeldBackElsewhere)
+{
+    environmentKeys_.clear();  // deliveries are compared, as by default
+    auto [killed, group] = receptionInRegistration(1);
+    ::kill(pid_t(killed->processId()), SIGKILL);
+    finish(*killed);
+    ASSERT_TRUE(waitForProcessGroup(group, QDeadlineTimer(10000)));
+    ASSERT_EQ(registered(), 2);
+
+    writeFile(path(u"handover/WC01.CII"_s), demoCii(2));
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"WC01"_s}, u"WS-B"_s), 1) << output_.toStdString();
+    ASSERT_EQ(jobRows(u"WC01"_s).size(), 2);
+    EXPECT_TRUE(jobRows(u"WC01"_s).at(1).startsWith(
+        u"2|8004|端末 WS-B / 受信済みのデータと同じため登録しませんでした: 通番 00000001 (プログラムが終了したまま完了していないジョブ"_s))
+        << jobRows(u"WC01"_s).join(u'\n').toStdString();
+    EXPECT_EQ(registered(), 2);
+
+    // Its own workstation's next reception records the registration: the data was registered once.
+    EXPECT_EQ(runProgram({u"--run-job"_s, u"WC01"_s}), 0) << output_.toStdString();
+    EXPECT_TRUE(jobRows(u"WC01"_s).first().startsWith(u"1|0000|"_s)) << jobRows(u"WC01"_s).join(u'\n').toStdString();
+    EXPECT_EQ(registered(), 2);
+    EXPECT_TRUE(QFile::exists(path(u"received/00000002_RCV_WC01________.CII.DUPLICATE"_s)));
 }
 
 TEST_P(FaultScenarioTest, APackageThatOutlivesItsKilledCallerKeepsTheCentreBusy)
