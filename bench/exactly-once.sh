@@ -48,10 +48,18 @@ sql postgres "DROP DATABASE IF EXISTS $database" >/dev/null 2>&1
 sql postgres "CREATE DATABASE $database"
 
 # The partner's mail server, and the relay in front of it that cuts connections.
+own_dovecot=""
+relay=""
+cleanup() {  # however the script ends: the relay, a throw-away mail server and database server
+    [[ -z $relay ]] || kill "$relay" 2>/dev/null || true
+    [[ -z $own_dovecot ]] || bash "$root/scripts/test-dovecot.sh" stop "$imapstate" >/dev/null 2>&1 || true
+    bench_postgres_cleanup
+}
+trap cleanup EXIT
 if [[ -z $imapstate ]]; then
     imapstate=$work/dovecot
+    own_dovecot=yes
     bash "$root/scripts/test-dovecot.sh" start "$imapstate" >/dev/null
-    trap 'bash "$root/scripts/test-dovecot.sh" stop "$imapstate" >/dev/null 2>&1 || true; bench_postgres_cleanup' EXIT
 fi
 mailbox=$(cat "$imapstate/maildir")
 mailowner=$(cat "$imapstate/owner")
@@ -219,7 +227,7 @@ killer() {  # one SIGKILL, to one workstation's program, at a random moment of t
     sleep "$((RANDOM % (jobs / 10 + 2))).$((RANDOM % 10))"
     local victim=A pid
     [[ $((RANDOM % 2)) -eq 0 ]] && victim=B
-    pid=$(cat "$work/$victim.pid")
+    pid=$(cat "$work/$victim.pid" 2>/dev/null) || return 0  # its first job has not started yet
     kill -9 "$pid" 2>/dev/null && echo "workstation $victim's program $pid" > "$work/killed"
 }
 
@@ -268,7 +276,8 @@ done
 
 deliveries=$(wc -l < "$shared/deliveries.txt")
 resends=$(wc -l < "$shared/resends.txt")
-cuts=$(cat "$work/cuts" 2>/dev/null | wc -l)
+cuts=0
+[[ ! -e $work/cuts ]] || cuts=$(wc -l < "$work/cuts")
 unmarked=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 備考 LIKE '%既読にできません。次の受信の前に既読にします%'")
 kill $relay 2>/dev/null || true
 duplicates=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 終了コード = '8004'")
@@ -284,6 +293,28 @@ interrupted=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイ�
 unsettled=$(sql "$database" "SELECT count(*) FROM FL1102処理履歴ファイル WHERE 枝番 = 0 AND 詳細コード = '0101'")
 registrations=$(sql "$database" "SELECT count(DISTINCT 通番) FROM FL1102処理履歴ファイル WHERE 処理種別 = '41' AND 終了コード = '0000'")
 killed=$(cat "$work/killed" 2>/dev/null || echo "none (the program had ended)")
+# On a fault, what the CI log needs to tell it: for an order registered twice or never, its
+# delivery and route, the received files that hold it and the rows of their jobs.
+explain() {  # ORDERS...
+    local order delivery files serial
+    for order in "$@"; do
+        delivery=$(( (10#${order#PO} - 1) / 100 ))
+        files=$(grep -rl "$order" "$work"/[AB]/received | sed "s|^$work/||" | sort | paste -sd' ' || true)
+        echo "  $order: delivery $delivery by $(cat "$shared/feed/$delivery.route" 2>/dev/null), in ${files:-no received file}"
+        for serial in $(grep -rl "$order" "$work"/[AB]/received | xargs -r -n1 basename | grep -o '^[0-9]\{8\}' | sort -u || true); do
+            sql "$database" "SELECT 通番, 枝番, 処理種別, センターコード, 終了コード, 詳細コード, 備考 FROM FL1102処理履歴ファイル
+                             WHERE 通番 = $((10#$serial)) ORDER BY 枝番" | sed 's/^/    /'
+        done
+    done
+}
+if (( twice > 0 )); then
+    echo "registered twice (the first orders):"
+    explain $(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | sort | uniq -d | head -3)
+fi
+if (( missing > 0 )); then
+    echo "never registered (the first orders):"
+    explain $(comm -23 <(sort -u "$shared/delivered.txt") <(grep -o 'PO[0-9]\{8\}' "$shared/ledger.txt" | sort -u) | head -3)
+fi
 if [[ -n $keep ]]; then
     mkdir -p "$keep"
     cp -r "$work/A" "$work/B" "$work"/*.log "$shared" "$keep/"
