@@ -17,21 +17,16 @@ constexpr size_t kValuesPerQuery = 100;
 
 const QString kRegistrationKind = u"41"_s;
 
-// The job row of the fingerprint's job is open.
-const QString kJobOpen = u"EXISTS (SELECT 1 FROM FL1102処理履歴ファイル j WHERE j.通番 = d.通番 AND j.枝番 = 0"
-                         u" AND j.処理終了日付 IS NULL)"_s;
-
 // The rows of the fingerprints that other jobs of the centre received and registered data of
-// ("41" rows "0000") on `since` or later, or whose job rows are open: serial, kind, value and
-// whether the job is open.
+// ("41" rows "0000") on `since` or later, or whose job rows are open: serial, kind, value and the
+// job row's end date (null while it is open).
 Sql earlierAmong(const QString& centreCode, qint32 serial, std::span<const DeliveryFingerprint> fingerprints,
                  const QDate& since)
 {
-    Sql sql{u"SELECT d.通番, d.照合種別, d.照合値, CASE WHEN "_s + kJobOpen
-                + u" THEN 1 ELSE 0 END FROM EDI受信データ照合 d WHERE d.センターコード = ? AND d.通番 <> ?"
-                  u" AND (EXISTS (SELECT 1 FROM FL1102処理履歴ファイル h WHERE h.通番 = d.通番 AND h.処理種別 = ?"
-                  u" AND h.終了コード = ? AND h.処理終了日付 >= ?) OR "_s
-                + kJobOpen + u") AND d.照合値 IN ("_s,
+    Sql sql{u"SELECT d.通番, d.照合種別, d.照合値, j.処理終了日付 FROM EDI受信データ照合 d"
+            u" JOIN FL1102処理履歴ファイル j ON j.通番 = d.通番 AND j.枝番 = 0 WHERE d.センターコード = ? AND d.通番 <> ?"
+            u" AND (j.処理終了日付 IS NULL OR EXISTS (SELECT 1 FROM FL1102処理履歴ファイル h WHERE h.通番 = d.通番"
+            u" AND h.処理種別 = ? AND h.終了コード = ? AND h.処理終了日付 >= ?)) AND d.照合値 IN ("_s,
             {centreCode, serial, kRegistrationKind, ResultCode::ok, since}};
     QStringList placeholders;
     for (const DeliveryFingerprint& fingerprint : fingerprints) {
@@ -89,7 +84,7 @@ std::optional<EarlierDelivery> ReceivedDataTable::earlierDelivery(
             const std::pair<qint32, size_t> found{row.value(0).toInt(), first + size_t(shared - chunk.begin())};
             if (shared != chunk.end() && (!earliest || found < *earliest)) {
                 earliest = found;
-                unsettled = row.value(3).toInt() == 1;
+                unsettled = row.value(3).isNull();
             }
         }
     }

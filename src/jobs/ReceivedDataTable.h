@@ -31,8 +31,8 @@ public:
     // a job whose process ended in its registration (another workstation's, which only that one
     // completes) may have registered it, and its rows do not tell yet.
     std::optional<EarlierDelivery> earlierDelivery(const QString& centreCode, qint32 serial,
-                                                        const std::vector<DeliveryFingerprint>& fingerprints,
-                                                        const QDate& since);
+                                                   const std::vector<DeliveryFingerprint>& fingerprints,
+                                                   const QDate& since);
     // Keeps the job's fingerprints, received on `today`, and forgets the centre's fingerprints
     // received before `forgetBefore`.
     void record(const QString& centreCode, qint32 serial, const std::vector<DeliveryFingerprint>& fingerprints,
